@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ToolDiscovery.h"
+#include "media/MediaInspection.h"
+
+#include <QFuture>
+#include <QThreadPool>
+
+// Turns one media file into its track list with mkvmerge, or with ffprobe where no mkvmerge
+// is installed. Calls run one at a time on the inspector's own worker thread.
+class MKVInspector {
+public:
+    explicit MKVInspector(ToolLocations locations = ToolLocations::platformDefault());
+    ~MKVInspector(); // waits for a running call
+
+    // Runs `inspect` on the worker thread. The future carries the inspection, or the
+    // UserFacingError that `inspect` threw.
+    QFuture<MediaInspection> inspectAsync(const QUrl &file);
+
+    // Synchronous form; throws MKVInspectorError or PlatformError.
+    MediaInspection inspect(const QUrl &file) const;
+
+    const ToolDiscovery &discovery() const { return m_discovery; }
+
+private:
+    ToolDiscovery m_discovery;
+    QThreadPool m_worker;
+};

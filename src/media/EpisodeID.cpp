@@ -1,0 +1,7 @@
+#include "EpisodeID.h"
+
+QString EpisodeID::description() const
+{
+    return QString::asprintf("S%02lldE%02lld", static_cast<long long>(season),
+                             static_cast<long long>(episode));
+}

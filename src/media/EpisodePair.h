@@ -1,0 +1,12 @@
+#pragma once
+
+#include "MediaFile.h"
+
+// The files of both folders that belong to one episode: one row of the pair table.
+struct EpisodePair {
+    QString id; // "single", "S01E02" or "unmatched-<file name>"
+    std::optional<EpisodeID> episodeID;
+    std::optional<MediaFile> primary;   // from folder 1
+    std::optional<MediaFile> localized; // from folder 2
+    PairStatus status = PairStatus::ambiguous;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "media/MediaEnums.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Small Matroska files made at run time with ffmpeg and mkvmerge, for tests that need the
+// real tools to read real files.
+
+struct TestTrack {
+    std::optional<QString> language; // absent: the file carries no language for the track
+    std::optional<QString> name;
+    bool defaultTrack = false;
+    bool forcedTrack = false;
+};
+
+struct TestMediaSpec {
+    double durationSeconds = 2.0;
+    QList<TestTrack> audio;     // one entry per audio track
+    QList<TestTrack> subtitles; // one entry per SubRip subtitle track
+};
+
+// Writes a Matroska file with one tiny video track and the given audio and subtitle tracks
+// to `path`. Returns an empty text on success, else what went wrong.
+// Encoded streams are made once per process and per duration, then only remuxed.
+QString makeTestMatroska(const QString &path, const TestMediaSpec &spec);
+
+// Writes `contents` to `path` as a small SubRip file. Returns false on failure.
+bool writeTestSubtitle(const QString &path, const QString &text = QStringLiteral("Hallo"));
