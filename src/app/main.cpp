@@ -5,7 +5,7 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QTextStream(stderr) << QStringLiteral(
-        "Das Fenster von Spurenflechter ist noch nicht fertig. Bis dahin: spurenflechter-cli --help\n");
+    QTextStream(stderr) << QStringLiteral("Das Fenster von Spurenflechter ist noch nicht fertig. "
+                                          "Bis dahin: spurenflechter-cli --help\n");
     return 0;
 }

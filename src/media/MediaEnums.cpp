@@ -17,33 +17,47 @@ std::optional<Enum> fromRawValue(const std::array<Enum, N> &cases, const QString
 QString rawValue(SourceKind kind)
 {
     switch (kind) {
-    case SourceKind::primary: return QStringLiteral("Ordner 1");
-    case SourceKind::localized: return QStringLiteral("Ordner 2");
+    case SourceKind::primary:
+        return QStringLiteral("Ordner 1");
+    case SourceKind::localized:
+        return QStringLiteral("Ordner 2");
     }
-    Q_UNREACHABLE_RETURN({});
+    Q_UNREACHABLE();
+    return {};
 }
 
 QString rawValue(PairStatus status)
 {
     switch (status) {
-    case PairStatus::ready: return QStringLiteral("Bereit");
-    case PairStatus::missingPrimary: return QStringLiteral("Datei in Ordner 1 fehlt");
-    case PairStatus::missingLocalized: return QStringLiteral("Datei in Ordner 2 fehlt");
-    case PairStatus::ambiguous: return QStringLiteral("Zuordnung nicht eindeutig");
+    case PairStatus::ready:
+        return QStringLiteral("Bereit");
+    case PairStatus::missingPrimary:
+        return QStringLiteral("Datei in Ordner 1 fehlt");
+    case PairStatus::missingLocalized:
+        return QStringLiteral("Datei in Ordner 2 fehlt");
+    case PairStatus::ambiguous:
+        return QStringLiteral("Zuordnung nicht eindeutig");
     }
-    Q_UNREACHABLE_RETURN({});
+    Q_UNREACHABLE();
+    return {};
 }
 
 QString rawValue(TrackType type)
 {
     switch (type) {
-    case TrackType::video: return QStringLiteral("video");
-    case TrackType::audio: return QStringLiteral("audio");
-    case TrackType::subtitles: return QStringLiteral("subtitles");
-    case TrackType::buttons: return QStringLiteral("buttons");
-    case TrackType::unknown: return QStringLiteral("unknown");
+    case TrackType::video:
+        return QStringLiteral("video");
+    case TrackType::audio:
+        return QStringLiteral("audio");
+    case TrackType::subtitles:
+        return QStringLiteral("subtitles");
+    case TrackType::buttons:
+        return QStringLiteral("buttons");
+    case TrackType::unknown:
+        return QStringLiteral("unknown");
     }
-    Q_UNREACHABLE_RETURN({});
+    Q_UNREACHABLE();
+    return {};
 }
 
 int rawValue(AnalysisIssueSeverity severity)

@@ -4,7 +4,7 @@
 
 size_t qHash(const MediaFile &file, size_t seed) noexcept
 {
-    seed = qHashMulti(seed, file.url, file.source, file.episodeID.has_value());
+    seed = qHashMulti(seed, file.url, static_cast<int>(file.source), file.episodeID.has_value());
     if (file.episodeID)
         seed = qHash(*file.episodeID, seed);
     seed = qHashMulti(seed, file.sidecarSubtitles.size());
@@ -16,4 +16,16 @@ size_t qHash(const MediaFile &file, size_t seed) noexcept
 QString fileNameOf(const QUrl &url)
 {
     return QFileInfo(url.toLocalFile()).fileName();
+}
+
+QString pathExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+QString nameWithoutExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? name : name.left(dot);
 }

@@ -25,3 +25,6 @@ size_t qHash(const MediaFile &file, size_t seed = 0) noexcept;
 
 // The last path component of a file URL: the name shown to the user.
 QString fileNameOf(const QUrl &url);
+// A name's extension is what follows its last period; a name without a period has none.
+QString pathExtension(const QString &name);
+QString nameWithoutExtension(const QString &name);

@@ -5,7 +5,7 @@
 
 // What the inspection learned about one file.
 struct MediaInspection {
-    QUrl file; // the file inspected, as the inspector was given it
+    QUrl file;                      // the file inspected, as the inspector was given it
     std::optional<double> duration; // seconds
     QList<MediaTrack> tracks;       // in the order the tool lists them
 

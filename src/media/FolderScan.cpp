@@ -1,0 +1,72 @@
+#include "FolderScan.h"
+
+#include "Naming.h"
+#include "NaturalOrder.h"
+
+#include <QDir>
+#include <QHash>
+
+#include <algorithm>
+
+namespace {
+
+bool isSubtitleExtension(const QString &lowerCaseSuffix)
+{
+    return lowerCaseSuffix == u"srt" || lowerCaseSuffix == u"ass" || lowerCaseSuffix == u"ssa" ||
+           lowerCaseSuffix == u"vtt" || lowerCaseSuffix == u"sup";
+}
+
+// Direct entries, hidden ones left out, folders and files alike: media and subtitle files are
+// chosen by name alone. Names the natural order calls equal ("a.mkv", "A.mkv") fall back to
+// code-point order, so the order never depends on how the file system lists them.
+QStringList listEntriesInNaturalOrder(const QString &folder)
+{
+    QStringList names = QDir(folder).entryList(
+        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int order = naturalCompare(a, b);
+        return order != 0 ? order < 0 : a < b;
+    });
+    return names;
+}
+
+} // namespace
+
+QList<MediaFile> scanFolder(const QUrl &folder, SourceKind source)
+{
+    if (!folder.isLocalFile())
+        return {}; // an empty path would otherwise list the working directory
+    const QDir directory(folder.toLocalFile());
+
+    // Names come sorted, so every list built from them in this order is sorted too. Each
+    // subtitle name is parsed once and indexed by its episode.
+    QStringList mediaNames;
+    QList<QUrl> allSubtitles;
+    QHash<EpisodeID, QList<QUrl>> subtitlesByEpisode;
+    for (const QString &name : listEntriesInNaturalOrder(directory.path())) {
+        const QString suffix = pathExtension(name).toLower();
+        if (suffix == u"mkv") {
+            mediaNames << name;
+        } else if (isSubtitleExtension(suffix)) {
+            const QUrl url = QUrl::fromLocalFile(directory.absoluteFilePath(name));
+            allSubtitles << url;
+            if (const std::optional<EpisodeID> episode = parseEpisodeID(nameWithoutExtension(name)))
+                subtitlesByEpisode[*episode] << url;
+        }
+    }
+
+    QList<MediaFile> files;
+    files.reserve(mediaNames.size());
+    for (const QString &name : mediaNames) {
+        MediaFile file;
+        file.url = QUrl::fromLocalFile(directory.absoluteFilePath(name));
+        file.source = source;
+        file.episodeID = parseEpisodeID(nameWithoutExtension(name));
+        if (file.episodeID)
+            file.sidecarSubtitles = subtitlesByEpisode.value(*file.episodeID);
+        else if (mediaNames.size() == 1)
+            file.sidecarSubtitles = allSubtitles; // a lone film takes every subtitle file
+        files << file;
+    }
+    return files;
+}

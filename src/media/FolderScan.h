@@ -1,0 +1,8 @@
+#pragma once
+
+#include "MediaFile.h"
+
+// The Matroska files directly inside `folder`, sorted by name, each with its episode number and
+// the external subtitle files of the folder that belong to it. A folder that cannot be read
+// gives an empty list.
+QList<MediaFile> scanFolder(const QUrl &folder, SourceKind source);

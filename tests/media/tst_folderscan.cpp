@@ -1,0 +1,163 @@
+#include "media/FolderScan.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList names(const QList<QUrl> &urls)
+{
+    QStringList result;
+    for (const QUrl &url : urls)
+        result << fileNameOf(url);
+    return result;
+}
+
+// "name [subtitle, …]" per media file.
+QStringList describe(const QList<MediaFile> &files)
+{
+    QStringList rows;
+    for (const MediaFile &file : files) {
+        QString row = fileNameOf(file.url);
+        if (file.episodeID)
+            row += u' ' + file.episodeID->description();
+        if (!file.sidecarSubtitles.isEmpty())
+            row += QStringLiteral(" [") + names(file.sidecarSubtitles).join(QStringLiteral(", ")) +
+                   u']';
+        rows << row;
+    }
+    return rows;
+}
+
+} // namespace
+
+class FolderScanTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void scanFolder_data()
+    {
+        QTest::addColumn<QStringList>("entries"); // a trailing "/" makes a sub-folder
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("subtitles by episode")
+            << QStringList{u"S01E02.mkv"_s, u"S01E02.en.forced.ass"_s, u"S01E02.de.srt"_s,
+                           u"S01E03.srt"_s}
+            << QStringList{u"S01E02.mkv S01E02 [S01E02.de.srt, S01E02.en.forced.ass]"_s};
+        QTest::newRow("upper-case extensions")
+            << QStringList{u"EPISODE.S01E01.MKV"_s, u"x.S01E01.SRT"_s}
+            << QStringList{u"EPISODE.S01E01.MKV S01E01 [x.S01E01.SRT]"_s};
+        QTest::newRow("hidden, nested and other extensions left out")
+            << QStringList{u".S01E01.mkv"_s, u"Staffel/"_s,   u"Staffel/S01E02.mkv"_s,
+                           u"S01E01.mkv"_s,  u"S01E01.sub"_s, u"S01E01.idx"_s,
+                           u"S01E01.txt"_s,  u"S01E01.mp4"_s, u"S01E01.vtt"_s}
+            << QStringList{u"S01E01.mkv S01E01 [S01E01.vtt]"_s};
+        QTest::newRow("lone film takes every subtitle")
+            << QStringList{u"Film.mkv"_s, u"Untertitel.vtt"_s, u"Film.srt"_s, u"S01E01.sup"_s}
+            << QStringList{u"Film.mkv [Film.srt, S01E01.sup, Untertitel.vtt]"_s};
+        QTest::newRow("two films take none")
+            << QStringList{u"Film B.mkv"_s, u"Film A.mkv"_s, u"Film.srt"_s}
+            << QStringList{u"Film A.mkv"_s, u"Film B.mkv"_s};
+        QTest::newRow("numbered file ignores unnumbered subtitle")
+            << QStringList{u"Serie S01E01.mkv"_s, u"Serie.srt"_s}
+            << QStringList{u"Serie S01E01.mkv S01E01"_s};
+        QTest::newRow("subtitle shared by two files")
+            << QStringList{u"A.S01E02.mkv"_s, u"B.S01E02.mkv"_s, u"S01E02.srt"_s}
+            << QStringList{u"A.S01E02.mkv S01E02 [S01E02.srt]"_s,
+                           u"B.S01E02.mkv S01E02 [S01E02.srt]"_s};
+        QTest::newRow("natural order, case-insensitive")
+            << QStringList{u"Folge 10 S01E10.mkv"_s, u"folge 2 S01E02.mkv"_s,
+                           u"Folge 1 S01E01.mkv"_s}
+            << QStringList{u"Folge 1 S01E01.mkv S01E01"_s, u"folge 2 S01E02.mkv S01E02"_s,
+                           u"Folge 10 S01E10.mkv S01E10"_s};
+        QTest::newRow("subtitles in natural order")
+            << QStringList{u"S01E01.mkv"_s, u"S01E01 Teil 10.srt"_s, u"S01E01 teil 9.srt"_s,
+                           u"S01E01 Teil 1.srt"_s}
+            << QStringList{
+                   u"S01E01.mkv S01E01 [S01E01 Teil 1.srt, S01E01 teil 9.srt, S01E01 Teil 10.srt]"_s};
+        QTest::newRow("no episode number")
+            << QStringList{u"S01.mkv"_s} << QStringList{u"S01.mkv"_s};
+        QTest::newRow("folder named like a media file")
+            << QStringList{u"Extras.mkv/"_s, u"S01E01.mkv"_s}
+            << QStringList{u"Extras.mkv"_s, u"S01E01.mkv S01E01"_s};
+        QTest::newRow("odd characters")
+            << QStringList{u"@S01E01.mkv"_s, u"-S01E02 Was?.mkv"_s, u"S01E03: \U0001F37F.mkv"_s,
+                           u"S01E03.de.srt"_s}
+            << QStringList{u"-S01E02 Was?.mkv S01E02"_s, u"@S01E01.mkv S01E01"_s,
+                           u"S01E03: \U0001F37F.mkv S01E03 [S01E03.de.srt]"_s};
+    }
+
+    void scanFolder()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, expected);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        for (const QString &entry : entries) {
+            if (entry.endsWith(u'/')) {
+                QVERIFY(QDir(folder.path()).mkpath(entry));
+            } else {
+                QFile file(folder.filePath(entry));
+                QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(entry));
+            }
+        }
+        const QList<MediaFile> files =
+            ::scanFolder(QUrl::fromLocalFile(folder.path()), SourceKind::localized);
+        QCOMPARE(describe(files), expected);
+        for (const MediaFile &file : files) {
+            QCOMPARE(file.source, SourceKind::localized);
+            QVERIFY(QFileInfo::exists(file.url.toLocalFile()));
+        }
+    }
+
+    void unreadableFoldersGiveNothing()
+    {
+        QTemporaryDir folder;
+        QFile plainFile(folder.filePath(QStringLiteral("S01E01.mkv")));
+        QVERIFY(plainFile.open(QIODevice::WriteOnly));
+        plainFile.close();
+
+        QVERIFY(::scanFolder(QUrl::fromLocalFile(folder.filePath(QStringLiteral("fehlt"))),
+                             SourceKind::primary)
+                    .isEmpty());
+        QVERIFY(
+            ::scanFolder(QUrl::fromLocalFile(plainFile.fileName()), SourceKind::primary).isEmpty());
+        // An empty location must not fall back to the working directory.
+        QDir::setCurrent(folder.path());
+        QVERIFY(::scanFolder(QUrl(), SourceKind::primary).isEmpty());
+
+        if (geteuid() != 0) { // root reads every folder
+            QDir locked(folder.filePath(QStringLiteral("gesperrt")));
+            QVERIFY(locked.mkpath(locked.path()));
+            QFile(locked.filePath(QStringLiteral("S01E01.mkv"))).open(QIODevice::WriteOnly);
+            QFile::setPermissions(locked.path(), QFileDevice::WriteOwner);
+            QVERIFY(
+                ::scanFolder(QUrl::fromLocalFile(locked.path()), SourceKind::primary).isEmpty());
+            QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ExeOwner);
+        }
+    }
+
+    // Qt cannot address a name that is not valid UTF-8: such a file is left out of the
+    // listing, and the rest of the folder is still scanned.
+    void invalidUtf8NameIsSkipped()
+    {
+        QTemporaryDir folder;
+        QFile(folder.filePath(QStringLiteral("S01E02.mkv"))).open(QIODevice::WriteOnly);
+        const QByteArray invalid = QFile::encodeName(folder.path()) + "/S01E01 \xff\xfe.mkv";
+        FILE *file = std::fopen(invalid.constData(), "w");
+        QVERIFY(file);
+        std::fclose(file);
+        const QList<MediaFile> files =
+            ::scanFolder(QUrl::fromLocalFile(folder.path()), SourceKind::primary);
+        std::remove(invalid.constData());
+        QCOMPARE(describe(files), QStringList{u"S01E02.mkv S01E02"_s});
+    }
+};
+
+QTEST_GUILESS_MAIN(FolderScanTest)
+#include "tst_folderscan.moc"
