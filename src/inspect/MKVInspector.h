@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ToolDiscovery.h"
 #include "media/MediaInspection.h"
+#include "ToolDiscovery.h"
 
 #include <QFuture>
 #include <QThreadPool>

@@ -7,7 +7,10 @@ class MKVInspectorError : public UserFacingError {
 public:
     enum class Kind { failed, toolNotFound, invalidOutput };
 
-    static MKVInspectorError failed(QString standardError) { return {Kind::failed, std::move(standardError)}; }
+    static MKVInspectorError failed(QString standardError)
+    {
+        return {Kind::failed, std::move(standardError)};
+    }
     static MKVInspectorError toolNotFound() { return {Kind::toolNotFound, {}}; }
     static MKVInspectorError invalidOutput() { return {Kind::invalidOutput, {}}; }
 

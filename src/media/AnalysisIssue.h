@@ -15,4 +15,6 @@ struct AnalysisIssue {
     QUuid id;
     AnalysisIssueSeverity severity;
     QString message;
+
+    friend bool operator==(const AnalysisIssue &, const AnalysisIssue &) = default;
 };

@@ -9,4 +9,7 @@ struct EpisodePair {
     std::optional<MediaFile> primary;   // from folder 1
     std::optional<MediaFile> localized; // from folder 2
     PairStatus status = PairStatus::ambiguous;
+
+    // Lets an observer tell an unchanged pair list from a new one.
+    friend bool operator==(const EpisodePair &, const EpisodePair &) = default;
 };

@@ -11,13 +11,16 @@
 // real tools to read real files.
 
 struct TestTrack {
-    std::optional<QString> language; // absent: the file carries no language for the track
+    // Absent: no language is given, so mkvmerge writes "und" (undetermined); mkvmerge then
+    // reports "und" and ffprobe reports no language. mkvmerge cannot write a track without a
+    // language element, and such a track would read as "eng", the Matroska default.
+    std::optional<QString> language;
     std::optional<QString> name;
     bool defaultTrack = false;
     bool forcedTrack = false;
 };
 
-struct TestMediaSpec {
+struct TestMediaLayout {
     double durationSeconds = 2.0;
     QList<TestTrack> audio;     // one entry per audio track
     QList<TestTrack> subtitles; // one entry per SubRip subtitle track
@@ -26,7 +29,7 @@ struct TestMediaSpec {
 // Writes a Matroska file with one tiny video track and the given audio and subtitle tracks
 // to `path`. Returns an empty text on success, else what went wrong.
 // Encoded streams are made once per process and per duration, then only remuxed.
-QString makeTestMatroska(const QString &path, const TestMediaSpec &spec);
+QString makeTestMatroska(const QString &path, const TestMediaLayout &layout);
 
 // Writes `contents` to `path` as a small SubRip file. Returns false on failure.
 bool writeTestSubtitle(const QString &path, const QString &text = QStringLiteral("Hallo"));

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "media/AnalysisIssue.h"
+#include "media/EpisodePair.h"
+
+#include <QByteArray>
+
+// The result of an analysis as the command-line front end prints it.
+
+// One line per pair (label, folder-1 name or "–", folder-2 name or "–", output name, status,
+// separated by tabs), an empty line, then one line per issue.
+QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
+
+// The same content as one JSON document.
+QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
+
+// "[Hinweis] …", "[Warnung] …" or "[Fehler] …": an issue as the copied issue list shows it.
+QString issueLine(const AnalysisIssue &issue);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+
+// What the command line asked for. Options come before or after the command; "--" ends them,
+// so folders whose names begin with "-" can still be given.
+struct CliArguments {
+    enum class Command { help, analyze };
+
+    Command command = Command::help;
+    bool json = false;
+    QStringList folders;
+};
+
+// The parsed arguments, or the German usage error to print.
+struct CliParseResult {
+    std::optional<CliArguments> arguments;
+    QString error;
+};
+
+CliParseResult parseCliArguments(const QStringList &arguments); // without the program name
+
+QString usageText();

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "media/MediaInspection.h"
+
+#include <QJsonObject>
+#include <QUrl>
+
+#include <optional>
+
+// Runs ffprobe with JSON output on `file`. Throws MKVInspectorError or PlatformError.
+MediaInspection probeWithFfprobe(const QUrl &ffprobe, const QUrl &file);
+
+// One element of ffprobe's "streams" array; absent when it carries no integer index.
+std::optional<MediaTrack> parseFfprobeStream(const QJsonObject &stream);

@@ -1,0 +1,46 @@
+#include "MKVInspector.h"
+
+#include "FfprobeReader.h"
+#include "MKVInspectorError.h"
+#include "MkvmergeReader.h"
+
+#include <QPromise>
+
+#include <memory>
+
+MKVInspector::MKVInspector(ToolLocations locations) : m_discovery(std::move(locations))
+{
+    // One call at a time: the tools are cheap to wait for, and callers get results in order.
+    m_worker.setMaxThreadCount(1);
+}
+
+MKVInspector::~MKVInspector()
+{
+    m_worker.waitForDone();
+}
+
+QFuture<MediaInspection> MKVInspector::inspectAsync(const QUrl &file)
+{
+    // QThreadPool takes a copyable function; the promise itself can only move.
+    auto promise = std::make_shared<QPromise<MediaInspection>>();
+    QFuture<MediaInspection> future = promise->future();
+    promise->start();
+    m_worker.start([this, promise, file] {
+        try {
+            promise->addResult(inspect(file));
+        } catch (...) {
+            promise->setException(std::current_exception());
+        }
+        promise->finish();
+    });
+    return future;
+}
+
+MediaInspection MKVInspector::inspect(const QUrl &file) const
+{
+    if (const auto mkvmerge = m_discovery.locateMkvmerge())
+        return identifyWithMkvmerge(*mkvmerge, file);
+    if (const auto ffprobe = m_discovery.locateFfprobe())
+        return probeWithFfprobe(*ffprobe, file);
+    throw MKVInspectorError::toolNotFound();
+}

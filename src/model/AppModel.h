@@ -1,0 +1,116 @@
+#pragma once
+
+#include "inspect/ToolLocations.h"
+#include "media/AnalysisIssue.h"
+#include "media/EpisodePair.h"
+#include "media/MediaInspection.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+class MKVInspector;
+
+// The observable state behind the window and the command-line front end: the chosen folders,
+// the result of the last analysis and the state of the mux run. Lives on the main thread;
+// every property is read and written there. A property notifies only when its value changes.
+class AppModel final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(std::optional<QUrl> primaryFolder READ primaryFolder WRITE setPrimaryFolder NOTIFY
+                   primaryFolderChanged)
+    Q_PROPERTY(std::optional<QUrl> localizedFolder READ localizedFolder WRITE setLocalizedFolder
+                   NOTIFY localizedFolderChanged)
+    Q_PROPERTY(std::optional<QUrl> outputFolder READ outputFolder WRITE setOutputFolder NOTIFY
+                   outputFolderChanged)
+    Q_PROPERTY(QList<EpisodePair> pairs READ pairs NOTIFY pairsChanged)
+    Q_PROPERTY(Inspections inspections READ inspections NOTIFY inspectionsChanged)
+    Q_PROPERTY(QList<AnalysisIssue> issues READ issues NOTIFY issuesChanged)
+    Q_PROPERTY(bool isAnalyzing READ isAnalyzing NOTIFY isAnalyzingChanged)
+    Q_PROPERTY(bool isMuxing READ isMuxing NOTIFY isMuxingChanged)
+    Q_PROPERTY(bool isCancelling READ isCancelling NOTIFY isCancellingChanged)
+    Q_PROPERTY(QString muxProgress READ muxProgress NOTIFY muxProgressChanged)
+    Q_PROPERTY(std::optional<double> muxFraction READ muxFraction NOTIFY muxFractionChanged)
+    Q_PROPERTY(std::optional<double> muxETA READ muxETA NOTIFY muxETAChanged)
+
+public:
+    using Inspections = QHash<QUrl, MediaInspection>; // keyed by the inspected file's URL
+
+    // `tools` says where the external tools are looked for; tests point it elsewhere.
+    explicit AppModel(ToolLocations tools = ToolLocations::platformDefault(),
+                      QObject *parent = nullptr);
+    ~AppModel() override;
+
+    std::optional<QUrl> primaryFolder() const { return m_primaryFolder; }
+    std::optional<QUrl> localizedFolder() const { return m_localizedFolder; }
+    std::optional<QUrl> outputFolder() const { return m_outputFolder; }
+    void setPrimaryFolder(const std::optional<QUrl> &folder);
+    void setLocalizedFolder(const std::optional<QUrl> &folder);
+    void setOutputFolder(const std::optional<QUrl> &folder);
+
+    const QList<EpisodePair> &pairs() const { return m_pairs; }
+    const Inspections &inspections() const { return m_inspections; }
+    const QList<AnalysisIssue> &issues() const { return m_issues; }
+    bool isAnalyzing() const { return m_isAnalyzing; }
+    bool isMuxing() const { return m_isMuxing; }
+    bool isCancelling() const { return m_isCancelling; }
+    QString muxProgress() const { return m_muxProgress; }
+    std::optional<double> muxFraction() const { return m_muxFraction; }
+    std::optional<double> muxETA() const { return m_muxETA; }
+
+    // Scans and pairs both source folders, inspects every file one at a time off the main
+    // thread and judges the ready pairs. Returns at once; `analysisFinished` follows. Does
+    // nothing while a source folder is unset or an analysis is already running.
+    void analyze();
+
+signals:
+    void primaryFolderChanged();
+    void localizedFolderChanged();
+    void outputFolderChanged();
+    void pairsChanged();
+    void inspectionsChanged();
+    void issuesChanged();
+    void isAnalyzingChanged();
+    void isMuxingChanged();
+    void isCancellingChanged();
+    void muxProgressChanged();
+    void muxFractionChanged();
+    void muxETAChanged();
+
+    void analysisFinished();
+
+private:
+    struct AnalysisRun;
+
+    void inspectNextFile();
+    void finishAnalysis();
+    void evaluatePairs();
+    void appendIssue(AnalysisIssue issue);
+
+    template <typename Value>
+    void assign(Value &stored, const Value &value, void (AppModel::*changed)())
+    {
+        if (stored == value)
+            return;
+        stored = value;
+        emit(this->*changed)();
+    }
+
+    ToolLocations m_tools;
+
+    std::optional<QUrl> m_primaryFolder;
+    std::optional<QUrl> m_localizedFolder;
+    std::optional<QUrl> m_outputFolder;
+    QList<EpisodePair> m_pairs;
+    Inspections m_inspections;
+    QList<AnalysisIssue> m_issues;
+    bool m_isAnalyzing = false;
+    bool m_isMuxing = false;
+    bool m_isCancelling = false;
+    QString m_muxProgress;
+    std::optional<double> m_muxFraction;
+    std::optional<double> m_muxETA;
+
+    std::unique_ptr<AnalysisRun> m_analysis;
+};
