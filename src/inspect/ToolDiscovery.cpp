@@ -65,16 +65,12 @@ bool ToolDiscovery::isHostArchitectureExecutable(const QString &path) const
     // Only the verdict after the echoed name counts, so a folder called "x86-64" cannot make
     // a foreign binary pass.
     QString verdict = QString::fromUtf8(outcome.standardOutput);
-    bool echoFound = false;
     for (const QString &echo : {target, octalEscaped(target)}) {
         if (verdict.startsWith(echo + u':')) {
             verdict.remove(0, echo.size() + 1);
-            echoFound = true;
             break;
         }
     }
-    if (!echoFound)
-        return false;
     for (const QString &marker : m_locations.architectureMarkers) {
         if (verdict.contains(marker))
             return true;
