@@ -8,9 +8,19 @@
 
 namespace {
 
+// A file name may hold tabs and line breaks; in the table they would break the five fields.
+QString tableField(QString text)
+{
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 QString nameOrDash(const std::optional<MediaFile> &file)
 {
-    return file ? fileNameOf(file->url) : QStringLiteral("–");
+    return file ? tableField(fileNameOf(file->url)) : QStringLiteral("–");
 }
 
 QJsonValue episodeJson(const std::optional<EpisodeID> &episode)

@@ -31,6 +31,11 @@ std::optional<QUrl> folderUrl(const QString &path, QString &error)
         error = QStringLiteral("Kein Ordner: %1").arg(path);
         return std::nullopt;
     }
+    // An unreadable folder would look empty and turn every partner into a missing file.
+    if (!info.isReadable() || !info.isExecutable()) {
+        error = QStringLiteral("Ordner nicht lesbar: %1").arg(path);
+        return std::nullopt;
+    }
     return QUrl::fromLocalFile(info.absoluteFilePath());
 }
 

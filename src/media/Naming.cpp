@@ -35,9 +35,12 @@ std::optional<qint64> asciiDecimal(QStringView digits)
     return value;
 }
 
+// White space and line breaks (the tab included, as file browsers trim it too), and the
+// punctuation that usually separates an episode token from its title.
 bool isTitleSeparator(QChar c)
 {
     switch (c.unicode()) {
+    case 0x0009:
     case 0x000A:
     case 0x000B:
     case 0x000C:

@@ -83,6 +83,8 @@ private slots:
                                   << "S01E02.mkv" << any << "S01E02.mkv";
         QTest::newRow("only separators") << "S01E02"
                                          << "S01E02 -.mkv" << any << "S01E02.mkv";
+        QTest::newRow("tab trimmed") << "S01E05"
+                                     << "S01E05\tTitel.mkv" << any << "S01E05 - Titel.mkv";
         QTest::newRow("dashes trimmed") << "S01E02"
                                         << "S01E02 – Titel —.mkv" << any << "S01E02 - Titel.mkv";
         QTest::newRow("token inside") << "S01E02"
