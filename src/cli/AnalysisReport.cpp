@@ -8,19 +8,22 @@
 
 namespace {
 
-// A file name may hold tabs and line breaks; in the table they would break the five fields.
-QString tableField(QString text)
+// File names and tool messages may hold tabs and line breaks; in the report they would break
+// the five fields of a row or start a line that looks like an issue of its own.
+QString singleLine(const QString &text)
 {
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = QChar::ReplacementCharacter;
+    QString line = text;
+    for (QChar &c : line) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+            c.category() == QChar::Separator_Paragraph)
+            c = u' ';
     }
-    return text;
+    return line;
 }
 
 QString nameOrDash(const std::optional<MediaFile> &file)
 {
-    return file ? tableField(fileNameOf(file->url)) : QStringLiteral("–");
+    return file ? singleLine(fileNameOf(file->url)) : QStringLiteral("–");
 }
 
 QJsonValue episodeJson(const std::optional<EpisodeID> &episode)
@@ -86,7 +89,7 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
     }
     text += u'\n';
     for (const AnalysisIssue &issue : issues)
-        text += issueLine(issue) + u'\n';
+        text += singleLine(issueLine(issue).trimmed()) + u'\n';
     return text;
 }
 

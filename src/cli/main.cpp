@@ -5,6 +5,7 @@
 #include "model/AppModel.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -64,11 +65,13 @@ int main(int argc, char *argv[])
     model.setPrimaryFolder(primary);
     model.setLocalizedFolder(localized);
     QObject::connect(&model, &AppModel::analysisFinished, &app, [&] {
-        QTextStream out(stdout);
-        if (arguments.json)
-            out << QString::fromUtf8(analysisReportJson(model.pairs(), model.issues()));
-        else
-            out << analysisReportText(model.pairs(), model.issues());
+        if (arguments.json) {
+            QFile out;
+            out.open(stdout, QIODevice::WriteOnly);
+            out.write(analysisReportJson(model.pairs(), model.issues()));
+        } else {
+            QTextStream(stdout) << analysisReportText(model.pairs(), model.issues());
+        }
         const bool failed = std::any_of(model.issues().cbegin(), model.issues().cend(),
                                         [](const AnalysisIssue &issue) {
                                             return issue.severity == AnalysisIssueSeverity::error;

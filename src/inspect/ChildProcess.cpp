@@ -2,6 +2,7 @@
 
 #include "MKVInspectorError.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,7 +25,7 @@ QString errorsReportedInJson(const QByteArray &standardOutput)
 } // namespace
 
 ChildOutcome runChild(const QString &program, const QStringList &arguments,
-                      StandardError standardError)
+                      StandardError standardError, const AbandonFlag *abandon)
 {
     QProcess process;
     process.setProgram(program);
@@ -42,7 +43,13 @@ ChildOutcome runChild(const QString &program, const QStringList &arguments,
     }
     outcome.started = true;
     // Reads both pipes into QProcess's buffers until the child has ended.
-    process.waitForFinished(-1);
+    while (!process.waitForFinished(abandon ? 50 : -1)) {
+        if (abandon && abandon->load()) {
+            process.kill();
+            process.waitForFinished(-1);
+            break;
+        }
+    }
     outcome.crashed = process.exitStatus() == QProcess::CrashExit;
     outcome.exitCode = process.exitCode();
     if (outcome.crashed)
@@ -53,9 +60,9 @@ ChildOutcome runChild(const QString &program, const QStringList &arguments,
     return outcome;
 }
 
-QByteArray runTool(const QString &program, const QStringList &arguments)
+QByteArray runTool(const QString &program, const QStringList &arguments, const AbandonFlag *abandon)
 {
-    ChildOutcome outcome = runChild(program, arguments);
+    ChildOutcome outcome = runChild(program, arguments, StandardError::capture, abandon);
     if (!outcome.started)
         throw PlatformError(outcome.errorString);
     if (!outcome.crashed && outcome.exitCode == 0)
@@ -68,4 +75,12 @@ QByteArray runTool(const QString &program, const QStringList &arguments)
     if (outcome.crashed && message.isEmpty())
         message = outcome.errorString;
     throw MKVInspectorError::failed(std::move(message));
+}
+
+QString toolFileArgument(const QUrl &file)
+{
+    const QString path = file.toLocalFile();
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    return QDir::current().absoluteFilePath(path);
 }

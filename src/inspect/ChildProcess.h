@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
+
+#include <atomic>
 
 // How a child process ended. Both output pipes are read while the child runs, so a child
 // that writes a lot to either cannot stall on a full pipe.
@@ -17,12 +20,21 @@ struct ChildOutcome {
 
 enum class StandardError { capture, forward };
 
+// Set by an owner that goes away while a child runs: the child is killed rather than waited for.
+using AbandonFlag = std::atomic<bool>;
+
 // Runs `program` with `arguments` directly (no shell), with standard input at the null
-// device, and waits for it without a time limit.
+// device, and waits for it without a time limit unless `abandon` is set.
 ChildOutcome runChild(const QString &program, const QStringList &arguments,
-                      StandardError standardError = StandardError::capture);
+                      StandardError standardError = StandardError::capture,
+                      const AbandonFlag *abandon = nullptr);
 
 // Runs an inspection tool and returns its standard output when it exits with status 0.
 // Throws PlatformError when it does not start, MKVInspectorError::failed with its standard
 // error otherwise.
-QByteArray runTool(const QString &program, const QStringList &arguments);
+QByteArray runTool(const QString &program, const QStringList &arguments,
+                   const AbandonFlag *abandon = nullptr);
+
+// The path handed to a tool for `file`: always absolute, so a name that begins with "-"
+// cannot be read as an option.
+QString toolFileArgument(const QUrl &file);

@@ -2,7 +2,7 @@
 
 #include "ChildProcess.h"
 #include "JsonFields.h"
-#include "MkvmergeReader.h"
+#include "MkvmergeReader.h" // parseClockDuration
 
 #include <QJsonArray>
 
@@ -22,13 +22,14 @@ bool dispositionSet(const QJsonObject &disposition, QStringView key)
 
 } // namespace
 
-MediaInspection probeWithFfprobe(const QUrl &ffprobe, const QUrl &file)
+MediaInspection probeWithFfprobe(const QUrl &ffprobe, const QUrl &file, const AbandonFlag *abandon)
 {
     const QByteArray output =
         runTool(ffprobe.toLocalFile(),
                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
                  QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"),
-                 toolFileArgument(file)});
+                 toolFileArgument(file)},
+                abandon);
     const QJsonObject root = parseToolJson(output, QStringLiteral("streams"));
 
     MediaInspection inspection;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include "media/MediaInspection.h"
 
 #include <QJsonObject>
@@ -8,7 +10,8 @@
 #include <optional>
 
 // Runs ffprobe with JSON output on `file`. Throws MKVInspectorError or PlatformError.
-MediaInspection probeWithFfprobe(const QUrl &ffprobe, const QUrl &file);
+MediaInspection probeWithFfprobe(const QUrl &ffprobe, const QUrl &file,
+                                 const AbandonFlag *abandon = nullptr);
 
 // One element of ffprobe's "streams" array; absent when it carries no integer index.
 std::optional<MediaTrack> parseFfprobeStream(const QJsonObject &stream);

@@ -16,6 +16,8 @@ MKVInspector::MKVInspector(ToolLocations locations) : m_discovery(std::move(loca
 
 MKVInspector::~MKVInspector()
 {
+    // Whoever waited for the result is gone: stop the running tool instead of waiting for it.
+    m_abandoned = true;
     m_worker.waitForDone();
 }
 
@@ -39,8 +41,8 @@ QFuture<MediaInspection> MKVInspector::inspectAsync(const QUrl &file)
 MediaInspection MKVInspector::inspect(const QUrl &file) const
 {
     if (const auto mkvmerge = m_discovery.locateMkvmerge())
-        return identifyWithMkvmerge(*mkvmerge, file);
+        return identifyWithMkvmerge(*mkvmerge, file, &m_abandoned);
     if (const auto ffprobe = m_discovery.locateFfprobe())
-        return probeWithFfprobe(*ffprobe, file);
+        return probeWithFfprobe(*ffprobe, file, &m_abandoned);
     throw MKVInspectorError::toolNotFound();
 }

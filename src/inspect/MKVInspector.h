@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include "media/MediaInspection.h"
 #include "ToolDiscovery.h"
 
@@ -24,5 +25,6 @@ public:
 
 private:
     ToolDiscovery m_discovery;
+    AbandonFlag m_abandoned{false};
     QThreadPool m_worker;
 };

@@ -3,23 +3,16 @@
 #include "ChildProcess.h"
 #include "JsonFields.h"
 
-#include <QDir>
 #include <QJsonArray>
 
-QString toolFileArgument(const QUrl &file)
-{
-    const QString path = file.toLocalFile();
-    if (path.isEmpty() || QDir::isAbsolutePath(path))
-        return path;
-    return QDir::current().absoluteFilePath(path);
-}
-
-MediaInspection identifyWithMkvmerge(const QUrl &mkvmerge, const QUrl &file)
+MediaInspection identifyWithMkvmerge(const QUrl &mkvmerge, const QUrl &file,
+                                     const AbandonFlag *abandon)
 {
     const QByteArray output =
         runTool(mkvmerge.toLocalFile(),
                 {QStringLiteral("--identify"), QStringLiteral("--identification-format"),
-                 QStringLiteral("json"), toolFileArgument(file)});
+                 QStringLiteral("json"), toolFileArgument(file)},
+                abandon);
     const QJsonObject root = parseToolJson(output, QStringLiteral("tracks"));
 
     MediaInspection inspection;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include "media/MediaInspection.h"
 #include "NumberText.h" // IWYU pragma: export (parseClockDuration)
 
@@ -10,11 +11,8 @@
 
 // Runs `mkvmerge --identify` with JSON output on `file`. Throws MKVInspectorError or
 // PlatformError.
-MediaInspection identifyWithMkvmerge(const QUrl &mkvmerge, const QUrl &file);
+MediaInspection identifyWithMkvmerge(const QUrl &mkvmerge, const QUrl &file,
+                                     const AbandonFlag *abandon = nullptr);
 
 // One element of mkvmerge's "tracks" array; absent when it carries no integer id.
 std::optional<MediaTrack> parseMkvmergeTrack(const QJsonObject &track);
-
-// The path handed to a tool for `file`: always absolute, so a name that begins with "-"
-// cannot be read as an option.
-QString toolFileArgument(const QUrl &file);

@@ -12,21 +12,6 @@ bool isExecutableFile(const QString &path)
     return info.isFile() && info.isExecutable();
 }
 
-// `file` prints the name it was given in front of its verdict. Outside a UTF-8 locale it
-// writes bytes that are not printable ASCII as octal escapes.
-QString octalEscaped(const QString &path)
-{
-    QString escaped;
-    for (const char byte : path.toUtf8()) {
-        const auto value = static_cast<unsigned char>(byte);
-        if (value >= 0x20 && value < 0x7f)
-            escaped.append(QLatin1Char(byte));
-        else
-            escaped.append(QStringLiteral("\\%1").arg(value, 3, 8, QLatin1Char('0')));
-    }
-    return escaped;
-}
-
 } // namespace
 
 ToolDiscovery::ToolDiscovery(ToolLocations locations) : m_locations(std::move(locations)) {}
@@ -53,24 +38,14 @@ std::optional<QUrl> ToolDiscovery::locateFfprobe() const
 
 bool ToolDiscovery::isHostArchitectureExecutable(const QString &path) const
 {
-    // A symlinked tool is judged by its target; `file` would only call the link a link.
-    const QString target = QFileInfo(path).canonicalFilePath();
-    if (target.isEmpty())
-        return false;
+    // "-b" leaves the file name out of the verdict, so a folder called "x86-64" cannot make a
+    // foreign binary pass; "-L" judges a symlinked tool by its target, not as a link.
     const ChildOutcome outcome =
-        runChild(m_locations.fileCommand, {target}, StandardError::forward);
+        runChild(m_locations.fileCommand, {QStringLiteral("-b"), QStringLiteral("-L"), path},
+                 StandardError::forward);
     if (!outcome.started)
         return false;
-
-    // Only the verdict after the echoed name counts, so a folder called "x86-64" cannot make
-    // a foreign binary pass.
-    QString verdict = QString::fromUtf8(outcome.standardOutput);
-    for (const QString &echo : {target, octalEscaped(target)}) {
-        if (verdict.startsWith(echo + u':')) {
-            verdict.remove(0, echo.size() + 1);
-            break;
-        }
-    }
+    const QString verdict = QString::fromUtf8(outcome.standardOutput);
     for (const QString &marker : m_locations.architectureMarkers) {
         if (verdict.contains(marker))
             return true;

@@ -17,12 +17,13 @@ bool isSubtitleExtension(const QString &lowerCaseSuffix)
 }
 
 // Direct entries, hidden ones left out, folders and files alike: media and subtitle files are
-// chosen by name alone. Names the natural order calls equal ("a.mkv", "A.mkv") fall back to
-// code-point order, so the order never depends on how the file system lists them.
+// chosen by name alone. Pipes, sockets and devices are left out too: a tool reading a pipe
+// named like an episode would wait forever. Names the natural order calls equal ("a.mkv", "A.mkv")
+// fall back to code-point order, so the order never depends on how the file system lists them.
 QStringList listEntriesInNaturalOrder(const QString &folder)
 {
-    QStringList names = QDir(folder).entryList(
-        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted);
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         const int order = naturalCompare(a, b);
         return order != 0 ? order < 0 : a < b;

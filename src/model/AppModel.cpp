@@ -81,7 +81,9 @@ void AppModel::inspectNextFile()
                                           fileNameOf(file) + QStringLiteral(": ") +
                                               describeError(std::current_exception())));
             }
-            inspectNextFile();
+            // Queued: a result that was ready before `then` ran arrives synchronously, and a
+            // long run of such files must not nest one call in the next.
+            QMetaObject::invokeMethod(this, &AppModel::inspectNextFile, Qt::QueuedConnection);
         });
 }
 

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -75,10 +77,14 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        // Names "host-arch" unless the path ends in "foreign", and calls a link only a link.
-        write(u"file"_s, "[ -L \"$1\" ] && { echo \"$1: symbolic link\"; exit; }\n"
-                         "case \"$1\" in *foreign) echo \"$1: ELF, other-arch\" ;;\n"
-                         "*) echo \"$1: ELF, host-arch\" ;; esac");
+        // Names "host-arch" unless the target's path ends in "foreign"; like the real `file`,
+        // echoes the path unless told "-b" and calls a link a link unless told "-L".
+        write(u"file"_s, "brief=; follow=; while [ $# -gt 1 ]; do case $1 in -b) brief=1;;\n"
+                         "-L) follow=1;; esac; shift; done\n"
+                         "p=$1; [ $brief ] || printf '%s: ' \"$p\"\n"
+                         "[ -L \"$p\" ] && [ -z \"$follow\" ] && { echo 'symbolic link'; exit; }\n"
+                         "case $(readlink -f \"$p\") in *foreign) echo 'ELF, other-arch' ;;\n"
+                         "*) echo 'ELF, host-arch' ;; esac");
         QVERIFY(QDir(m_dir.path()).mkdir(u"host-arch"_s));
         for (const QString &name : {u"host"_s, u"foreign"_s, u"host-arch/foreign"_s})
             write(name, "exit 0");
@@ -217,6 +223,23 @@ private slots:
         write(u"go"_s, "", false);
         QCOMPARE(first.result().file, QUrl::fromLocalFile(path(u"first"_s)));
         QVERIFY_THROWS_EXCEPTION(MKVInspectorError, second.waitForFinished());
+    }
+
+    // An inspector that goes away stops its running tool instead of waiting for it.
+    void destroyedInspectorStopsItsTool()
+    {
+        const QByteArray pidFile = path(u"pid"_s).toUtf8();
+        auto inspector = std::make_unique<MKVInspector>(
+            bundled(write(u"hanging"_s, "echo $$ > '" + pidFile + ".tmp'; mv '" + pidFile +
+                                            ".tmp' '" + pidFile + "'; exec sleep 600")));
+        QFuture<MediaInspection> pending = inspector->inspectAsync(QUrl::fromLocalFile(u"/x"_s));
+        QTRY_VERIFY(QFile::exists(path(u"pid"_s)));
+        QFile pid(path(u"pid"_s));
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        const pid_t tool = pid.readAll().trimmed().toInt();
+        inspector.reset();
+        QVERIFY(pending.isFinished());
+        QCOMPARE(::kill(tool, 0), -1); // the tool is gone, not left behind
     }
 
     // ffprobe leaves out the language "und"; the rest reads alike.

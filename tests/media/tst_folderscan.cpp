@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -41,7 +43,8 @@ class FolderScanTest final : public QObject {
 private slots:
     void scanFolder_data()
     {
-        QTest::addColumn<QStringList>("entries"); // a trailing "/" makes a sub-folder
+        // A trailing "/" makes a sub-folder, a trailing "|" a named pipe.
+        QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QStringList>("expected");
 
         QTest::newRow("subtitles by episode")
@@ -79,6 +82,9 @@ private slots:
                            u"S01E01 Teil 1.srt"_s}
             << QStringList{
                    u"S01E01.mkv S01E01 [S01E01 Teil 1.srt, S01E01 teil 9.srt, S01E01 Teil 10.srt]"_s};
+        QTest::newRow("pipe named like an episode")
+            << QStringList{u"S01E01.mkv|"_s, u"S01E02.mkv"_s}
+            << QStringList{u"S01E02.mkv S01E02"_s};
         QTest::newRow("no episode number")
             << QStringList{u"S01.mkv"_s} << QStringList{u"S01.mkv"_s};
         QTest::newRow("folder named like a media file")
@@ -100,6 +106,8 @@ private slots:
         for (const QString &entry : entries) {
             if (entry.endsWith(u'/')) {
                 QVERIFY(QDir(folder.path()).mkpath(entry));
+            } else if (entry.endsWith(u'|')) {
+                QCOMPARE(mkfifo(QFile::encodeName(folder.filePath(entry.chopped(1))), 0600), 0);
             } else {
                 QFile file(folder.filePath(entry));
                 QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(entry));
