@@ -2,13 +2,13 @@
 // `mkvmerge -J` on the same 100 files one after another. Every inspection looks for mkvmerge
 // again, `file` run included, so the analysis should take about one and a half times as long.
 
+#include "BenchSupport.h"
 #include "model/AppModel.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -18,29 +18,6 @@ namespace {
 
 constexpr int episodesPerFolder = 50;
 const QString mkvmerge = QStringLiteral("/usr/bin/mkvmerge");
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// Two seconds of tiny video with an English and a German audio track.
-bool makeEpisode(const QTemporaryDir &dir, const QString &output)
-{
-    const auto words = [](const char *text) { return QString::fromLatin1(text).split(u' '); };
-    const QString video = dir.filePath(QStringLiteral("video.mkv"));
-    const QString audio = dir.filePath(QStringLiteral("audio.ac3"));
-    return run(QStringLiteral("/usr/bin/ffmpeg"),
-               words("-nostdin -loglevel error -f lavfi -i color=s=64x36:r=25:d=2 -f lavfi -i "
-                     "anullsrc=r=48000:cl=mono -map 0:v -c:v mpeg4")
-                   << video << words("-map 1:a -t 2 -c:a ac3") << audio) &&
-           run(mkvmerge, words("--quiet --output") << output << video << words("--language 0:eng")
-                                                   << audio << words("--language 0:ger") << audio);
-}
 
 // Copies `episode` into `folder` as S01E01.mkv … S01E50.mkv; returns the copies.
 QStringList fillFolder(const QString &episode, const QString &folder)
@@ -67,7 +44,7 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     const QString episode = dir.filePath(QStringLiteral("episode.mkv"));
-    if (!dir.isValid() || !makeEpisode(dir, episode)) {
+    if (!dir.isValid() || !makeEpisode(episode, 2).isEmpty()) {
         out << "Die Testdatei konnte nicht erzeugt werden.\n";
         return 1;
     }
@@ -79,7 +56,7 @@ int main(int argc, char *argv[])
         out << "Die Ordner konnten nicht gefüllt werden.\n";
         return 1;
     }
-    run(mkvmerge, {QStringLiteral("-J"), episode}); // warms the caches for both runs
+    runsCleanly(mkvmerge, {QStringLiteral("-J"), episode}); // warms the caches for both runs
 
     AppModel model;
     model.setPrimaryFolder(QUrl::fromLocalFile(primaryFolder));
@@ -105,23 +82,14 @@ int main(int argc, char *argv[])
 
     timer.restart();
     for (const QString &file : files) {
-        if (!run(mkvmerge, {QStringLiteral("-J"), file})) {
+        if (!runsCleanly(mkvmerge, {QStringLiteral("-J"), file})) {
             out << "mkvmerge -J schlug fehl.\n";
             return 1;
         }
     }
     const double plainMs = timer.nsecsElapsed() / 1e6;
 
-    const auto count = files.size();
-    out << QStringLiteral("AppModel::analyze, %1 files: %2 ms total, %3 ms per file\n")
-               .arg(count)
-               .arg(analysisMs, 0, 'f', 1)
-               .arg(analysisMs / count, 0, 'f', 2);
-    out << QStringLiteral("mkvmerge -J, %1 files:       %2 ms total, %3 ms per file\n")
-               .arg(count)
-               .arg(plainMs, 0, 'f', 1)
-               .arg(plainMs / count, 0, 'f', 2);
-    out << QStringLiteral("ratio analysis / mkvmerge -J: %1\n")
-               .arg(analysisMs / plainMs, 0, 'f', 2);
+    printComparison(out, files.size(), QStringLiteral("analysis through AppModel"), analysisMs,
+                    QStringLiteral("mkvmerge -J"), plainMs);
     return 0;
 }

@@ -1,0 +1,34 @@
+#include "BenchSupport.h"
+
+#include "inspect/ChildProcess.h"
+#include "support/TestMedia.h"
+
+bool runsCleanly(const QString &program, const QStringList &arguments)
+{
+    const ChildOutcome outcome = runChild(program, arguments);
+    return outcome.started && !outcome.crashed && outcome.exitCode == 0;
+}
+
+QString makeEpisode(const QString &path, double seconds)
+{
+    TestMediaLayout layout;
+    layout.durationSeconds = seconds;
+    layout.audio = {TestTrack{QStringLiteral("eng")}, TestTrack{QStringLiteral("ger")}};
+    return makeTestMatroska(path, layout);
+}
+
+void printComparison(QTextStream &out, qsizetype items, const QString &measuredName,
+                     double measuredMs, const QString &baselineName, double baselineMs)
+{
+    for (const auto &[name, ms] :
+         {std::pair{measuredName, measuredMs}, {baselineName, baselineMs}}) {
+        out << QStringLiteral("%1, %2 runs: %3 ms total, %4 ms each\n")
+                   .arg(name)
+                   .arg(items)
+                   .arg(ms, 0, 'f', 1)
+                   .arg(ms / items, 0, 'f', 2);
+    }
+    out << QStringLiteral("ratio %1 / %2: %3\n")
+               .arg(measuredName, baselineName)
+               .arg(measuredMs / baselineMs, 0, 'f', 2);
+}
