@@ -138,16 +138,6 @@ private slots:
         QDir::setCurrent(folder.path());
         QVERIFY(::scanFolder(QUrl(), SourceKind::primary).isEmpty());
 
-        if (geteuid() != 0) { // root reads every folder
-            QDir locked(folder.filePath(QStringLiteral("gesperrt")));
-            QVERIFY(locked.mkpath(locked.path()));
-            QFile(locked.filePath(QStringLiteral("S01E01.mkv"))).open(QIODevice::WriteOnly);
-            QFile::setPermissions(locked.path(), QFileDevice::WriteOwner);
-            QVERIFY(
-                ::scanFolder(QUrl::fromLocalFile(locked.path()), SourceKind::primary).isEmpty());
-            QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                     QFileDevice::ExeOwner);
-        }
     }
 
     // Qt cannot address a name that is not valid UTF-8: such a file is left out of the

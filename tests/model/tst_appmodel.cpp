@@ -179,22 +179,9 @@ private slots:
         QVERIFY(folderChanged.isEmpty());
     }
 
-    void emptyFoldersFinish()
-    {
-        QTemporaryDir one, two;
-        std::unique_ptr<AppModel> model(modelFor(one.path(), two.path()));
-        QVERIFY(runAnalysis(*model));
-        QVERIFY(model->pairs().isEmpty() && model->issues().isEmpty());
-        QVERIFY(!model->isAnalyzing());
-    }
-
     void withoutToolsEveryFileFails()
     {
-        ToolLocations nowhere;
-        nowhere.mkvmergeCandidates = {m_media.filePath(u"fehlt/mkvmerge"_s)};
-        nowhere.ffprobeCandidates = {m_media.filePath(u"fehlt/ffprobe"_s)};
-        nowhere.fileCommand = u"/usr/bin/file"_s;
-        std::unique_ptr<AppModel> model(modelFor(m_primary, m_localized, nowhere));
+        std::unique_ptr<AppModel> model(modelFor(m_primary, m_localized, ToolLocations{}));
         QVERIFY(runAnalysis(*model));
         QCOMPARE(model->issues().size(), 10);
         QCOMPARE(model->issues().first().message, u"S01E01.mkv: mkvmerge wurde nicht gefunden."_s);
