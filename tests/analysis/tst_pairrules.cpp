@@ -3,259 +3,150 @@
 
 #include <QTest>
 
-#include <limits>
+using namespace Qt::StringLiterals;
 
 namespace {
 
-MediaTrack track(qint64 id, std::optional<QString> language, TrackType type = TrackType::audio)
+// The findings by short name, as "<I|W|E> <label>: <message>"; %1 is the label, %2 a number.
+const QHash<QString, QString> findings{
+    {u"noDe"_s, u"E %1: Keine deutsche Audiospur gefunden."_s},
+    {u"de?"_s, u"I %1: Mindestens eine Audiospur aus Ordner 2 hat keine Sprachkennung und "
+               u"wird als Deutsch (deu) behandelt."_s},
+    {u"en?"_s, u"I %1: Mindestens eine Audiospur aus Ordner 1 hat keine Sprachkennung und "
+               u"wird als Englisch (eng) behandelt."_s},
+    {u"-en"_s, u"I %1: Englische Audiospur %2 aus Ordner 2 wird übersprungen; Englisch "
+               u"stammt aus Ordner 1."_s},
+    {u"-de"_s, u"I %1: Deutsche Audiospur %2 aus Ordner 1 wird übersprungen; Deutsch stammt "
+               u"aus Ordner 2."_s},
+    {u"srt"_s, u"I %1: %2 externe Untertiteldatei(en) zugeordnet."_s},
+    {u"pal"_s, u"I %1: 25→23,976-PAL-Speedup erkannt (%2 Sekunden Differenz); wird beim "
+               u"Muxen automatisch korrigiert."_s},
+    {u"I"_s, u"I %1: Die Laufzeiten unterscheiden sich um %2 Sekunden."_s},
+    {u"W"_s, u"W %1: Die Laufzeiten unterscheiden sich um %2 Sekunden."_s}};
+
+// "ger", "-" (untagged), "video:ger", "subtitles:ger": a track with the given id.
+MediaTrack track(qint64 id, const QString &token)
 {
     MediaTrack result;
     result.id = id;
-    result.type = type;
-    result.language = std::move(language);
+    result.type = trackTypeFromRawValue(token.section(u':', 0, 0)).value_or(TrackType::audio);
+    if (const QString language = token.section(u':', -1); language != u"-")
+        result.language = language;
     return result;
-}
-
-MediaTrack ger(qint64 id)
-{
-    return track(id, QStringLiteral("ger"));
-}
-MediaTrack eng(qint64 id)
-{
-    return track(id, QStringLiteral("eng"));
-}
-MediaTrack untagged(qint64 id)
-{
-    return track(id, std::nullopt);
-}
-
-// One folder's file of a pair.
-struct Side {
-    QList<MediaTrack> tracks;
-    std::optional<double> duration;
-    int sidecars = 0;
-    bool present = true;
-    bool inspected = true;
-};
-
-// The defaults yield no finding at all, so each row states only what it changes.
-struct Episode {
-    std::optional<EpisodeID> id = EpisodeID{1, 1};
-    Side primary = {{eng(1)}, std::nullopt};
-    Side localized = {{ger(1)}, std::nullopt};
-    PairStatus status = PairStatus::ready;
-};
-using Episodes = QList<Episode>;
-
-Episode folder1(const QList<MediaTrack> &tracks)
-{
-    Episode episode;
-    episode.primary.tracks = tracks;
-    return episode;
-}
-
-Episode folder2(const QList<MediaTrack> &tracks)
-{
-    Episode episode;
-    episode.localized.tracks = tracks;
-    return episode;
-}
-
-Episode durations(double primary, double localized)
-{
-    Episode episode;
-    episode.primary.duration = primary;
-    episode.localized.duration = localized;
-    return episode;
-}
-
-const QString noGerman = QStringLiteral("E S01E01: Keine deutsche Audiospur gefunden.");
-const QString assumedGerman =
-    QStringLiteral("I S01E01: Mindestens eine Audiospur aus Ordner 2 hat keine Sprachkennung "
-                   "und wird als Deutsch (deu) behandelt.");
-const QString assumedEnglish =
-    QStringLiteral("I S01E01: Mindestens eine Audiospur aus Ordner 1 hat keine Sprachkennung "
-                   "und wird als Englisch (eng) behandelt.");
-
-QString skippedEnglish(int id)
-{
-    return QStringLiteral("I S01E01: Englische Audiospur %1 aus Ordner 2 wird übersprungen; "
-                          "Englisch stammt aus Ordner 1.")
-        .arg(id);
-}
-
-QString skippedGerman(int id)
-{
-    return QStringLiteral("I S01E01: Deutsche Audiospur %1 aus Ordner 1 wird übersprungen; "
-                          "Deutsch stammt aus Ordner 2.")
-        .arg(id);
-}
-
-QString runningTimes(char severity, const char *seconds, const char *label = "S01E01")
-{
-    return QStringLiteral("%1 %2: Die Laufzeiten unterscheiden sich um %3 Sekunden.")
-        .arg(QString(QLatin1Char(severity)), QLatin1String(label), QLatin1String(seconds));
 }
 
 } // namespace
 
 Q_DECLARE_METATYPE(LanguageClass)
-Q_DECLARE_METATYPE(Episodes)
 
 class TestPairRules : public QObject {
     Q_OBJECT
 
 private slots:
-    void languages_data();
-    void languages();
-    void evaluate_data();
-    void evaluate();
-};
-
-void TestPairRules::languages_data()
-{
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<LanguageClass>("kind");
-
-    const auto row = [](const char *language, const char *code, LanguageClass kind) {
-        QTest::newRow(language) << QString::fromUtf8(language) << QString::fromUtf8(code) << kind;
-    };
-    row("de-DE", "de", LanguageClass::german);
-    row("GER", "ger", LanguageClass::german);
-    row("deu", "deu", LanguageClass::german);
-    row("--de", "de", LanguageClass::german);
-    row("en-US", "en", LanguageClass::english);
-    row("ENG", "eng", LanguageClass::english);
-    row("pt-br", "pt", LanguageClass::other);
-    row("", "", LanguageClass::other);
-    row("-", "-", LanguageClass::other);
-    row("de_AT", "de_at", LanguageClass::other);
-    row("germ", "germ", LanguageClass::other);
-}
-
-void TestPairRules::languages()
-{
-    QFETCH(QString, language);
-    QFETCH(QString, code);
-    QFETCH(LanguageClass, kind);
-
-    QCOMPARE(normalizedLanguageCode(language), code);
-    QCOMPARE(classifyLanguage(track(1, language)), kind);
-    QCOMPARE(classifyLanguage(untagged(1)), LanguageClass::untagged);
-}
-
-void TestPairRules::evaluate_data()
-{
-    QTest::addColumn<Episodes>("episodes");
-    QTest::addColumn<QStringList>("expected");
-    const auto row = [](const char *name, const Episodes &episodes, const QStringList &expected) {
-        QTest::newRow(name) << episodes << expected;
-    };
-
-    row("clean pair", {Episode{}}, {});
-    for (const PairStatus status :
-         {PairStatus::missingPrimary, PairStatus::missingLocalized, PairStatus::ambiguous}) {
-        Episode episode = folder2({});
-        episode.status = status;
-        QTest::addRow("%s", qPrintable(rawValue(status))) << Episodes{episode} << QStringList{};
+    void languages_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<LanguageClass>("kind");
+        QTest::newRow("de-DE") << u"de"_s << LanguageClass::german;
+        QTest::newRow("GER") << u"ger"_s << LanguageClass::german;
+        QTest::newRow("--deu") << u"deu"_s << LanguageClass::german;
+        QTest::newRow("en-US") << u"en"_s << LanguageClass::english;
+        QTest::newRow("ENG") << u"eng"_s << LanguageClass::english;
+        QTest::newRow("") << u""_s << LanguageClass::other;
+        QTest::newRow("-") << u"-"_s << LanguageClass::other;
+        QTest::newRow("de_AT") << u"de_at"_s << LanguageClass::other;
+        QTest::newRow("germ") << u"germ"_s << LanguageClass::other;
     }
-    Episode uninspected1 = folder2({}), uninspected2 = folder2({}), withoutFile = folder2({});
-    uninspected1.primary.inspected = false;
-    uninspected2.localized.inspected = false;
-    withoutFile.localized.present = false;
-    row("folder 1 not inspected", {uninspected1}, {});
-    row("folder 2 not inspected", {uninspected2}, {});
-    row("ready without folder 2 file", {withoutFile}, {});
+    void languages()
+    {
+        QFETCH(QString, code);
+        QFETCH(LanguageClass, kind);
+        const QString language = QString::fromUtf8(QTest::currentDataTag());
+        QCOMPARE(normalizedLanguageCode(language), code);
+        MediaTrack tagged;
+        tagged.language = language;
+        QCOMPARE(classifyLanguage(tagged), kind);
+        QCOMPARE(classifyLanguage(MediaTrack{}), LanguageClass::untagged);
+    }
 
-    // Video and subtitle tags never stand in for audio.
-    row("folder 2 english audio only",
-        {folder2({track(0, QStringLiteral("ger"), TrackType::video), eng(1),
-                  track(2, QStringLiteral("ger"), TrackType::subtitles), eng(3)})},
-        {noGerman, skippedEnglish(1), skippedEnglish(3)});
-    row("several untagged in folder 2", {folder2({untagged(1), untagged(2)})}, {assumedGerman});
-    row("fra in folder 2", {folder2({ger(1), track(2, QStringLiteral("fra"))})}, {assumedGerman});
-    row("de-AT", {folder2({track(1, QStringLiteral("de-AT"))})}, {});
-    row("de_AT", {folder2({track(1, QStringLiteral("de_AT"))})}, {assumedGerman});
-    row("folder 1 ger and eng",
-        {folder1({ger(1), eng(2), track(3, QStringLiteral("ger"), TrackType::subtitles)})},
-        {skippedGerman(1)});
-    row("folder 1 ger only", {folder1({ger(4)})}, {skippedGerman(4)});
-    row("untagged in folder 1", {folder1({untagged(1), untagged(2)})}, {assumedEnglish});
-
-    Episode sidecars;
-    sidecars.primary.sidecars = 3;
-    sidecars.localized.sidecars = 1;
-    row("sidecars", {sidecars},
-        {QStringLiteral("I S01E01: 4 externe Untertiteldatei(en) zugeordnet.")});
-
-    row("1500/1501", {durations(1500, 1501)}, {});
-    row("1500/1501.5", {durations(1500, 1501.5)}, {runningTimes('I', "1.50")});
-    row("1505/1500", {durations(1505, 1500)}, {runningTimes('I', "5.00")});
-    row("2637.5/2529.5", {durations(2637.5, 2529.5)},
-        {QStringLiteral("I S01E01: 25→23,976-PAL-Speedup erkannt (108.00 Sekunden Differenz); "
-                        "wird beim Muxen automatisch korrigiert.")});
-    row("2529.5/2637.5", {durations(2529.5, 2637.5)}, {runningTimes('W', "108.00")});
-    row("2637.5/2630", {durations(2637.5, 2630)}, {runningTimes('W', "7.50")});
-    row("1500/0", {durations(1500, 0)}, {runningTimes('W', "1500.00")});
-    row("0/1500", {durations(0, 1500)}, {runningTimes('W', "1500.00")});
-    row("nan", {durations(std::numeric_limits<double>::quiet_NaN(), 1500)}, {});
-    row("inf", {durations(1500, std::numeric_limits<double>::infinity())}, {});
-    Episode oneDuration;
-    oneDuration.primary.duration = 2637.5;
-    row("one duration missing", {oneDuration}, {});
-
-    Episode single = durations(1500, 1502);
-    single.id = std::nullopt;
-    row("single file", {single}, {runningTimes('I', "2.00", "Einzeldatei")});
-
-    Episode everything = durations(1500, 1510);
-    everything.localized = {{untagged(1), eng(2), eng(3)}, 1510, 2};
-    everything.primary.tracks = {ger(1), untagged(2), ger(5)};
-    row("rules in order", {everything},
-        {assumedGerman, skippedEnglish(2), skippedEnglish(3), assumedEnglish, skippedGerman(1),
-         skippedGerman(5), QStringLiteral("I S01E01: 2 externe Untertiteldatei(en) zugeordnet."),
-         runningTimes('W', "10.00")});
-
-    Episode second = durations(1500, 1502), skipped = folder2({});
-    second.id = EpisodeID{1, 2};
-    skipped.status = PairStatus::ambiguous;
-    row("pairs in order", {folder2({}), skipped, second},
-        {noGerman, runningTimes('I', "2.00", "S01E02")});
-}
-
-void TestPairRules::evaluate()
-{
-    QFETCH(Episodes, episodes);
-    QFETCH(QStringList, expected);
-
-    QList<EpisodePair> pairs;
-    QHash<QUrl, MediaInspection> inspections;
-    for (qsizetype index = 0; index < episodes.size(); ++index) {
-        const Episode &episode = episodes.at(index);
-        const auto file = [&](const Side &side, const QString &folder) -> std::optional<MediaFile> {
-            const QString stem = QStringLiteral("/%1/%2").arg(folder).arg(index);
-            MediaFile media;
-            media.url = QUrl::fromLocalFile(stem + QStringLiteral(".mkv"));
-            for (int sidecar = 0; sidecar < side.sidecars; ++sidecar)
-                media.sidecarSubtitles << QUrl::fromLocalFile(stem + QString::number(sidecar));
-            if (side.inspected)
-                inspections.insert(media.url, {media.url, side.duration, side.tracks});
-            return side.present ? std::optional(media) : std::nullopt;
+    // Pairs separated by ";": "<folder 1>|<folder 2>[|single, or PairStatus 1, 2, 3]". A side
+    // holds tracks (see track(); ids count from 1), "@seconds", "+n" sidecar subtitles, "!" (not
+    // inspected) and "x" (no file); one without tracks has an audio track in its folder's
+    // language. Pair n is S01E0n. Expected: "[label:]finding[ number]", label S01E01 by default.
+    void evaluate_data()
+    {
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const QString &pairs, const QString &expected) {
+            QTest::newRow(name) << pairs << expected;
         };
-        EpisodePair pair;
-        pair.episodeID = episode.id;
-        pair.primary = file(episode.primary, QStringLiteral("eins"));
-        pair.localized = file(episode.localized, QStringLiteral("zwei"));
-        pair.status = episode.status;
-        pairs << pair;
+        row("not ready or not fully inspected", u"|eng|1;|eng|2;|eng|3;!|eng;|eng !;|eng x"_s, {});
+        row("video and subtitle tags never count", u"|video:ger eng subtitles:ger eng"_s,
+            u"noDe;-en 2;-en 4"_s);
+        row("folder 2: untagged, fra, de_AT assumed German, de-AT German",
+            u"|- -;|ger fra;|de_AT;|de-AT"_s, u"de?;S01E02:de?;S01E03:de?"_s);
+        row("folder 1: German skipped, no English needed", u"ger eng subtitles:ger|;ger|;- -|"_s,
+            u"-de 1;S01E02:-de 1;S01E03:en?"_s);
+        row("rules in order", u"ger - ger @1500 +3|- eng eng @1510 +1"_s,
+            u"de?;-en 2;-en 3;en?;-de 1;-de 3;srt 4;W 10.00"_s);
+        row("differences 1, 1.5, 5, 7.5", u"@1500|@1501;@1500|@1501.5;@1505|@1500;@2637.5|@2630"_s,
+            u"S01E02:I 1.50;S01E03:I 5.00;S01E04:W 7.50"_s);
+        row("PAL only for folder 1 longer", u"@2637.5|@2529.5;@2529.5|@2637.5;@1500|@0"_s,
+            u"pal 108.00;S01E02:W 108.00;S01E03:W 1500.00"_s);
+        row("no running time", u"@nan|@1500;@1500|@inf;@2637.5|"_s, {});
+        row("pairs in order, single file", u"|video:ger;|eng|3;@1500|@1502;+1 @1500|@1503|single"_s,
+            u"noDe;S01E03:I 2.00;Einzeldatei:srt 1;Einzeldatei:I 3.00"_s);
     }
+    void evaluate()
+    {
+        QFETCH(QString, pairs);
+        QFETCH(QString, expected);
+        QList<EpisodePair> episodes;
+        QHash<QUrl, MediaInspection> inspections;
+        for (const QString &description : pairs.split(u';')) {
+            const QStringList parts = description.split(u'|');
+            EpisodePair &pair = episodes.emplace_back();
+            pair.episodeID = EpisodeID{1, episodes.size()};
+            if (parts.value(2) == u"single")
+                pair.episodeID.reset();
+            pair.status = PairStatus(parts.value(2).toInt());
+            for (const int folder : {0, 1}) {
+                MediaFile file;
+                file.url = QUrl::fromLocalFile(u"/%1/%2.mkv"_s.arg(folder).arg(episodes.size()));
+                MediaInspection inspection{file.url, {}, {}};
+                bool present = true, inspected = true;
+                for (const QString &token : parts[folder].split(u' ', Qt::SkipEmptyParts)) {
+                    if (token == u"x" || token == u"!")
+                        (token == u"x" ? present : inspected) = false;
+                    else if (token.startsWith(u'@'))
+                        inspection.duration = token.mid(1).toDouble();
+                    else if (token.startsWith(u'+'))
+                        file.sidecarSubtitles.resize(token.toInt());
+                    else
+                        inspection.tracks << track(inspection.tracks.size() + 1, token);
+                }
+                if (inspection.tracks.isEmpty())
+                    inspection.tracks << track(1, folder ? u"ger"_s : u"eng"_s);
+                if (inspected)
+                    inspections.insert(file.url, inspection);
+                (folder ? pair.localized : pair.primary) =
+                    present ? std::optional(file) : std::nullopt;
+            }
+        }
 
-    QStringList actual;
-    for (const AnalysisIssue &issue : evaluatePairs(pairs, inspections))
-        actual << QChar(u"IWE"[rawValue(issue.severity)]) + u' ' + issue.message;
-    QCOMPARE(actual, expected);
-}
+        QStringList actual, wanted;
+        for (const AnalysisIssue &issue : evaluatePairs(episodes, inspections))
+            actual << QChar(u"IWE"[rawValue(issue.severity)]) + u' ' + issue.message;
+        for (const QString &item : expected.split(u';', Qt::SkipEmptyParts)) {
+            const qsizetype colon = item.indexOf(u':');
+            const QStringList words = item.mid(colon + 1).split(u' ');
+            wanted << QString(findings.value(words[0]))
+                          .replace(u"%1"_s, colon < 0 ? u"S01E01"_s : item.left(colon))
+                          .replace(u"%2"_s, words.value(1));
+        }
+        QCOMPARE(actual, wanted);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPairRules)
 #include "tst_pairrules.moc"
