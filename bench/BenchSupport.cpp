@@ -13,7 +13,8 @@ QString makeEpisode(const QString &path, double seconds)
 {
     TestMediaLayout layout;
     layout.durationSeconds = seconds;
-    layout.audio = {TestTrack{QStringLiteral("eng")}, TestTrack{QStringLiteral("ger")}};
+    layout.audio = {TestTrack{.language = QStringLiteral("eng")},
+                    TestTrack{.language = QStringLiteral("ger")}};
     return makeTestMatroska(path, layout);
 }
 

@@ -17,7 +17,8 @@ TestMediaLayout audioIn(const QStringList &languages, double seconds = 2.0)
     TestMediaLayout layout;
     layout.durationSeconds = seconds;
     for (const QString &language : languages)
-        layout.audio << TestTrack{language.isEmpty() ? std::nullopt : std::optional(language)};
+        layout.audio << TestTrack{.language =
+                                      language.isEmpty() ? std::nullopt : std::optional(language)};
     return layout;
 }
 
