@@ -3,10 +3,13 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <optional>
+
 // Shared pieces of the benchmarks that run the real tools.
 
-// True when `program` started, ran to its end and exited with status 0.
-bool runsCleanly(const QString &program, const QStringList &arguments);
+// The time `mkvmerge -J` takes on each of `files` in turn: the baseline the benchmarks compare
+// against. Absent when a run fails.
+std::optional<double> identifyMilliseconds(const QStringList &files);
 
 // A small episode with tiny video and an English and a German audio track. Returns an empty
 // text on success, else what went wrong.
