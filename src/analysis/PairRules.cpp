@@ -2,6 +2,7 @@
 
 #include "LanguageCodes.h"
 #include "media/Naming.h"
+#include "PalSpeedup.h"
 
 #include <cmath>
 #include <optional>
@@ -43,10 +44,8 @@ std::optional<AnalysisIssue> durationIssue(const QString &label, double primary,
     if (difference <= 1.0)
         return std::nullopt;
 
-    // PAL releases play 23.976 fps material at 25 fps, so they run shorter by 1001/960.
-    constexpr double palSpeedup = 1001.0 / 960.0;
     const QString seconds = QString::number(difference, 'f', 2);
-    if (localized > 0 && std::abs(primary / localized - palSpeedup) <= 0.002) {
+    if (showsPalSpeedup(primary, localized)) {
         return AnalysisIssue(AnalysisIssueSeverity::information,
                              QStringLiteral("%1: 25→23,976-PAL-Speedup erkannt (%2 Sekunden "
                                             "Differenz); wird beim Muxen automatisch korrigiert.")

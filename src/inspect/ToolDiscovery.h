@@ -6,7 +6,8 @@
 
 #include <optional>
 
-// Finds mkvmerge and ffprobe at their fixed places. Nothing is cached: every call looks again.
+// Finds mkvmerge and ffprobe at their fixed places. Every call looks again; only the verdict
+// of the architecture check is remembered for a binary that has not changed since.
 class ToolDiscovery {
 public:
     explicit ToolDiscovery(ToolLocations locations = ToolLocations::platformDefault());
@@ -19,5 +20,7 @@ public:
     const ToolLocations &locations() const { return m_locations; }
 
 private:
+    bool examineArchitecture(const QString &path) const; // runs `file`
+
     ToolLocations m_locations;
 };

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTextBoundaryFinder>
 
 namespace {
 
@@ -102,6 +103,34 @@ bool isReservedFileName(const QString &stem)
     return reserved.contains(stem.toUpper());
 }
 
+// Common file systems take at most 255 bytes per name.
+constexpr qsizetype longestFileNameBytes = 255;
+
+// Shortens the stem of `name` (a name ending in ".mkv") at a character boundary until the
+// whole name fits, so that a long title still gives a name the output folder accepts.
+QString fittedFileName(const QString &name)
+{
+    if (name.toUtf8().size() <= longestFileNameBytes)
+        return name;
+    const QString extension = QStringLiteral(".mkv");
+    QString stem = name.chopped(extension.size());
+    qsizetype stemBytes = stem.toUtf8().size();
+    const qsizetype allowedBytes = longestFileNameBytes - extension.size();
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, stem);
+    characters.toEnd();
+    while (stemBytes > allowedBytes) {
+        const qsizetype end = characters.position();
+        const qsizetype start = characters.toPreviousBoundary();
+        stemBytes -= QStringView(stem).sliced(start, end - start).toUtf8().size();
+    }
+    qsizetype end = characters.position();
+    // A cut may leave a trailing separator; the name then ends as cleanly as an uncut one.
+    while (end > 0 && isTitleSeparator(stem.at(end - 1)))
+        --end;
+    stem.truncate(end);
+    return sanitizeFileName(stem + extension);
+}
+
 } // namespace
 
 std::optional<EpisodeID> parseEpisodeID(const QString &name)
@@ -129,7 +158,7 @@ QString outputFileName(const EpisodePair &pair)
 
     const QString baseName = nameWithoutExtension(fileNameOf(source->url));
     if (!pair.episodeID)
-        return sanitizeFileName(baseName + QStringLiteral(".mkv"));
+        return fittedFileName(sanitizeFileName(baseName + QStringLiteral(".mkv")));
 
     const QRegularExpressionMatch leading = leadingEpisodePattern().match(baseName);
     const QString title = leading.hasMatch()
@@ -139,7 +168,7 @@ QString outputFileName(const EpisodePair &pair)
     const QString name = title.isEmpty()
                              ? prefix + QStringLiteral(".mkv")
                              : prefix + QStringLiteral(" - ") + title + QStringLiteral(".mkv");
-    return sanitizeFileName(name);
+    return fittedFileName(sanitizeFileName(name));
 }
 
 QString sanitizeFileName(const QString &name)

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 
 MediaFile fileNamed(const QString &name, SourceKind source)
@@ -100,6 +102,17 @@ private slots:
         QTest::newRow("no files") << none << none << none << "Unbekannt.mkv";
         QTest::newRow("reserved film name") << none << "con.mkv" << any << "_con.mkv";
         QTest::newRow("leading at sign") << none << "@Film.mkv" << any << "@Film.mkv";
+        // Names are cut at a character so that the whole name fits in 255 bytes of UTF-8.
+        const QString umlauts(200, u'ä');
+        const QString letters(241, u'a');
+        QTest::newRow("long title cut to 255 bytes")
+            << "S01E02" << u"S01E02 - %1.mkv"_s.arg(umlauts) << any
+            << u"S01E02 - %1.mkv"_s.arg(umlauts.left(121));
+        QTest::newRow("long film name cut to 255 bytes")
+            << none << u"x%1.mkv"_s.arg(umlauts) << any << u"x%1.mkv"_s.arg(umlauts.left(125));
+        QTest::newRow("separator at the cut trimmed")
+            << "S01E02" << u"S01E02 - %1 - Ende.mkv"_s.arg(letters) << any
+            << u"S01E02 - %1.mkv"_s.arg(letters);
     }
 
     void outputFileName()

@@ -1,0 +1,21 @@
+#include "MuxError.h"
+
+QString MuxError::errorDescription() const
+{
+    switch (m_kind) {
+    case Kind::outputExists:
+        return QStringLiteral("Die Ausgabedatei existiert bereits: ") + m_detail;
+    case Kind::failed:
+        return QStringLiteral("Muxen fehlgeschlagen: ") + m_detail;
+    case Kind::mkvmergeNotFound:
+        return QStringLiteral("Eine aktuelle, kompatible MKVToolNix-Version wurde nicht gefunden.");
+    case Kind::incompletePair:
+        return QStringLiteral("Das Dateipaar ist unvollständig.");
+    case Kind::inspectionMissing:
+        return QStringLiteral("Die Trackanalyse fehlt. Bitte die Dateien erneut analysieren.");
+    case Kind::cancelled:
+        return QStringLiteral("Die Verarbeitung wurde abgebrochen.");
+    }
+    Q_UNREACHABLE();
+    return {};
+}

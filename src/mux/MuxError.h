@@ -1,0 +1,35 @@
+#pragma once
+
+#include "inspect/UserFacingError.h"
+
+// Failures of muxing one pair.
+class MuxError : public UserFacingError {
+public:
+    enum class Kind {
+        outputExists,
+        failed,
+        mkvmergeNotFound,
+        incompletePair,
+        inspectionMissing,
+        cancelled,
+    };
+
+    static MuxError outputExists(QString name) { return {Kind::outputExists, std::move(name)}; }
+    static MuxError failed(QString text) { return {Kind::failed, std::move(text)}; }
+    static MuxError mkvmergeNotFound() { return {Kind::mkvmergeNotFound, {}}; }
+    static MuxError incompletePair() { return {Kind::incompletePair, {}}; }
+    static MuxError inspectionMissing() { return {Kind::inspectionMissing, {}}; }
+    static MuxError cancelled() { return {Kind::cancelled, {}}; }
+
+    Kind kind() const { return m_kind; }
+    // The file name of `outputExists`, the reason of `failed`.
+    const QString &detail() const { return m_detail; }
+
+    QString errorDescription() const override;
+
+private:
+    MuxError(Kind kind, QString detail) : m_kind(kind), m_detail(std::move(detail)) {}
+
+    Kind m_kind;
+    QString m_detail;
+};

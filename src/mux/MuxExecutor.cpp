@@ -1,0 +1,170 @@
+#include "MuxExecutor.h"
+
+#include "MkvmergeOptionFile.h"
+#include "MuxError.h"
+#include "ProgressScanner.h"
+#include "RemainingTime.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QPromise>
+#include <QSemaphore>
+#include <QThread>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// How often a quiet mkvmerge is checked for a cancel: a cancel takes effect within this time
+// even when the tool prints nothing.
+constexpr int pollMilliseconds = 20;
+// A tool that ignores SIGTERM this long is killed.
+constexpr int terminateGraceMilliseconds = 5000;
+
+void removeFile(const QUrl &file)
+{
+    QFile::remove(file.toLocalFile()); // a failure only leaves a stray file behind
+}
+
+} // namespace
+
+MuxExecutor::MuxExecutor(ToolLocations tools) : m_discovery(std::move(tools))
+{
+    m_worker.setMaxThreadCount(1);
+}
+
+MuxExecutor::~MuxExecutor()
+{
+    m_abandoned = true;
+    m_worker.waitForDone();
+}
+
+QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
+                                    const std::optional<MediaInspection> &primary,
+                                    const std::optional<MediaInspection> &localized,
+                                    const QUrl &outputFolder, ProgressCallback progress)
+{
+    auto promise = std::make_shared<QPromise<MuxResult>>();
+    QFuture<MuxResult> future = promise->future();
+    promise->start();
+    // Cleared here rather than on the worker, so that a cancel that comes before the worker
+    // has picked the call up still stops it.
+    m_cancellationRequested = false;
+    m_worker.start([=, this] {
+        try {
+            const MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
+                                              &m_cancellationRequested);
+            // A cancel during the planning ends the pair before anything is written.
+            if (m_cancellationRequested)
+                throw MuxError::cancelled();
+            promise->addResult(runMux(plan, progress));
+        } catch (...) {
+            promise->setException(std::current_exception());
+        }
+        promise->finish();
+    });
+    return future;
+}
+
+void MuxExecutor::cancel()
+{
+    // The running mux watches the flag and terminates its mkvmerge within a poll interval.
+    m_cancellationRequested = true;
+}
+
+void MuxExecutor::report(const ProgressCallback &progress, double fraction,
+                         std::optional<double> remaining)
+{
+    if (!progress)
+        return;
+    if (QThread::currentThread() == m_callerThread.thread()) {
+        progress(fraction, remaining);
+        return;
+    }
+    // Queued to the caller's thread; the run waits for the call so that reports never
+    // overlap, but not for ever when the executor is being destroyed.
+    auto done = std::make_shared<QSemaphore>();
+    QMetaObject::invokeMethod(
+        &m_callerThread,
+        [progress, fraction, remaining, done] {
+            progress(fraction, remaining);
+            done->release();
+        },
+        Qt::QueuedConnection);
+    while (!done->tryAcquire(1, pollMilliseconds)) {
+        if (m_abandoned)
+            return;
+    }
+}
+
+MuxResult MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &progress)
+{
+    MkvmergeOptionFile options;
+    if (!options.write(plan.arguments))
+        throw MuxError::failed(options.errorString());
+
+    QProcess process;
+    process.setProgram(plan.mkvmergeURL.toLocalFile());
+    process.setArguments({options.argument()});
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QElapsedTimer clock;
+    clock.start();
+    process.start();
+    if (!process.waitForStarted(-1)) {
+        removeFile(plan.temporaryURL);
+        throw MuxError::failed(process.errorString());
+    }
+
+    ProgressScanner scanner;
+    QElapsedTimer terminating;
+    const auto stopRequested = [this] { return m_cancellationRequested || m_abandoned; };
+    for (;;) {
+        const bool readable = process.waitForReadyRead(pollMilliseconds);
+        if (const QByteArray chunk = process.readAll(); !chunk.isEmpty()) {
+            if (const std::optional<int> percentage = scanner.take(chunk);
+                percentage && !stopRequested())
+                report(progress, *percentage / 100.0,
+                       linearRemainingSeconds(*percentage / 100.0, clock.elapsed() / 1000.0));
+        }
+        if (!readable && process.state() == QProcess::NotRunning)
+            break;
+        if (stopRequested() && !terminating.isValid()) {
+            process.terminate();
+            terminating.start();
+        } else if (terminating.isValid() && terminating.hasExpired(terminateGraceMilliseconds)) {
+            process.kill();
+        }
+    }
+    process.waitForFinished(-1);
+    scanner.take(process.readAll());
+
+    if (stopRequested()) {
+        removeFile(plan.temporaryURL);
+        throw MuxError::cancelled();
+    }
+    const bool succeeded = process.exitStatus() == QProcess::NormalExit &&
+                           (process.exitCode() == 0 || process.exitCode() == 1);
+    if (!succeeded) {
+        removeFile(plan.temporaryURL);
+        QString text = QString::fromUtf8(scanner.output()).trimmed();
+        // A tool killed by a signal may say nothing; the platform's text then says what happened.
+        if (text.isEmpty())
+            text = process.errorString();
+        throw MuxError::failed(text);
+    }
+
+    report(progress, 1.0, std::nullopt);
+    // QFile::rename never replaces an existing file: whatever appeared at the output name
+    // while mkvmerge ran stays untouched and the pair fails.
+    QFile temporary(plan.temporaryURL.toLocalFile());
+    if (!temporary.rename(plan.outputURL.toLocalFile())) {
+        const QString reason = temporary.errorString();
+        removeFile(plan.temporaryURL);
+        throw MuxError::failed(reason);
+    }
+    return MuxResult::of(plan);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "MuxPlan.h"
+
+#include <QFuture>
+#include <QObject>
+#include <QThreadPool>
+
+#include <functional>
+
+// Turns one episode pair into one output file with mkvmerge. Calls run one at a time on the
+// executor's own worker thread; progress comes back on the thread that created the executor.
+class MuxExecutor {
+public:
+    // The fraction of the pair done, and the estimated seconds the pair still needs.
+    using ProgressCallback = std::function<void(double fraction, std::optional<double> remaining)>;
+
+    explicit MuxExecutor(ToolLocations tools = ToolLocations::platformDefault());
+    ~MuxExecutor(); // stops a running mux and waits for it to clean up
+
+    // Builds the plan, runs mkvmerge into a temporary file and renames it to the output name.
+    // The future carries the MuxResult or the MuxError that ended the pair. `progress` is
+    // called on the creating thread, in order, and the run waits for each call; that thread
+    // must keep its event loop running.
+    QFuture<MuxResult> mux(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
+                           const std::optional<MediaInspection> &localized,
+                           const QUrl &outputFolder, ProgressCallback progress);
+
+    // Stops the running mux at once: its mkvmerge is terminated and the pair ends with
+    // MuxError::cancelled. Without a running mux it only sets a flag that the next mux clears.
+    // Callable from any thread.
+    void cancel();
+
+private:
+    MuxResult runMux(const MuxPlan &plan, const ProgressCallback &progress);
+    void report(const ProgressCallback &progress, double fraction, std::optional<double> remaining);
+
+    ToolDiscovery m_discovery;
+    AbandonFlag m_cancellationRequested{false};
+    AbandonFlag m_abandoned{false}; // the executor is going away
+    QObject m_callerThread;         // progress is delivered through its thread's event loop
+    QThreadPool m_worker;
+};

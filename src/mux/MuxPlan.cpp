@@ -1,0 +1,276 @@
+#include "MuxPlan.h"
+
+#include "analysis/LanguageCodes.h"
+#include "analysis/PalSpeedup.h"
+#include "media/Naming.h"
+#include "MuxError.h"
+#include "SubtitleDuplicates.h"
+#include "SubtitleRules.h"
+#include "TrackNaming.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUuid>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The tracks of one type, leaving out those tagged with the other side's language: an
+// untagged track, or one of a third language, belongs to the folder it comes from.
+QList<MediaTrack> tracksOf(const MediaInspection &inspection, TrackType type,
+                           LanguageClass otherSide)
+{
+    QList<MediaTrack> tracks;
+    for (const MediaTrack &track : inspection.tracks) {
+        if (track.type == type && classifyLanguage(track) != otherSide)
+            tracks << track;
+    }
+    return tracks;
+}
+
+struct SidecarSplit {
+    QList<QUrl> candidates;
+    QList<QUrl> wrongFolder; // their names declare the other folder's language
+};
+
+SidecarSplit splitSidecars(const QList<QUrl> &sidecars, const QString &otherLanguage)
+{
+    SidecarSplit split;
+    for (const QUrl &sidecar : sidecars)
+        (sidecarLanguage(sidecar) == otherLanguage ? split.wrongFolder : split.candidates)
+            << sidecar;
+    return split;
+}
+
+std::optional<double> timingFactor(const MediaInspection &primary, const MediaInspection &localized)
+{
+    if (primary.duration && localized.duration &&
+        showsPalSpeedup(*primary.duration, *localized.duration))
+        return palTimingFactor;
+    return std::nullopt;
+}
+
+QString yesNo(bool value)
+{
+    return value ? u"yes"_s : u"no"_s;
+}
+
+QStringList stretchArguments(qint64 track, bool stretched)
+{
+    if (!stretched)
+        return {};
+    return {u"--sync"_s, QString::number(track) + u":0,1001/960"_s};
+}
+
+struct TrackLabel {
+    QString language; // "eng" or "deu"
+    QString name;
+    bool isDefault = false;
+    bool isForced = false;
+    bool isStretched = false;
+};
+
+QStringList trackArguments(qint64 track, const TrackLabel &label)
+{
+    const QString id = QString::number(track) + u':';
+    return QStringList{u"--language"_s,
+                       id + label.language,
+                       u"--track-name"_s,
+                       id + label.name,
+                       u"--default-track-flag"_s,
+                       id + yesNo(label.isDefault),
+                       u"--forced-display-flag"_s,
+                       id + yesNo(label.isForced)} +
+           stretchArguments(track, label.isStretched);
+}
+
+// A sidecar file holds one track, track 0; its name says whether it is forced.
+QStringList sidecarArguments(const QUrl &sidecar, const QString &language, const QString &base,
+                             bool stretched)
+{
+    const bool forced = isForcedFileName(fileNameOf(sidecar));
+    return QStringList{u"--no-chapters"_s, u"--no-global-tags"_s, u"--no-track-tags"_s} +
+           trackArguments(0, {language, baseTrackName(base, forced), false, forced, stretched}) +
+           QStringList{toolFileArgument(sidecar)};
+}
+
+QStringList fileNamesOf(const QList<QUrl> &files)
+{
+    QStringList names;
+    for (const QUrl &file : files)
+        names << fileNameOf(file);
+    return names;
+}
+
+QList<MediaTrack> withoutTracks(const QList<MediaTrack> &tracks, const QList<MediaTrack> &left)
+{
+    QList<MediaTrack> kept;
+    for (const MediaTrack &track : tracks) {
+        const bool isLeftOut = std::any_of(left.cbegin(), left.cend(),
+                                           [&](const MediaTrack &t) { return t.id == track.id; });
+        if (!isLeftOut)
+            kept << track;
+    }
+    return kept;
+}
+
+// Input 0 is the folder-1 file, input 1 the folder-2 file; the sidecars follow from input 2.
+QString trackOrder(const MediaTrack &video, const QList<MediaTrack> &germanAudio,
+                   const QList<MediaTrack> &englishAudio, const QList<MediaTrack> &germanSubtitles,
+                   qsizetype germanSidecars, const QList<MediaTrack> &englishSubtitles,
+                   qsizetype englishSidecars)
+{
+    QStringList entries{u"0:%1"_s.arg(video.id)};
+    const auto addTracks = [&](int input, const QList<MediaTrack> &tracks) {
+        for (const MediaTrack &track : tracks)
+            entries << u"%1:%2"_s.arg(input).arg(track.id);
+    };
+    qsizetype nextSidecarInput = 2;
+    const auto addSidecars = [&](qsizetype count) {
+        for (qsizetype i = 0; i < count; ++i)
+            entries << u"%1:0"_s.arg(nextSidecarInput++);
+    };
+    addTracks(1, germanAudio);
+    addTracks(0, englishAudio);
+    addTracks(1, germanSubtitles);
+    addSidecars(germanSidecars);
+    addTracks(0, englishSubtitles);
+    addSidecars(englishSidecars);
+    return entries.join(u',');
+}
+
+} // namespace
+
+MuxResult MuxResult::of(const MuxPlan &plan)
+{
+    return {plan.outputURL, plan.skippedDuplicateSubtitles, plan.skippedWrongFolderSubtitles,
+            plan.replacedBitmapSubtitleTrackIDs, plan.appliedTimingFactor};
+}
+
+QStringList trackSelectionArguments(const QString &option, const QList<MediaTrack> &tracks,
+                                    const QString &noneOption)
+{
+    if (tracks.isEmpty())
+        return {noneOption};
+    QStringList ids;
+    for (const MediaTrack &track : tracks)
+        ids << QString::number(track.id);
+    return {option, ids.join(u',')};
+}
+
+MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
+                     const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
+                     const ToolDiscovery &tools, const AbandonFlag *stop)
+{
+    if (!pair.primary || !pair.localized)
+        throw MuxError::incompletePair();
+    if (!primary || !localized)
+        throw MuxError::inspectionMissing();
+    const std::optional<QUrl> mkvmerge = tools.locateMkvmerge();
+    if (!mkvmerge)
+        throw MuxError::mkvmergeNotFound();
+
+    MuxPlan plan;
+    plan.mkvmergeURL = *mkvmerge;
+    const QDir folder(outputFolder.toLocalFile());
+    // mkvmerge would create a missing folder; the user chose one that exists.
+    if (!QFileInfo(folder.path()).isDir())
+        throw MuxError::failed(u"Der Ausgabeordner fehlt: "_s + folder.path());
+    const QString outputName = outputFileName(pair);
+    plan.outputURL = QUrl::fromLocalFile(folder.absoluteFilePath(outputName));
+    // exists() follows links; a dangling link still occupies the name.
+    const QFileInfo output(plan.outputURL.toLocalFile());
+    if (output.exists() || output.isSymLink())
+        throw MuxError::outputExists(outputName);
+    plan.temporaryURL = QUrl::fromLocalFile(folder.absoluteFilePath(
+        u".Spurenflechter-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+        u".mkv"_s));
+
+    // Only the first video track of folder 1 is taken.
+    const auto video =
+        std::find_if(primary->tracks.cbegin(), primary->tracks.cend(),
+                     [](const MediaTrack &track) { return track.type == TrackType::video; });
+    if (video == primary->tracks.cend())
+        throw MuxError::failed(u"In Ordner 1 wurde keine Videospur gefunden."_s);
+
+    const QList<MediaTrack> englishAudio =
+        tracksOf(*primary, TrackType::audio, LanguageClass::german);
+    const QList<MediaTrack> englishSubtitles =
+        tracksOf(*primary, TrackType::subtitles, LanguageClass::german);
+    const QList<MediaTrack> germanAudio =
+        tracksOf(*localized, TrackType::audio, LanguageClass::english);
+    const QList<MediaTrack> germanSubtitles =
+        tracksOf(*localized, TrackType::subtitles, LanguageClass::english);
+
+    plan.appliedTimingFactor = timingFactor(*primary, *localized);
+    const bool stretched = plan.appliedTimingFactor.has_value();
+
+    const SidecarSplit germanSplit = splitSidecars(pair.localized->sidecarSubtitles, u"eng"_s);
+    const SidecarSplit englishSplit = splitSidecars(pair.primary->sidecarSubtitles, u"deu"_s);
+    const QList<MediaTrack> replaced =
+        selectReplacedBitmapSubtitles(germanSubtitles, germanSplit.candidates);
+    const QList<MediaTrack> keptGermanSubtitles = withoutTracks(germanSubtitles, replaced);
+    const SidecarSelection germanSidecars = removeDuplicateSidecars(
+        germanSplit.candidates, keptGermanSubtitles, *pair.localized, *mkvmerge, stop);
+    const SidecarSelection englishSidecars = removeDuplicateSidecars(
+        englishSplit.candidates, englishSubtitles, *pair.primary, *mkvmerge, stop);
+
+    plan.skippedDuplicateSubtitles = germanSidecars.duplicateNames + englishSidecars.duplicateNames;
+    plan.skippedWrongFolderSubtitles =
+        fileNamesOf(germanSplit.wrongFolder) + fileNamesOf(englishSplit.wrongFolder);
+    for (const MediaTrack &track : replaced)
+        plan.replacedBitmapSubtitleTrackIDs << track.id;
+
+    const QString title = nameWithoutExtension(outputName);
+    QStringList &arguments = plan.arguments;
+    arguments << u"--output"_s << plan.temporaryURL.toLocalFile() << u"--title"_s << title;
+
+    // Input 0: the video and the English material of folder 1, with its chapters.
+    arguments << u"--video-tracks"_s << QString::number(video->id) << u"--no-global-tags"_s
+              << u"--no-track-tags"_s;
+    arguments << trackSelectionArguments(u"--audio-tracks"_s, englishAudio, u"--no-audio"_s);
+    arguments << trackSelectionArguments(u"--subtitle-tracks"_s, englishSubtitles,
+                                         u"--no-subtitles"_s);
+    for (const MediaTrack &track : englishAudio)
+        arguments << trackArguments(track.id,
+                                    {u"eng"_s, trackDisplayName(u"English"_s, track, false)});
+    for (const MediaTrack &track : englishSubtitles) {
+        const bool forced = isForcedSubtitle(track, englishSubtitles);
+        arguments << trackArguments(
+            track.id, {u"eng"_s, trackDisplayName(u"English"_s, track, forced), false, forced});
+    }
+    arguments << toolFileArgument(pair.primary->url);
+
+    // Input 1: the German material of folder 2, stretched back to film speed where needed.
+    arguments << u"--no-video"_s << u"--no-chapters"_s << u"--no-global-tags"_s
+              << u"--no-track-tags"_s;
+    arguments << trackSelectionArguments(u"--audio-tracks"_s, germanAudio, u"--no-audio"_s);
+    arguments << trackSelectionArguments(u"--subtitle-tracks"_s, keptGermanSubtitles,
+                                         u"--no-subtitles"_s);
+    for (qsizetype i = 0; i < germanAudio.size(); ++i) {
+        const MediaTrack &track = germanAudio.at(i);
+        arguments << trackArguments(
+            track.id,
+            {u"deu"_s, trackDisplayName(u"Deutsch"_s, track, false), i == 0, false, stretched});
+    }
+    for (const MediaTrack &track : keptGermanSubtitles) {
+        // Forced is judged against every German track, the replaced full tracks included.
+        const bool forced = isForcedSubtitle(track, germanSubtitles);
+        arguments << trackArguments(
+            track.id,
+            {u"deu"_s, trackDisplayName(u"Deutsch"_s, track, forced), false, forced, stretched});
+    }
+    arguments << toolFileArgument(pair.localized->url);
+
+    for (const QUrl &sidecar : germanSidecars.kept)
+        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, stretched);
+    for (const QUrl &sidecar : englishSidecars.kept)
+        arguments << sidecarArguments(sidecar, u"eng"_s, u"English"_s, false);
+
+    arguments << u"--track-order"_s
+              << trackOrder(*video, germanAudio, englishAudio, keptGermanSubtitles,
+                            germanSidecars.kept.size(), englishSubtitles,
+                            englishSidecars.kept.size());
+    return plan;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "inspect/ChildProcess.h"
+#include "inspect/ToolDiscovery.h"
+#include "media/EpisodePair.h"
+#include "media/MediaInspection.h"
+
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+// Everything mkvmerge needs to write one pair's output file, decided before it runs.
+struct MuxPlan {
+    QUrl mkvmergeURL;
+    QUrl outputURL;    // the final file in the output folder
+    QUrl temporaryURL; // what mkvmerge writes, renamed to `outputURL` on success
+    QStringList arguments;
+    QStringList skippedDuplicateSubtitles;   // file names: folder 2 first, then folder 1
+    QStringList skippedWrongFolderSubtitles; // file names: folder 2 first, then folder 1
+    QList<qint64> replacedBitmapSubtitleTrackIDs;
+    std::optional<double> appliedTimingFactor; // set when the folder-2 tracks are stretched
+};
+
+// What a successful mux reports back.
+struct MuxResult {
+    QUrl outputURL;
+    QStringList skippedDuplicateSubtitles;
+    QStringList skippedWrongFolderSubtitles;
+    QList<qint64> replacedBitmapSubtitleTrackIDs;
+    std::optional<double> appliedTimingFactor;
+
+    static MuxResult of(const MuxPlan &plan);
+    friend bool operator==(const MuxResult &, const MuxResult &) = default;
+};
+
+// Decides the content of the pair's output file and writes the mkvmerge command for it.
+// Runs the tool search and the subtitle duplicate check; writes nothing into the output
+// folder. Throws MuxError. `stop` set while it runs cuts the duplicate check short.
+MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
+                     const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
+                     const ToolDiscovery &tools, const AbandonFlag *stop = nullptr);
+
+// `option` and the tracks' ids ("1,3"), or `noneOption` alone when there are no tracks.
+QStringList trackSelectionArguments(const QString &option, const QList<MediaTrack> &tracks,
+                                    const QString &noneOption);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+
+// Follows mkvmerge's output as it arrives and finds its progress lines ("Progress: 42%",
+// "Fortschritt: 42%"). Each byte is searched once: ended lines are searched as they end, and
+// only the unfinished last line is searched again with the next chunk.
+class ProgressScanner {
+public:
+    // Takes the next chunk; returns the percentage of the last progress line so far when it
+    // differs from the one returned before.
+    std::optional<int> take(const QByteArray &chunk);
+
+    // Everything taken so far.
+    const QByteArray &output() const { return m_output; }
+
+private:
+    QByteArray m_output;
+    qsizetype m_openLineStart = 0;
+    std::optional<int> m_lastInEndedLines;
+    std::optional<int> m_lastReported;
+};

@@ -1,0 +1,342 @@
+#include "mux/MuxError.h"
+#include "mux/MuxPlan.h"
+#include "mux/TrackNaming.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+MediaTrack track(qint64 id, TrackType type, std::optional<QString> language = std::nullopt,
+                 std::optional<QString> name = std::nullopt)
+{
+    MediaTrack t;
+    t.id = id;
+    t.type = type;
+    t.codec = type == TrackType::subtitles ? u"SubRip/SRT"_s : u"AC-3"_s;
+    t.language = std::move(language);
+    t.name = std::move(name);
+    return t;
+}
+
+MediaTrack video(qint64 id)
+{
+    return track(id, TrackType::video);
+}
+MediaTrack audio(qint64 id, std::optional<QString> language = std::nullopt)
+{
+    return track(id, TrackType::audio, std::move(language));
+}
+MediaTrack subtitles(qint64 id, std::optional<QString> language = std::nullopt)
+{
+    return track(id, TrackType::subtitles, std::move(language));
+}
+
+// The value that follows `option` in `arguments`, or the option itself where it takes none.
+QString valueAfter(const QStringList &arguments, const QString &option)
+{
+    const qsizetype at = arguments.indexOf(option);
+    return at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
+}
+
+// The arguments that belong to one input: those after the previous input's file path.
+QStringList inputArguments(const MuxPlan &plan, const QString &inputPath)
+{
+    const qsizetype end = plan.arguments.indexOf(inputPath);
+    qsizetype start = end;
+    while (start > 0 && !plan.arguments.at(start - 1).endsWith(u".mkv") &&
+           !plan.arguments.at(start - 1).endsWith(u".srt"))
+        --start;
+    return plan.arguments.mid(start, end - start);
+}
+
+// Every value of `option`, in order.
+QStringList valuesOf(const QStringList &arguments, const QString &option)
+{
+    QStringList values;
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments.at(i) == option)
+            values << arguments.at(i + 1);
+    }
+    return values;
+}
+
+} // namespace
+
+class MuxPlanTest final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_output;
+    EpisodePair m_pair;
+
+    QString primaryPath() const { return m_pair.primary->url.toLocalFile(); }
+    QString localizedPath() const { return m_pair.localized->url.toLocalFile(); }
+
+    MuxPlan plan(const QList<MediaTrack> &primaryTracks, const QList<MediaTrack> &localizedTracks,
+                 std::optional<double> primaryDuration = 100,
+                 std::optional<double> localizedDuration = 100) const
+    {
+        return buildMuxPlan(
+            m_pair, MediaInspection{m_pair.primary->url, primaryDuration, primaryTracks},
+            MediaInspection{m_pair.localized->url, localizedDuration, localizedTracks},
+            QUrl::fromLocalFile(m_output.path()), ToolDiscovery());
+    }
+
+private slots:
+    void init()
+    {
+        m_pair = EpisodePair{u"S01E02"_s, EpisodeID{1, 2},
+                             MediaFile{QUrl::fromLocalFile(u"/eng/Show.S01E02.mkv"_s)},
+                             MediaFile{QUrl::fromLocalFile(u"/deu/S01E02 - Der Anfang.mkv"_s),
+                                       SourceKind::localized},
+                             PairStatus::ready};
+    }
+
+    void selectsTracksByLanguage_data()
+    {
+        QTest::addColumn<QList<MediaTrack>>("folder1");
+        QTest::addColumn<QList<MediaTrack>>("folder2");
+        QTest::addColumn<QStringList>("folder1Selection");
+        QTest::addColumn<QStringList>("folder2Selection");
+        QTest::addColumn<QString>("trackOrder");
+
+        QTest::newRow("untagged audio follows its folder, German subtitles of folder 1 left out")
+            << QList{video(0), audio(1, u"eng"_s), audio(2), subtitles(3, u"ger"_s)}
+            << QList{video(0), audio(1, u"de-DE"_s), audio(2, u"eng"_s)}
+            << QStringList{u"--audio-tracks"_s, u"1,2"_s, u"--no-subtitles"_s}
+            << QStringList{u"--audio-tracks"_s, u"1"_s, u"--no-subtitles"_s}
+            << u"0:0,1:1,0:1,0:2"_s;
+        QTest::newRow("folder 2 without German audio")
+            << QList{video(0), audio(1, u"eng"_s)}
+            << QList{video(0), audio(1, u"en"_s), subtitles(2, u"deu"_s)}
+            << QStringList{u"--audio-tracks"_s, u"1"_s, u"--no-subtitles"_s}
+            << QStringList{u"--no-audio"_s, u"--subtitle-tracks"_s, u"2"_s} << u"0:0,0:1,1:2"_s;
+        QTest::newRow("only the first video track of folder 1")
+            << QList{video(4), video(5), audio(6, u"eng"_s), subtitles(7, u"eng"_s)}
+            << QList{video(0), audio(1, u"deu"_s), subtitles(2, u"fre"_s)}
+            << QStringList{u"--audio-tracks"_s, u"6"_s, u"--subtitle-tracks"_s, u"7"_s}
+            << QStringList{u"--audio-tracks"_s, u"1"_s, u"--subtitle-tracks"_s, u"2"_s}
+            << u"0:4,1:1,0:6,1:2,0:7"_s;
+    }
+
+    void selectsTracksByLanguage()
+    {
+        QFETCH(QList<MediaTrack>, folder1);
+        QFETCH(QList<MediaTrack>, folder2);
+        QFETCH(QStringList, folder1Selection);
+        QFETCH(QStringList, folder2Selection);
+        QFETCH(QString, trackOrder);
+
+        const MuxPlan result = plan(folder1, folder2);
+        const QStringList input0 = inputArguments(result, primaryPath());
+        const QStringList input1 = inputArguments(result, localizedPath());
+        const auto selection = [](const QStringList &input) {
+            QStringList picked;
+            for (qsizetype i = 0; i < input.size(); ++i) {
+                const QString &a = input.at(i);
+                if (a == u"--audio-tracks" || a == u"--subtitle-tracks")
+                    picked << a << input.at(++i);
+                else if (a == u"--no-audio" || a == u"--no-subtitles")
+                    picked << a;
+            }
+            return picked;
+        };
+        QCOMPARE(selection(input0), folder1Selection);
+        QCOMPARE(selection(input1), folder2Selection);
+        QCOMPARE(valueAfter(input0, u"--video-tracks"_s), QString::number(folder1.first().id));
+        QVERIFY(input1.contains(u"--no-video"_s));
+        QVERIFY(!input0.contains(u"--no-chapters"_s)); // folder 1 keeps its chapters
+        QVERIFY(input1.contains(u"--no-chapters"_s));
+        QCOMPARE(valueAfter(result.arguments, u"--track-order"_s), trackOrder);
+    }
+
+    void namesAndFlags()
+    {
+        MediaTrack commentary = audio(2, u"eng"_s);
+        commentary.name = u"Commentary"_s;
+        MediaTrack full = subtitles(3, u"deu"_s), sparse = subtitles(4, u"deu"_s);
+        full.elementCount = 1400;
+        sparse.elementCount = 40;
+        const MuxPlan result = plan({video(0), audio(1, u"eng"_s), commentary},
+                                    {video(0), audio(1, u"deu"_s), audio(2), full, sparse});
+
+        QCOMPARE(
+            valuesOf(result.arguments, u"--language"_s),
+            (QStringList{u"1:eng"_s, u"2:eng"_s, u"1:deu"_s, u"2:deu"_s, u"3:deu"_s, u"4:deu"_s}));
+        QCOMPARE(valuesOf(result.arguments, u"--track-name"_s),
+                 (QStringList{u"1:English"_s, u"2:English – Commentary"_s, u"1:Deutsch"_s,
+                              u"2:Deutsch"_s, u"3:Deutsch"_s, u"4:Deutsch – Erzwungen"_s}));
+        // Only the first German audio track is the default.
+        QCOMPARE(valuesOf(result.arguments, u"--default-track-flag"_s),
+                 (QStringList{u"1:no"_s, u"2:no"_s, u"1:yes"_s, u"2:no"_s, u"3:no"_s, u"4:no"_s}));
+        QCOMPARE(valuesOf(result.arguments, u"--forced-display-flag"_s),
+                 (QStringList{u"1:no"_s, u"2:no"_s, u"1:no"_s, u"2:no"_s, u"3:no"_s, u"4:yes"_s}));
+        QCOMPARE(valueAfter(result.arguments, u"--title"_s), u"S01E02 - Der Anfang"_s);
+        QVERIFY(result.arguments.at(1).startsWith(m_output.path() + u"/.Spurenflechter-"_s));
+        QCOMPARE(result.temporaryURL.toLocalFile(), result.arguments.at(1));
+        QCOMPARE(fileNameOf(result.temporaryURL).size(), 16 + 36 + 4);
+    }
+
+    void trackDisplayName_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<std::optional<QString>>("trackName");
+        QTest::addColumn<bool>("forced");
+        QTest::addColumn<QString>("expected");
+
+        const auto name = [](const char *text) { return std::optional(QString::fromUtf8(text)); };
+        QTest::newRow("own name added")
+            << u"English"_s << name("Commentary") << false << u"English – Commentary"_s;
+        QTest::newRow("base in other case")
+            << u"English"_s << name("english") << false << u"English"_s;
+        QTest::newRow("surrounding spaces")
+            << u"English"_s << name("  English \n") << false << u"English"_s;
+        QTest::newRow("SDH") << u"English"_s << name("English SDH") << false
+                             << u"English – English SDH"_s;
+        QTest::newRow("untitled forced")
+            << u"Deutsch"_s << std::optional<QString>() << true << u"Deutsch – Erzwungen"_s;
+        QTest::newRow("blank name") << u"Deutsch"_s << name("   ") << false << u"Deutsch"_s;
+        QTest::newRow("named forced, not flagged")
+            << u"Deutsch"_s << name("Forced Narrative") << false << u"Deutsch – Erzwungen"_s;
+    }
+
+    void trackDisplayName()
+    {
+        QFETCH(QString, base);
+        QFETCH(std::optional<QString>, trackName);
+        QFETCH(bool, forced);
+        QFETCH(QString, expected);
+        MediaTrack t = audio(1);
+        t.name = trackName;
+        QCOMPARE(::trackDisplayName(base, t, forced), expected);
+    }
+
+    void timingFactor_data()
+    {
+        QTest::addColumn<std::optional<double>>("folder1Duration");
+        QTest::addColumn<std::optional<double>>("folder2Duration");
+        QTest::addColumn<bool>("stretched");
+
+        QTest::newRow("PAL speed-up") << std::optional(2595.0) << std::optional(2488.75) << true;
+        QTest::newRow("within tolerance") << std::optional(2500.0) << std::optional(2400.0) << true;
+        QTest::newRow("same length") << std::optional(2500.0) << std::optional(2500.0) << false;
+        QTest::newRow("folder 2 of zero length")
+            << std::optional(2500.0) << std::optional(0.0) << false;
+        QTest::newRow("folder 1 length unknown")
+            << std::optional<double>() << std::optional(2400.0) << false;
+        QTest::newRow("not a number") << std::optional(qQNaN()) << std::optional(2400.0) << false;
+    }
+
+    void timingFactor()
+    {
+        QFETCH(std::optional<double>, folder1Duration);
+        QFETCH(std::optional<double>, folder2Duration);
+        QFETCH(bool, stretched);
+
+        QTemporaryDir sidecars;
+        const QString german = sidecars.filePath(u"S01E02.de.srt"_s);
+        const QString english = sidecars.filePath(u"S01E02.en.srt"_s);
+        m_pair.localized->sidecarSubtitles = {QUrl::fromLocalFile(german)};
+        m_pair.primary->sidecarSubtitles = {QUrl::fromLocalFile(english)};
+        const MuxPlan result = plan({video(0), audio(1, u"eng"_s)},
+                                    {video(0), audio(1, u"deu"_s), subtitles(2, u"deu"_s)},
+                                    folder1Duration, folder2Duration);
+
+        // Only folder-2 material is stretched: German audio, German subtitles, German sidecar.
+        const QStringList expected =
+            stretched ? QStringList{u"1:0,1001/960"_s, u"2:0,1001/960"_s, u"0:0,1001/960"_s}
+                      : QStringList();
+        QCOMPARE(valuesOf(result.arguments, u"--sync"_s), expected);
+        QCOMPARE(result.appliedTimingFactor.has_value(), stretched);
+        if (stretched)
+            QCOMPARE(*result.appliedTimingFactor, 1001.0 / 960.0);
+        QVERIFY(inputArguments(result, german).contains(u"--sync"_s) == stretched);
+        QVERIFY(!inputArguments(result, english).contains(u"--sync"_s));
+    }
+
+    void sidecarInputsAndOrder()
+    {
+        const auto url = [](const char *name) {
+            return QUrl::fromLocalFile(u"/subs/"_s + QString::fromUtf8(name));
+        };
+        m_pair.localized->sidecarSubtitles = {url("S01E02.de.srt"), url("S01E02.de.forced.srt"),
+                                              url("S01E02.en.srt")};
+        m_pair.primary->sidecarSubtitles = {url("S01E02.srt"), url("S01E02.german.srt")};
+        const MuxPlan result = plan({video(0), audio(1, u"eng"_s), subtitles(2, u"eng"_s)},
+                                    {video(0), audio(1, u"deu"_s), subtitles(2, u"deu"_s)});
+
+        QCOMPARE(result.skippedWrongFolderSubtitles,
+                 (QStringList{u"S01E02.en.srt"_s, u"S01E02.german.srt"_s}));
+        QCOMPARE(valueAfter(result.arguments, u"--track-order"_s),
+                 u"0:0,1:1,0:1,1:2,2:0,3:0,0:2,4:0"_s);
+        const QStringList forcedGerman = inputArguments(result, u"/subs/S01E02.de.forced.srt"_s);
+        QCOMPARE(forcedGerman,
+                 (QStringList{u"--no-chapters"_s, u"--no-global-tags"_s, u"--no-track-tags"_s,
+                              u"--language"_s, u"0:deu"_s, u"--track-name"_s,
+                              u"0:Deutsch – Erzwungen"_s, u"--default-track-flag"_s, u"0:no"_s,
+                              u"--forced-display-flag"_s, u"0:yes"_s}));
+        const QStringList english = inputArguments(result, u"/subs/S01E02.srt"_s);
+        QCOMPARE(valueAfter(english, u"--language"_s), u"0:eng"_s);
+        QCOMPARE(valueAfter(english, u"--track-name"_s), u"0:English"_s);
+        QCOMPARE(result.arguments.last(2).first(), u"--track-order"_s);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<bool>("withFolder2File");
+        QTest::addColumn<bool>("withInspections");
+        QTest::addColumn<bool>("withMkvmerge");
+        QTest::addColumn<bool>("outputExists");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("pair without folder-2 file")
+            << false << false << false << true << u"Das Dateipaar ist unvollständig."_s;
+        QTest::newRow("inspection missing")
+            << true << false << false << true
+            << u"Die Trackanalyse fehlt. Bitte die Dateien erneut analysieren."_s;
+        QTest::newRow("no mkvmerge")
+            << true << true << false << true
+            << u"Eine aktuelle, kompatible MKVToolNix-Version wurde nicht gefunden."_s;
+        QTest::newRow("existing output wins over the missing video")
+            << true << true << true << true
+            << u"Die Ausgabedatei existiert bereits: S01E02 - Der Anfang.mkv"_s;
+        QTest::newRow("no video in folder 1")
+            << true << true << true << false
+            << u"Muxen fehlgeschlagen: In Ordner 1 wurde keine Videospur gefunden."_s;
+    }
+
+    void failures()
+    {
+        QFETCH(bool, withFolder2File);
+        QFETCH(bool, withInspections);
+        QFETCH(bool, withMkvmerge);
+        QFETCH(bool, outputExists);
+        QFETCH(QString, expected);
+
+        if (!withFolder2File)
+            m_pair.localized.reset();
+        ToolLocations tools = ToolLocations::platformDefault();
+        if (!withMkvmerge) {
+            tools.bundledMkvmerge.clear();
+            tools.mkvmergeCandidates = {u"/nonexistent/mkvmerge"_s};
+        }
+        QTemporaryDir output;
+        if (outputExists)
+            QVERIFY(QDir(output.path()).mkdir(u"S01E02 - Der Anfang.mkv"_s));
+        const MediaInspection noVideo{QUrl(), 10, {audio(1, u"eng"_s)}};
+        try {
+            buildMuxPlan(m_pair, withInspections ? std::optional(noVideo) : std::nullopt, noVideo,
+                         QUrl::fromLocalFile(output.path()), ToolDiscovery(tools));
+            QFAIL("the plan was built");
+        } catch (const MuxError &error) {
+            QCOMPARE(error.errorDescription(), expected);
+        }
+        QCOMPARE(QDir(output.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(),
+                 outputExists ? 1 : 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(MuxPlanTest)
+#include "tst_muxplan.moc"

@@ -1,0 +1,267 @@
+#include "inspect/ChildProcess.h"
+#include "mux/SubtitleDuplicates.h"
+#include "mux/SubtitleRules.h"
+#include "support/TestMedia.h"
+
+#include <QDir>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString firstText = u"1\n00:00:00,000 --> 00:00:01,000\nGrüße aus Köln\n\n"
+                          u"2\n00:00:01,000 --> 00:00:02,000\nBis bald\n"_s;
+const QString secondText = u"1\n00:00:00,000 --> 00:00:02,000\nAnders\n"_s;
+const QByteArray firstWithBomCrLfAndTrailingSpaces =
+    "\xEF\xBB\xBF" + QString(firstText).replace(u"\n"_s, u"  \r\n"_s).toUtf8();
+const QByteArray firstWithExtraEmptyLine =
+    QString(firstText).replace(u"\n\n"_s, u"\n\n\n"_s).toUtf8();
+
+QList<MediaTrack> subtitles(const QList<qint64> &ids)
+{
+    QList<MediaTrack> tracks;
+    for (const qint64 id : ids)
+        tracks << MediaTrack{.id = id, .type = TrackType::subtitles};
+    return tracks;
+}
+
+// Extraction folders left in the temporary directory: there must be none.
+QStringList extractionFolders()
+{
+    return QDir::temp().entryList({u"Spurenflechter-subtitle-*"_s},
+                                  QDir::AllEntries | QDir::Hidden);
+}
+
+} // namespace
+
+// The rules on names and track data, and the duplicate check with the real mkvextract on a
+// file made at run time; a script stands in for mkvextract where only a misbehaving one helps.
+class SubtitlesTest final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QUrl m_episode; // video (track 0) and the SubRip tracks 1 (firstText) and 2 (secondText)
+    const QUrl m_mkvmerge = QUrl::fromLocalFile(u"/usr/bin/mkvmerge"_s);
+
+    QString write(const QString &name, const QByteArray &contents)
+    {
+        QFile file(m_dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+            qFatal("cannot write %s", qPrintable(name));
+        return file.fileName();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // A temporary directory of its own: no other program's files disturb the leftover check.
+        QVERIFY(m_dir.isValid() && QDir(m_dir.path()).mkdir(u"tmp"_s));
+        qputenv("TMPDIR", m_dir.filePath(u"tmp"_s).toUtf8());
+        const QString video = m_dir.filePath(u"video.mkv"_s);
+        const QString episode = m_dir.filePath(u"episode.mkv"_s);
+        QCOMPARE(makeTestMatroska(video, {}), QString());
+        const QStringList arguments{u"-o"_s, episode, video, write(u"1.srt"_s, firstText.toUtf8()),
+                                    write(u"2.srt"_s, secondText.toUtf8())};
+        QCOMPARE(runChild(m_mkvmerge.toLocalFile(), arguments).exitCode, 0);
+        m_episode = QUrl::fromLocalFile(episode);
+    }
+
+    void languageOfSidecar_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("language");
+        QTest::newRow("German code") << u"S01E02.de.srt"_s << u"deu"_s;
+        QTest::newRow("English code in capitals after _") << u"S01E02_ENG.srt"_s << u"eng"_s;
+        QTest::newRow("German word before forced") << u"S01E02.German.forced.srt"_s << u"deu"_s;
+        QTest::newRow("English wins over German") << u"S01E02.english.de.srt"_s << u"eng"_s;
+        QTest::newRow("longer word Englisch") << u"S01E02.Englisch.srt"_s << u"none"_s;
+        QTest::newRow("no language word") << u"S01E02.srt"_s << u"none"_s;
+        QTest::newRow("word at the start") << u"Deutsch.srt"_s << u"deu"_s;
+        QTest::newRow("after a no-break space") << u"S01E02\u00A0de.srt"_s << u"deu"_s;
+        QTest::newRow("the extension is not read") << u"S01E02.de"_s << u"none"_s;
+    }
+    void languageOfSidecar()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, language);
+        const QUrl sidecar = QUrl::fromLocalFile(u"/folder/"_s + fileName);
+        QCOMPARE(sidecarLanguage(sidecar).value_or(u"none"_s), language);
+    }
+
+    void forcedSubtitle_data()
+    {
+        QTest::addColumn<MediaTrack>("track");
+        QTest::addColumn<QList<MediaTrack>>("others"); // the rest of the track's list
+        QTest::addColumn<bool>("forced");
+        const auto counted = [](qint64 count) { return MediaTrack{.elementCount = count}; };
+        const QList<MediaTrack> none, full{counted(1000)};
+        QTest::newRow("50 next to 143") << counted(50) << QList{counted(143)} << true;
+        QTest::newRow("51 next to 1000") << counted(51) << full << false;
+        QTest::newRow("35 next to 100: exactly 0.35") << counted(35) << QList{counted(100)} << true;
+        QTest::newRow("0 next to 1000") << counted(0) << full << true;
+        QTest::newRow("alone") << counted(10) << none << false;
+        QTest::newRow("alone, flagged") << MediaTrack{.forcedTrack = true} << none << true;
+        QTest::newRow("no count next to 1000") << MediaTrack{} << full << false;
+        QTest::newRow("no count, named so") << MediaTrack{.name = u"Erzwungen"_s} << full << true;
+    }
+    void forcedSubtitle()
+    {
+        QFETCH(MediaTrack, track);
+        QFETCH(QList<MediaTrack>, others);
+        QFETCH(bool, forced);
+        QCOMPARE(isForcedSubtitle(track, QList{track} + others), forced);
+    }
+
+    void replacedBitmapSubtitles_data()
+    {
+        QTest::addColumn<QString>("candidate");
+        QTest::addColumn<QList<qint64>>("replacedIDs");
+        QTest::newRow("full text file") << u"S01E02.de.srt"_s << QList<qint64>{3, 5};
+        QTest::newRow("forced text file") << u"S01E02.de.forced.srt"_s << QList<qint64>{};
+        QTest::newRow("bitmap file") << u"S01E02.de.sup"_s << QList<qint64>{};
+    }
+    void replacedBitmapSubtitles()
+    {
+        QFETCH(QString, candidate);
+        QFETCH(QList<qint64>, replacedIDs);
+        // 40 entries next to 1400 count as forced: track 4 stays. Text track 6 stays.
+        const auto track = [](qint64 id, const QString &codec, qint64 count) {
+            return MediaTrack{.id = id, .codec = codec, .elementCount = count};
+        };
+        const QList<MediaTrack> german{track(3, u"HDMV PGS"_s, 1400), track(4, u"HDMV PGS"_s, 40),
+                                       track(5, u"VobSub"_s, 1200), track(6, u"SubRip/SRT"_s, 900)};
+        QList<qint64> ids;
+        for (const MediaTrack &replaced :
+             selectReplacedBitmapSubtitles(german, {QUrl::fromLocalFile(u"/f/"_s + candidate)}))
+            ids << replaced.id;
+        QCOMPARE(ids, replacedIDs);
+    }
+
+    void normalizedTextEquality_data()
+    {
+        QTest::addColumn<QByteArray>("other");
+        QTest::addColumn<bool>("equalToFirstText");
+        const auto utf16 = [](QStringConverter::Encoding encoding) {
+            return QByteArray(
+                QStringEncoder(encoding, QStringConverter::Flag::WriteBom)(firstText));
+        };
+        QTest::newRow("no-break space and tab at a line end")
+            << QString(firstText).replace(u"Köln\n"_s, u"Köln\u00A0\t\n"_s).toUtf8() << true;
+        QTest::newRow("UTF-16 LE with byte-order mark") << utf16(QStringConverter::Utf16LE) << true;
+        QTest::newRow("UTF-16 BE with byte-order mark") << utf16(QStringConverter::Utf16BE) << true;
+        QTest::newRow("decomposed umlauts")
+            << firstText.normalized(QString::NormalizationForm_D).toUtf8() << true;
+        QTest::newRow("other case") << firstText.toUpper().toUtf8() << false;
+    }
+    void normalizedTextEquality()
+    {
+        QFETCH(QByteArray, other);
+        QFETCH(bool, equalToFirstText);
+        const bool equal =
+            normalizeSubtitleText(other) == normalizeSubtitleText(firstText.toUtf8());
+        QCOMPARE(equal, equalToFirstText);
+    }
+
+    // Left out only when equal to a track apart from byte-order mark, line ends and spaces at
+    // line ends (an extra empty line between entries is a difference); whatever cannot be
+    // compared is kept.
+    void duplicateSidecars()
+    {
+        QVERIFY(QDir(m_dir.path()).mkdir(u"folder.srt"_s)); // exists, but cannot be read as a file
+        const QList<QUrl> sidecars{
+            QUrl::fromLocalFile(write(u"bom-crlf.srt"_s, firstWithBomCrLfAndTrailingSpaces)),
+            QUrl::fromLocalFile(write(u"extra-line.srt"_s, firstWithExtraEmptyLine)),
+            QUrl::fromLocalFile(write(u"second.srt"_s, secondText.toUtf8())),
+            QUrl::fromLocalFile(m_dir.filePath(u"vanished.srt"_s)),
+            QUrl::fromLocalFile(m_dir.filePath(u"folder.srt"_s))};
+
+        SidecarSelection selection =
+            removeDuplicateSidecars(sidecars, subtitles({1, 2}), {m_episode}, m_mkvmerge);
+        QCOMPARE(selection.kept, (QList{sidecars[1], sidecars[3], sidecars[4]}));
+        QCOMPARE(selection.duplicateNames, (QStringList{u"bom-crlf.srt"_s, u"second.srt"_s}));
+        QCOMPARE(extractionFolders(), QStringList());
+
+        const QUrl noMkvextractBeside = QUrl::fromLocalFile(m_dir.filePath(u"tmp/mkvmerge"_s));
+        selection =
+            removeDuplicateSidecars(sidecars, subtitles({1, 2}), {m_episode}, noMkvextractBeside);
+        QCOMPARE(selection.kept, sidecars);
+        QCOMPARE(selection.duplicateNames, QStringList());
+    }
+
+    // The run for all tracks fails as a whole over one it cannot extract; the result is still
+    // that of one run per track.
+    void oneRunForAllTracks_data()
+    {
+        QTest::addColumn<QList<qint64>>("trackIDs");
+        QTest::newRow("two text tracks") << QList<qint64>{1, 2};
+        QTest::newRow("with the video track") << QList<qint64>{0, 1, 2};
+        QTest::newRow("with a track the file lacks") << QList<qint64>{1, 9, 2};
+    }
+    void oneRunForAllTracks()
+    {
+        QFETCH(QList<qint64>, trackIDs);
+        const QUrl mkvextract = QUrl::fromLocalFile(u"/usr/bin/mkvextract"_s);
+        QHash<qint64, QString> separately;
+        for (const MediaTrack &track : subtitles(trackIDs)) {
+            if (const auto text = extractSubtitleText(track, mkvextract, m_episode))
+                separately.insert(track.id, *text);
+        }
+        const QHash<qint64, QString> together =
+            extractSubtitleTexts(subtitles(trackIDs), mkvextract, m_episode);
+        QCOMPARE(together, separately);
+        QCOMPARE(together,
+                 (QHash<qint64, QString>{{1, normalizeSubtitleText(firstText.toUtf8())},
+                                         {2, normalizeSubtitleText(secondText.toUtf8())}}));
+        QCOMPARE(extractionFolders(), QStringList());
+    }
+
+    // A stand-in mkvextract writes "Spur <id>" for each track, with the .idx and .sub files of
+    // VobSub, and exits with `statusForSeveral` when given several tracks. Alone, track 7 exits
+    // with 1 (warnings), every other track with 0.
+    void fallbackToOneRunPerTrack_data()
+    {
+        QTest::addColumn<int>("statusForSeveral");
+        QTest::addColumn<QList<qint64>>("trackIDs");
+        QTest::addColumn<int>("runs");
+        QTest::addColumn<QList<qint64>>("readIDs");
+        const QList<qint64> both{3, 4};
+        QTest::newRow("one run for several") << 0 << both << 1 << both;
+        QTest::newRow("fails for several: one run per track") << 2 << both << 3 << both;
+        QTest::newRow("track 7 warns alone: not read")
+            << 2 << QList<qint64>{7, 4} << 3 << QList<qint64>{4};
+    }
+    void fallbackToOneRunPerTrack()
+    {
+        QFETCH(int, statusForSeveral);
+        QFETCH(QList<qint64>, trackIDs);
+        QFETCH(int, runs);
+        QFETCH(QList<qint64>, readIDs);
+        const QString mkvextract =
+            write(u"mkvextract"_s,
+                  "#!/bin/sh\necho >> \"$0.runs\"; shift 2\nfor pair; do\n"
+                  "  id=${pair%%:*}; out=${pair#*:}; echo \"Spur $id\" > \"$out\"\n"
+                  "  : > \"${out%.txt}.idx\"; : > \"${out%.txt}.sub\"\ndone\n"
+                  "[ $# -gt 1 ] && exit " +
+                      QByteArray::number(statusForSeveral) + "\n[ $id = 7 ] && exit 1\nexit 0\n");
+        QVERIFY(QFile::setPermissions(mkvextract,
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QFile::remove(mkvextract + u".runs"_s);
+
+        const QHash<qint64, QString> texts =
+            extractSubtitleTexts(subtitles(trackIDs), QUrl::fromLocalFile(mkvextract), m_episode);
+        QHash<qint64, QString> expected;
+        for (const qint64 id : readIDs)
+            expected.insert(id, u"Spur %1"_s.arg(id));
+        QCOMPARE(texts, expected);
+        QFile log(mkvextract + u".runs"_s);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll().count('\n'), runs);
+        QCOMPARE(extractionFolders(), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(SubtitlesTest)
+#include "tst_subtitles.moc"
