@@ -4,7 +4,11 @@
 #include "NaturalOrder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHash>
+#include <QStringDecoder>
+
+#include <dirent.h>
 
 #include <algorithm>
 
@@ -16,14 +20,26 @@ bool isSubtitleExtension(const QString &lowerCaseSuffix)
            lowerCaseSuffix == u"vtt" || lowerCaseSuffix == u"sup";
 }
 
+bool isMediaOrSubtitleName(const QString &name)
+{
+    const QString suffix = pathExtension(name).toLower();
+    return suffix == u"mkv" || isSubtitleExtension(suffix);
+}
+
 // Direct entries, hidden ones left out, folders and files alike: media and subtitle files are
-// chosen by name alone. Pipes, sockets and devices are left out too: a tool reading a pipe
-// named like an episode would wait forever. Names the natural order calls equal ("a.mkv", "A.mkv")
-// fall back to code-point order, so the order never depends on how the file system lists them.
+// chosen by name alone. Pipes, sockets and devices are left out too, and links to them: a tool
+// reading a pipe named like an episode would wait forever. Names the natural order calls equal
+// ("a.mkv", "A.mkv") fall back to code-point order, so the order never depends on how the file
+// system lists them.
 QStringList listEntriesInNaturalOrder(const QString &folder)
 {
-    QStringList names =
-        QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QStringList names;
+    for (const QFileInfo &entry :
+         QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Unsorted)) {
+        // Qt keeps links whatever they point to; isFile() and isDir() judge the target.
+        if (!entry.isSymLink() || entry.isFile() || entry.isDir())
+            names << entry.fileName();
+    }
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         const int order = naturalCompare(a, b);
         return order != 0 ? order < 0 : a < b;
@@ -32,6 +48,26 @@ QStringList listEntriesInNaturalOrder(const QString &folder)
 }
 
 } // namespace
+
+QStringList undecodableFileNames(const QUrl &folder)
+{
+    QStringList names;
+    if (!folder.isLocalFile())
+        return names;
+    DIR *directory = ::opendir(QFile::encodeName(folder.toLocalFile()).constData());
+    if (!directory)
+        return names;
+    while (const dirent *entry = ::readdir(directory)) {
+        const QByteArrayView raw(entry->d_name);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString name = utf8(raw);
+        if (utf8.hasError() && !name.startsWith(u'.') && isMediaOrSubtitleName(name))
+            names << name;
+    }
+    ::closedir(directory);
+    std::sort(names.begin(), names.end(), naturalLess);
+    return names;
+}
 
 QList<MediaFile> scanFolder(const QUrl &folder, SourceKind source)
 {

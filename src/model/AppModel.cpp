@@ -4,9 +4,16 @@
 #include "inspect/MKVInspector.h"
 #include "inspect/UserFacingError.h"
 #include "media/FolderScan.h"
+#include "media/Naming.h"
 #include "media/Pairing.h"
+#include "mux/MuxError.h"
+#include "mux/MuxExecutor.h"
+#include "mux/RemainingTime.h"
+#include "MuxMessages.h"
 
+#include <QElapsedTimer>
 #include <QFuture>
+#include <QPointer>
 
 // The state of one analysis run: the files still to inspect and the inspector that does it.
 struct AppModel::AnalysisRun {
@@ -18,7 +25,7 @@ struct AppModel::AnalysisRun {
 };
 
 AppModel::AppModel(ToolLocations tools, QObject *parent)
-    : QObject(parent), m_tools(std::move(tools))
+    : QObject(parent), m_tools(tools), m_muxExecutor(std::make_unique<MuxExecutor>(tools))
 {
 }
 
@@ -49,6 +56,8 @@ void AppModel::analyze()
     assign(m_inspections, Inspections(), &AppModel::inspectionsChanged);
     assign(m_issues, QList<AnalysisIssue>(), &AppModel::issuesChanged);
 
+    reportUndecodableNames(*m_primaryFolder, QStringLiteral("Ordner 1"));
+    reportUndecodableNames(*m_localizedFolder, QStringLiteral("Ordner 2"));
     const QList<MediaFile> primaryFiles = scanFolder(*m_primaryFolder, SourceKind::primary);
     const QList<MediaFile> localizedFiles = scanFolder(*m_localizedFolder, SourceKind::localized);
     assign(m_pairs, pairEpisodes(primaryFiles, localizedFiles), &AppModel::pairsChanged);
@@ -95,6 +104,18 @@ void AppModel::finishAnalysis()
     emit analysisFinished();
 }
 
+void AppModel::reportUndecodableNames(const QUrl &folder, const QString &folderName)
+{
+    // Without a word, the partner of such a file would read as missing.
+    for (const QString &name : undecodableFileNames(folder)) {
+        appendIssue(AnalysisIssue(
+            AnalysisIssueSeverity::warning,
+            QStringLiteral("%1: Die Datei in %2 wird übersprungen, weil ihr Name kein gültiges "
+                           "UTF-8 ist. Umbenennen hilft.")
+                .arg(name, folderName)));
+    }
+}
+
 void AppModel::evaluatePairs()
 {
     for (AnalysisIssue &issue : ::evaluatePairs(m_pairs, m_inspections))
@@ -105,4 +126,141 @@ void AppModel::appendIssue(AnalysisIssue issue)
 {
     m_issues.append(std::move(issue));
     emit issuesChanged();
+}
+
+namespace {
+
+bool isCancellation(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const MuxError &muxError) {
+        return muxError.kind() == MuxError::Kind::cancelled;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+// What one mux run keeps for itself: the ready pairs as they were at its start.
+struct AppModel::MuxRun {
+    QList<EpisodePair> readyPairs;
+    qsizetype next = 0; // position of the pair being muxed, once started
+    QElapsedTimer clock;
+};
+
+void AppModel::startMux()
+{
+    // Two runs would share one executor and one progress state.
+    if (!m_outputFolder || m_isMuxing)
+        return;
+    assign(m_isMuxing, true, &AppModel::isMuxingChanged);
+    assign(m_isCancelling, false, &AppModel::isCancellingChanged);
+
+    m_mux = std::make_unique<MuxRun>();
+    for (const EpisodePair &pair : std::as_const(m_pairs)) {
+        if (pair.status == PairStatus::ready)
+            m_mux->readyPairs << pair;
+    }
+    m_mux->clock.start();
+    // Queued, so that a run without pairs still ends after startMux has returned.
+    QMetaObject::invokeMethod(this, &AppModel::muxNextPair, Qt::QueuedConnection);
+}
+
+void AppModel::cancelMux()
+{
+    if (!m_isMuxing || m_isCancelling)
+        return;
+    assign(m_isCancelling, true, &AppModel::isCancellingChanged);
+    assign(m_muxProgress, QStringLiteral("Wird abgebrochen …"), &AppModel::muxProgressChanged);
+    m_muxExecutor->cancel();
+}
+
+void AppModel::muxNextPair()
+{
+    const qsizetype count = m_mux->readyPairs.size();
+    const qsizetype position = m_mux->next;
+    if (position == count) {
+        finishMux(QStringLiteral("Abgeschlossen"));
+        return;
+    }
+    if (m_isCancelling) {
+        finishMux(QStringLiteral("Abgebrochen"));
+        return;
+    }
+    const EpisodePair &pair = m_mux->readyPairs.at(position);
+    assign(m_muxProgress,
+           QStringLiteral("%1 (%2 von %3)").arg(episodeLabel(pair)).arg(position + 1).arg(count),
+           &AppModel::muxProgressChanged);
+    setMuxFraction(double(position) / count);
+
+    // The inspections are read now: an analysis may have run since the mux run started.
+    const auto inspectionOf = [this](const std::optional<MediaFile> &file) {
+        const auto found = file ? m_inspections.constFind(file->url) : m_inspections.cend();
+        return found != m_inspections.cend() ? std::optional(*found) : std::nullopt;
+    };
+    const QPointer<AppModel> self(this);
+    const auto progress = [self, position, count](double fraction, std::optional<double>) {
+        if (self)
+            self->setMuxFraction((fraction + position) / count);
+    };
+    m_muxExecutor
+        ->mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized), *m_outputFolder,
+              progress)
+        .then(this, [this](QFuture<MuxResult> done) { finishPair(done); });
+    // A cancel from a slot of the notifications above came before this pair's mux, which
+    // starts with the executor's flag cleared.
+    if (m_isCancelling)
+        m_muxExecutor->cancel();
+}
+
+void AppModel::finishPair(const QFuture<MuxResult> &done)
+{
+    const QString label = episodeLabel(m_mux->readyPairs.at(m_mux->next));
+    try {
+        for (AnalysisIssue &issue : muxResultIssues(label, done.result()))
+            appendIssue(std::move(issue));
+    } catch (...) {
+        const std::exception_ptr error = std::current_exception();
+        if (isCancellation(error)) {
+            appendIssue(
+                AnalysisIssue(AnalysisIssueSeverity::information,
+                              QStringLiteral("Verarbeitung nach %1 abgebrochen.").arg(label)));
+            finishMux(QStringLiteral("Abgebrochen"));
+            return;
+        }
+        // A failed pair never stops the run.
+        appendIssue(AnalysisIssue(AnalysisIssueSeverity::error,
+                                  label + QStringLiteral(": ") + describeError(error)));
+    }
+    ++m_mux->next;
+    setMuxFraction(double(m_mux->next) / m_mux->readyPairs.size());
+    // Queued for the same reason as the next inspection: no nesting of one pair in the next.
+    QMetaObject::invokeMethod(this, &AppModel::muxNextPair, Qt::QueuedConnection);
+}
+
+void AppModel::finishMux(const QString &finalText)
+{
+    assign(m_muxProgress, finalText, &AppModel::muxProgressChanged);
+    assign(m_muxFraction, std::optional<double>(), &AppModel::muxFractionChanged);
+    assign(m_muxETA, std::optional<double>(), &AppModel::muxETAChanged);
+    assign(m_isMuxing, false, &AppModel::isMuxingChanged);
+    assign(m_isCancelling, false, &AppModel::isCancellingChanged);
+    m_mux.reset();
+    emit muxFinished();
+}
+
+void AppModel::setMuxFraction(double fraction)
+{
+    assign(m_muxFraction, std::optional(fraction), &AppModel::muxFractionChanged);
+    updateMuxETA();
+}
+
+void AppModel::updateMuxETA()
+{
+    const std::optional<double> eta =
+        m_muxFraction ? linearRemainingSeconds(*m_muxFraction, m_mux->clock.nsecsElapsed() / 1e9)
+                      : std::nullopt;
+    assign(m_muxETA, eta, &AppModel::muxETAChanged);
 }

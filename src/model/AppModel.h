@@ -5,6 +5,7 @@
 #include "media/EpisodePair.h"
 #include "media/MediaInspection.h"
 
+#include <QFuture>
 #include <QHash>
 #include <QObject>
 
@@ -12,6 +13,8 @@
 #include <optional>
 
 class MKVInspector;
+class MuxExecutor;
+struct MuxResult;
 
 // The observable state behind the window and the command-line front end: the chosen folders,
 // the result of the last analysis and the state of the mux run. Lives on the main thread;
@@ -64,6 +67,13 @@ public:
     // nothing while a source folder is unset or an analysis is already running.
     void analyze();
 
+    // Muxes every ready pair of the last analysis into the output folder, one after another,
+    // and adds the results to the issue list. Returns at once; `muxFinished` follows. Does
+    // nothing without an output folder or while a mux run is already going on.
+    void startMux();
+    // Stops the mux run: the running mkvmerge is terminated, no further pair starts.
+    void cancelMux();
+
 signals:
     void primaryFolderChanged();
     void localizedFolderChanged();
@@ -79,14 +89,22 @@ signals:
     void muxETAChanged();
 
     void analysisFinished();
+    void muxFinished();
 
 private:
     struct AnalysisRun;
+    struct MuxRun;
 
     void inspectNextFile();
     void finishAnalysis();
     void evaluatePairs();
+    void reportUndecodableNames(const QUrl &folder, const QString &folderName);
     void appendIssue(AnalysisIssue issue);
+    void muxNextPair();
+    void finishPair(const QFuture<MuxResult> &done);
+    void finishMux(const QString &finalText);
+    void setMuxFraction(double fraction);
+    void updateMuxETA();
 
     template <typename Value>
     void assign(Value &stored, const Value &value, void (AppModel::*changed)())
@@ -113,4 +131,6 @@ private:
     std::optional<double> m_muxETA;
 
     std::unique_ptr<AnalysisRun> m_analysis;
+    std::unique_ptr<MuxExecutor> m_muxExecutor; // one for the model's whole life
+    std::unique_ptr<MuxRun> m_mux;
 };

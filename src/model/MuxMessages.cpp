@@ -1,0 +1,25 @@
+#include "MuxMessages.h"
+
+QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &result)
+{
+    QList<AnalysisIssue> issues;
+    const auto information = [&](const QString &text) {
+        issues << AnalysisIssue(AnalysisIssueSeverity::information, label + text);
+    };
+    for (const QString &name : result.skippedDuplicateSubtitles)
+        information(QStringLiteral(": Identischer externer Untertitel übersprungen: ") + name);
+    for (const QString &name : result.skippedWrongFolderSubtitles)
+        information(QStringLiteral(": Untertitel wegen widersprüchlicher Sprachkennung im "
+                                   "Quellordner übersprungen: ") +
+                    name);
+    for (const qint64 track : result.replacedBitmapSubtitleTrackIDs)
+        information(QStringLiteral(": Eingebettete Bild-Untertitel-Vollspur %1 durch die externe "
+                                   "Text-Untertitelspur ersetzt.")
+                        .arg(track));
+    if (result.appliedTimingFactor)
+        information(QStringLiteral(": PAL-Speedup der deutschen Audio- und Untertitelspuren "
+                                   "automatisch korrigiert (Faktor %1).")
+                        .arg(*result.appliedTimingFactor, 0, 'f', 6));
+    information(QStringLiteral(": Erstellt: ") + fileNameOf(result.outputURL));
+    return issues;
+}
