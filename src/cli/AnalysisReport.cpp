@@ -82,9 +82,10 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 {
     QString text;
     for (const EpisodePair &pair : pairs) {
-        text += QStringList{episodeLabel(pair), nameOrDash(pair.primary),
-                            nameOrDash(pair.localized), outputFileName(pair), rawValue(pair.status)}
-                    .join(u'\t');
+        text +=
+            QStringList{episodeLabel(pair), nameOrDash(pair.primary), nameOrDash(pair.localized),
+                        singleLine(outputFileName(pair)), rawValue(pair.status)}
+                .join(u'\t');
         text += u'\n';
     }
     text += u'\n';

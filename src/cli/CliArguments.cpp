@@ -4,19 +4,29 @@ QString usageText()
 {
     return QStringLiteral(
         "Aufruf: spurenflechter-cli [--json] analyze ORDNER1 ORDNER2\n"
+        "        spurenflechter-cli [--json] mux ORDNER1 ORDNER2 AUSGABE\n"
         "\n"
-        "Ordnet die Episoden zweier Ordner einander zu, liest ihre Spuren und meldet,\n"
-        "was beim Muxen geschähe. ORDNER1 enthält die Fassung mit Bild und englischem Ton,\n"
-        "ORDNER2 die deutsche Fassung.\n"
+        "ORDNER1 enthält die Fassung mit Bild und englischem Ton, ORDNER2 die deutsche\n"
+        "Fassung. Die Dateien beider Ordner werden nach Episoden (S01E02) einander\n"
+        "zugeordnet und ihre Spuren gelesen.\n"
+        "\n"
+        "  analyze   meldet, was beim Muxen geschähe; es wird nichts geschrieben.\n"
+        "  mux       schreibt danach für jedes bereite Paar eine neue Matroska-Datei nach\n"
+        "            AUSGABE: Bild und Englisch aus ORDNER1, Deutsch aus ORDNER2. Quelldateien\n"
+        "            werden nie verändert, vorhandene Dateien nie überschrieben.\n"
         "\n"
         "Ausgabe: eine Zeile je Paar (Episode, Datei aus Ordner 1, Datei aus Ordner 2,\n"
-        "Ausgabedatei, Status; durch Tabulatoren getrennt), eine Leerzeile, dann die Hinweise.\n"
+        "Ausgabedatei, Status; durch Tabulatoren getrennt), eine Leerzeile, dann die Hinweise,\n"
+        "Warnungen und Fehler der Analyse und des Muxens. Der Fortschritt steht auf der\n"
+        "Standardfehlerausgabe. Strg+C bricht ab; die bis dahin erzielten Ergebnisse werden\n"
+        "noch ausgegeben.\n"
         "\n"
         "Optionen:\n"
         "  --json    Ergebnis als ein JSON-Dokument ausgeben\n"
         "  --help    Diese Hilfe anzeigen\n"
         "\n"
-        "Exit-Status: 0 ohne Fehler, 1 bei mindestens einem Fehler, 2 bei falschem Aufruf.\n");
+        "Exit-Status: 0 ohne Fehler, 1 bei mindestens einem Fehler, 2 bei falschem Aufruf,\n"
+        "130 nach Abbruch (SIGINT oder SIGTERM).\n");
 }
 
 CliParseResult parseCliArguments(const QStringList &arguments)
@@ -44,11 +54,18 @@ CliParseResult parseCliArguments(const QStringList &arguments)
 
     if (!command)
         return {std::nullopt, QStringLiteral("Kein Befehl angegeben.")};
-    if (*command != u"analyze")
+    if (*command == u"analyze") {
+        if (positional.size() != 2)
+            return {std::nullopt, QStringLiteral("analyze erwartet genau zwei Ordner.")};
+        parsed.command = CliArguments::Command::analyze;
+    } else if (*command == u"mux") {
+        if (positional.size() != 3)
+            return {std::nullopt,
+                    QStringLiteral("mux erwartet zwei Quellordner und einen Ausgabeordner.")};
+        parsed.command = CliArguments::Command::mux;
+    } else {
         return {std::nullopt, QStringLiteral("Unbekannter Befehl: %1").arg(*command)};
-    if (positional.size() != 2)
-        return {std::nullopt, QStringLiteral("analyze erwartet genau zwei Ordner.")};
-    parsed.command = CliArguments::Command::analyze;
+    }
     parsed.folders = positional;
     return {parsed, {}};
 }

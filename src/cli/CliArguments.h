@@ -7,11 +7,11 @@
 // What the command line asked for. Options come before or after the command; "--" ends them,
 // so folders whose names begin with "-" can still be given.
 struct CliArguments {
-    enum class Command { help, analyze };
+    enum class Command { help, analyze, mux };
 
     Command command = Command::help;
     bool json = false;
-    QStringList folders;
+    QStringList folders; // folder 1, folder 2 and, for mux, the output folder
 };
 
 // The parsed arguments, or the German usage error to print.

@@ -1,15 +1,12 @@
-// spurenflechter-cli: the analysis of the window, for machines without a display and for scripts.
+// spurenflechter-cli: the analysis and the mux run of the window, for machines without a
+// display and for scripts.
 
-#include "AnalysisReport.h"
 #include "CliArguments.h"
-#include "model/AppModel.h"
+#include "CliRun.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
-
-#include <algorithm>
 
 namespace {
 
@@ -21,7 +18,9 @@ int usageError(const QString &message)
     return exitUsageError;
 }
 
-std::optional<QUrl> folderUrl(const QString &path, QString &error)
+// The folder at `path` as a file URL, or the reason it cannot be used. The output folder must
+// be writable as well.
+std::optional<QUrl> folderUrl(const QString &path, bool forWriting, QString &error)
 {
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -35,6 +34,10 @@ std::optional<QUrl> folderUrl(const QString &path, QString &error)
     // An unreadable folder would look empty and turn every partner into a missing file.
     if (!info.isReadable() || !info.isExecutable()) {
         error = QStringLiteral("Ordner nicht lesbar: %1").arg(path);
+        return std::nullopt;
+    }
+    if (forWriting && !info.isWritable()) {
+        error = QStringLiteral("Ausgabeordner nicht beschreibbar: %1").arg(path);
         return std::nullopt;
     }
     return QUrl::fromLocalFile(info.absoluteFilePath());
@@ -54,31 +57,18 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    QString error;
-    const std::optional<QUrl> primary = folderUrl(arguments.folders.at(0), error);
-    const std::optional<QUrl> localized =
-        primary ? folderUrl(arguments.folders.at(1), error) : std::nullopt;
-    if (!primary || !localized)
-        return usageError(error);
+    QList<QUrl> folders;
+    for (qsizetype i = 0; i < arguments.folders.size(); ++i) {
+        QString error;
+        const std::optional<QUrl> folder = folderUrl(arguments.folders.at(i), i == 2, error);
+        if (!folder)
+            return usageError(error);
+        folders << *folder;
+    }
 
-    AppModel model;
-    model.setPrimaryFolder(primary);
-    model.setLocalizedFolder(localized);
-    QObject::connect(&model, &AppModel::analysisFinished, &app, [&] {
-        if (arguments.json) {
-            QFile out;
-            out.open(stdout, QIODevice::WriteOnly);
-            out.write(analysisReportJson(model.pairs(), model.issues()));
-        } else {
-            QTextStream(stdout) << analysisReportText(model.pairs(), model.issues());
-        }
-        const bool failed = std::any_of(model.issues().cbegin(), model.issues().cend(),
-                                        [](const AnalysisIssue &issue) {
-                                            return issue.severity == AnalysisIssueSeverity::error;
-                                        });
-        app.exit(failed ? 1 : 0);
-    });
-    // Started from the event loop, so that exit() after a run without files is not lost.
-    QMetaObject::invokeMethod(&model, &AppModel::analyze, Qt::QueuedConnection);
+    CliRun run(arguments, folders.at(0), folders.at(1),
+               folders.size() > 2 ? std::optional(folders.at(2)) : std::nullopt);
+    QObject::connect(&run, &CliRun::finished, &app, &QCoreApplication::exit);
+    run.start();
     return app.exec();
 }

@@ -11,6 +11,24 @@
 
 using namespace Qt::StringLiterals;
 
+#include <csignal>
+#include <sys/stat.h>
+
+// The command lines of running processes that mention `text`.
+static QStringList processesNaming(const QString &text)
+{
+    QStringList found;
+    for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        QFile cmdline(u"/proc/%1/cmdline"_s.arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly)) {
+            const QString line = QString::fromLocal8Bit(cmdline.readAll()).replace(u'\0', u' ');
+            if (line.contains(text))
+                found << line;
+        }
+    }
+    return found;
+}
+
 // Every pair status but "folder 2 missing", a sidecar subtitle and a folder-2 file mkvmerge
 // cannot read. The error is found while inspecting, so it comes before the findings.
 static const QString episodesReport =
@@ -63,7 +81,7 @@ private slots:
     }
 
     // The whole standard output ("…" at the end: its beginning) and the exit status of a run.
-    // Standard error stays empty but for usage errors (exit 2), which print nothing else.
+    // Usage errors (exit 2) print nothing but their message on standard error.
     void runs_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -78,10 +96,12 @@ private slots:
             u"[Warnung] Einzeldatei: Die Laufzeiten unterscheiden sich um 7.0x Sekunden.\n"_s);
         // Finishes without a single inspection; the exit must still reach the event loop.
         row("empty folders", u"analyze empty empty"_s, 0, u"\n"_s);
+        row("help names both commands", u"--help"_s, 0,
+            u"Aufruf: spurenflechter-cli [--json] analyze ORDNER1 ORDNER2\n"
+            u"        spurenflechter-cli [--json] mux ORDNER1 ORDNER2 AUSGABE\n…"_s);
         row("tab and line break in a file name", u"analyze odd empty"_s, 1,
             u"S01E01\tS01E01 a b c.mkv\t–\tS01E01 - a_b_c.mkv\tDatei in Ordner 2 fehlt\n\n"
             u"[Fehler] S01E01 a b c.mkv: mkvmerge hat keine lesbaren Analysedaten geliefert.\n"_s);
-        row("help", u"--help"_s, 0, u"Aufruf: spurenflechter-cli [--json] analyze…"_s);
         row("help after a full command", u"analyze eng ger --help"_s, 0, u"Aufruf: …"_s);
         row("only an option", u"--json"_s, 2);
         row("unknown option", u"--verbose analyze eng ger"_s, 2);
@@ -90,6 +110,9 @@ private slots:
         row("three folders", u"analyze eng ger empty"_s, 2);
         row("a file as folder 1", u"analyze film/Film.mkv ger"_s, 2);
         row("folder 2 missing", u"--json analyze eng fehlt"_s, 2);
+        row("mux without output folder", u"mux eng ger"_s, 2);
+        row("output folder missing", u"mux eng ger fehlt"_s, 2);
+        row("a file as output folder", u"mux eng ger film/Film.mkv"_s, 2);
     }
     void runs()
     {
@@ -101,7 +124,9 @@ private slots:
         out.replace(QRegularExpression(u"um (6\\.9|7\\.0)\\d Sekunden"_s), u"um 7.0x Sekunden"_s);
         out = report.endsWith(u'…') ? out.left(report.size() - 1) + u'…' : out;
         QCOMPARE(out, report);
-        QCOMPARE(std::pair(status, err.isEmpty()), std::pair(exitCode, exitCode != 2));
+        QCOMPARE(status, exitCode);
+        if (exitCode == 2)
+            QVERIFY(err.endsWith(u"Hilfe: spurenflechter-cli --help\n"_s));
     }
 
     // The JSON document says what the text says, plus ids, numbers and paths.
@@ -127,6 +152,70 @@ private slots:
                  R"([{"episode":3,"season":1},null,"unmatched-Bonus.mkv",null])"_ba);
         QCOMPARE(p[0][u"localized"][u"sidecarSubtitles"].toArray(),
                  QJsonArray{QFileInfo(m_dir.filePath(u"ger/S01E01.de.srt"_s)).canonicalFilePath()});
+    }
+
+    // Names and files a careless or hostile folder may hold: each is reported or left out,
+    // and none hangs the run.
+    void unusualEntries()
+    {
+        const QString folder = m_dir.filePath(u"unusual"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const QByteArray encoded = QFile::encodeName(folder);
+        QVERIFY(::mkfifo(encoded + "/pipe", 0600) == 0);
+        QVERIFY(QFile::link(folder + u"/pipe"_s, folder + u"/S01E01.mkv"_s));
+        QVERIFY(
+            QFile::copy(m_dir.filePath(u"eng/S01E02.mkv"_s), folder + u"/S01E02 a\u2028b.mkv"_s));
+        FILE *undecodable = std::fopen(encoded + "/S01E03 \xff.mkv", "w");
+        QVERIFY(undecodable);
+        std::fclose(undecodable);
+
+        const auto [status, out, err] = cli({u"analyze"_s, u"unusual"_s, u"empty"_s});
+        QCOMPARE(status, 0);
+        QCOMPARE(out, u"S01E02\tS01E02 a b.mkv\t–\tS01E02 - a b.mkv\tDatei in Ordner 2 fehlt\n\n"
+                      u"[Warnung] S01E03 \uFFFD.mkv: Die Datei in Ordner 1 wird übersprungen, weil "
+                      u"ihr Name kein gültiges UTF-8 ist. Umbenennen hilft.\n"_s);
+    }
+
+    void nothingFound()
+    {
+        const auto [status, out, err] = cli({u"analyze"_s, u"empty"_s, u"empty"_s});
+        QCOMPARE(status, 0);
+        QCOMPARE(err, u"In den beiden Ordnern wurde keine Matroska-Datei gefunden.\n"_s);
+    }
+
+    void reportToAFullDevice()
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.setStandardOutputFile(u"/dev/full"_s);
+        process.start(QStringLiteral(SPURENFLECHTER_CLI),
+                      {u"analyze"_s, u"--"_s, u"film"_s, u"-film"_s});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains(
+            u"Der Bericht konnte nicht vollständig geschrieben werden."_s.toUtf8()));
+    }
+
+    // SIGINT stops the running tool: no mkvmerge of this run is left behind.
+    void interruptedAnalysis()
+    {
+        const QString many = m_dir.filePath(u"many"_s);
+        QVERIFY(QDir().mkpath(many));
+        for (int episode = 1; episode <= 300; ++episode)
+            QVERIFY(QFile::link(m_dir.filePath(u"eng/S01E01.mkv"_s),
+                                many + u"/S01E%1.mkv"_s.arg(episode, 3, 10, QLatin1Char('0'))));
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        QByteArray progress;
+        connect(&process, &QProcess::readyReadStandardError, this,
+                [&] { progress += process.readAllStandardError(); });
+        process.start(QStringLiteral(SPURENFLECHTER_CLI), {u"analyze"_s, u"many"_s, u"empty"_s});
+        QVERIFY(QTest::qWaitFor([&] { return progress.contains("Analysiere"); }, 30000));
+        ::kill(process.processId(), SIGINT);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        QCOMPARE(processesNaming(many), QStringList());
     }
 };
 

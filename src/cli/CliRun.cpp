@@ -1,0 +1,148 @@
+#include "CliRun.h"
+
+#include "AnalysisReport.h"
+#include "model/RemainingTime.h"
+
+#include <QFile>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int exitInterrupted = 130; // as a shell reports a program ended by SIGINT
+
+bool hasError(const QList<AnalysisIssue> &issues)
+{
+    return std::any_of(issues.cbegin(), issues.cend(), [](const AnalysisIssue &issue) {
+        return issue.severity == AnalysisIssueSeverity::error;
+    });
+}
+
+qsizetype filesOf(const QList<EpisodePair> &pairs)
+{
+    qsizetype count = 0;
+    for (const EpisodePair &pair : pairs)
+        count += (pair.primary ? 1 : 0) + (pair.localized ? 1 : 0);
+    return count;
+}
+
+// Writes the report to standard output; false when it could not be written completely
+// (a full disk, a closed pipe).
+bool writeReport(bool json, const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues)
+{
+    const QByteArray report =
+        json ? analysisReportJson(pairs, issues) : analysisReportText(pairs, issues).toUtf8();
+    QFile out;
+    return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
+           out.flush();
+}
+
+} // namespace
+
+CliRun::CliRun(CliArguments arguments, const QUrl &primary, const QUrl &localized,
+               const std::optional<QUrl> &output)
+    : m_arguments(std::move(arguments)), m_model(std::make_unique<AppModel>())
+{
+    m_model->setPrimaryFolder(primary);
+    m_model->setLocalizedFolder(localized);
+    m_model->setOutputFolder(output);
+    AppModel *model = m_model.get();
+    connect(model, &AppModel::analysisFinished, this, &CliRun::onAnalysisFinished);
+    connect(model, &AppModel::muxFinished, this, &CliRun::onMuxFinished);
+    for (const auto changed :
+         {&AppModel::pairsChanged, &AppModel::inspectionsChanged, &AppModel::issuesChanged})
+        connect(model, changed, this, &CliRun::showAnalysisProgress);
+    // One step changes several properties in a row; the line is written once they all have.
+    for (const auto changed :
+         {&AppModel::muxProgressChanged, &AppModel::muxFractionChanged, &AppModel::muxETAChanged})
+        connect(model, changed, this, &CliRun::showMuxProgress, Qt::QueuedConnection);
+    connect(&m_signals, &TerminationSignals::received, this, &CliRun::onTerminationSignal);
+}
+
+CliRun::~CliRun() = default;
+
+void CliRun::start()
+{
+    // From the event loop, so that the end of a run without files is not lost.
+    QMetaObject::invokeMethod(m_model.get(), &AppModel::analyze, Qt::QueuedConnection);
+}
+
+void CliRun::showAnalysisProgress()
+{
+    if (!m_model->isAnalyzing())
+        return;
+    const qsizetype total = filesOf(m_model->pairs());
+    if (total == 0)
+        return;
+    const qsizetype failed = std::count_if(
+        m_model->issues().cbegin(), m_model->issues().cend(),
+        [](const AnalysisIssue &i) { return i.severity == AnalysisIssueSeverity::error; });
+    const qsizetype current = std::min(total, m_model->inspections().size() + failed + 1);
+    m_progress.show(QStringLiteral("Analysiere %1 von %2 …").arg(current).arg(total),
+                    QStringLiteral("Analyse"));
+}
+
+void CliRun::showMuxProgress()
+{
+    if (!m_model || !m_model->isMuxing())
+        return;
+    const QString status = m_model->muxProgress();
+    QStringList parts{status};
+    if (const std::optional<double> fraction = m_model->muxFraction())
+        parts << QStringLiteral("%1 %").arg(qRound(*fraction * 100));
+    if (const std::optional<double> eta = m_model->muxETA(); eta && *eta >= 1.0)
+        parts << QStringLiteral("Gesamtrestzeit: ") + formatRemainingTime(*eta);
+    m_progress.show(parts.join(QStringLiteral(" – ")), status);
+}
+
+void CliRun::onAnalysisFinished()
+{
+    m_progress.finish();
+    if (m_model->pairs().isEmpty())
+        QTextStream(stderr) << QStringLiteral(
+            "In den beiden Ordnern wurde keine Matroska-Datei gefunden.\n");
+    if (m_arguments.command == CliArguments::Command::mux && !m_interrupted)
+        m_model->startMux();
+    else
+        end(m_model->pairs(), m_model->issues());
+}
+
+void CliRun::onMuxFinished()
+{
+    m_progress.show(m_model->muxProgress(), m_model->muxProgress()); // "Abgeschlossen", …
+    m_progress.finish();
+    end(m_model->pairs(), m_model->issues());
+}
+
+void CliRun::onTerminationSignal()
+{
+    if (m_interrupted)
+        return; // the stop is under way; a second signal must not cut its clean-up short
+    m_interrupted = true;
+    if (m_model->isMuxing()) {
+        // As "Abbrechen" does: the running mkvmerge is terminated, its temporary file removed,
+        // and the run ends with its results so far.
+        m_model->cancelMux();
+        return;
+    }
+    if (m_model->isAnalyzing()) {
+        m_progress.finish();
+        const QList<EpisodePair> pairs = m_model->pairs();
+        const QList<AnalysisIssue> issues = m_model->issues();
+        m_model.reset(); // the inspector stops its running tool and waits for it
+        end(pairs, issues);
+    }
+}
+
+void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues)
+{
+    const bool written = writeReport(m_arguments.json, pairs, issues);
+    if (!written)
+        QTextStream(stderr) << QStringLiteral(
+            "Der Bericht konnte nicht vollständig geschrieben werden.\n");
+    if (m_interrupted)
+        emit finished(exitInterrupted);
+    else
+        emit finished(!written || hasError(issues) ? 1 : 0);
+}

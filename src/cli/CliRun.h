@@ -1,0 +1,42 @@
+#pragma once
+
+#include "CliArguments.h"
+#include "ProgressDisplay.h"
+#include "TerminationSignals.h"
+
+#include "model/AppModel.h"
+
+#include <memory>
+
+// One run of the command-line front end over the application model: the analysis, for `mux`
+// the batch run after it, progress on standard error, and the report on standard output.
+// SIGINT and SIGTERM stop the running tool; the results so far are still reported.
+class CliRun final : public QObject {
+    Q_OBJECT
+
+public:
+    // Folders are absolute file URLs, checked by the caller; `output` only for `mux`.
+    CliRun(CliArguments arguments, const QUrl &primary, const QUrl &localized,
+           const std::optional<QUrl> &output);
+    ~CliRun() override;
+
+    // Returns at once; `finished` carries the exit status.
+    void start();
+
+signals:
+    void finished(int exitStatus);
+
+private:
+    void onAnalysisFinished();
+    void onMuxFinished();
+    void onTerminationSignal();
+    void showAnalysisProgress();
+    void showMuxProgress();
+    void end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
+
+    CliArguments m_arguments;
+    std::unique_ptr<AppModel> m_model;
+    ProgressDisplay m_progress;
+    TerminationSignals m_signals;
+    bool m_interrupted = false;
+};

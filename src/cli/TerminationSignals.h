@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGINT and SIGTERM into a Qt signal on the main thread, so that the front end can
+// stop its tools and clean up instead of dying with them still running. Every further signal
+// is delivered too; the handler stays installed.
+class TerminationSignals final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TerminationSignals(QObject *parent = nullptr);
+    ~TerminationSignals() override;
+
+signals:
+    void received();
+
+private:
+    QSocketNotifier *m_notifier = nullptr;
+};

@@ -1,0 +1,183 @@
+#include "support/TestMedia.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The command lines of running processes that mention `text`.
+QStringList processesNaming(const QString &text)
+{
+    QStringList found;
+    for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        QFile cmdline(u"/proc/%1/cmdline"_s.arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly)) {
+            const QString line = QString::fromLocal8Bit(cmdline.readAll()).replace(u'\0', u' ');
+            if (line.contains(text))
+                found << line;
+        }
+    }
+    return found;
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden,
+                                  QDir::Name);
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// `spurenflechter-cli mux` as a script sees it: a real process, real mkvmerge, real files.
+class CliMuxTest final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_temporaryDirectory; // the temporary directory the front end sees
+
+    QProcess *start(const QStringList &arguments)
+    {
+        auto *process = new QProcess(this);
+        process->setWorkingDirectory(m_dir.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"TMPDIR"_s, m_temporaryDirectory);
+        process->setProcessEnvironment(environment);
+        process->start(QStringLiteral(SPURENFLECHTER_CLI), arguments);
+        return process;
+    }
+
+    std::tuple<int, QString, QString> run(const QStringList &arguments)
+    {
+        std::unique_ptr<QProcess> process(start(arguments));
+        process->waitForFinished(-1);
+        return {process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1,
+                QString::fromUtf8(process->readAllStandardOutput()),
+                QString::fromUtf8(process->readAllStandardError())};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_temporaryDirectory = m_dir.filePath(u"tmp"_s);
+        for (const QString &folder :
+             {u"eng"_s, u"deu"_s, u"out"_s, u"big-eng"_s, u"big-deu"_s, u"tmp"_s})
+            QVERIFY(QDir(m_dir.path()).mkdir(folder));
+        // 4.0 s against 3.84 s: a PAL release.
+        for (const QString &name : {u"eng/S01E01.mkv"_s, u"eng/S01E02.mkv"_s, u"eng/S01E03.mkv"_s})
+            QCOMPARE(makeTestMatroska(m_dir.filePath(name), {4.0, {{u"eng"_s}}}), QString());
+        for (const QString &name : {u"deu/S01E01 - Pilot.mkv"_s, u"deu/S01E02.mkv"_s})
+            QCOMPARE(makeTestMatroska(m_dir.filePath(name), {3.84, {{u"ger"_s}}}), QString());
+
+        // A pair large enough that mkvmerge is still at work when the signal comes.
+        const QString big = m_dir.filePath(u"big-eng/S01E01.mkv"_s);
+        QProcess ffmpeg;
+        ffmpeg.start(u"/usr/bin/ffmpeg"_s,
+                     u"-nostdin -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=25 -t 40 "
+                     u"-c:v mpeg4 -q:v 2"_s.split(u' ')
+                         << big);
+        QVERIFY(ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0);
+        QCOMPARE(makeTestMatroska(m_dir.filePath(u"big-deu/S01E01.mkv"_s), {4.0, {{u"ger"_s}}}),
+                 QString());
+    }
+
+    void muxesEveryReadyPair()
+    {
+        const auto [status, out, err] = run({u"mux"_s, u"eng"_s, u"deu"_s, u"out"_s});
+        QVERIFY2(status == 0, qPrintable(out));
+        const QString pal = u"PAL-Speedup der deutschen Audio- und Untertitelspuren automatisch "
+                            u"korrigiert (Faktor 1.042708)."_s;
+        QCOMPARE(out.section(u"\n\n"_s, 0, 0),
+                 u"S01E01\tS01E01.mkv\tS01E01 - Pilot.mkv\tS01E01 - Pilot.mkv\tBereit\n"
+                 u"S01E02\tS01E02.mkv\tS01E02.mkv\tS01E02.mkv\tBereit\n"
+                 u"S01E03\tS01E03.mkv\t–\tS01E03.mkv\tDatei in Ordner 2 fehlt"_s);
+        // Running times 0.16 s apart give no finding of the analysis, but the mux still
+        // corrects the speed-up.
+        QCOMPARE(out.section(u"\n\n"_s, 1).split(u'\n', Qt::SkipEmptyParts),
+                 (QStringList{u"[Hinweis] S01E01: "_s + pal,
+                              u"[Hinweis] S01E01: Erstellt: S01E01 - Pilot.mkv"_s,
+                              u"[Hinweis] S01E02: "_s + pal,
+                              u"[Hinweis] S01E02: Erstellt: S01E02.mkv"_s}));
+        // Not a terminal: one line each time the status changes.
+        const QStringList steps = err.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(steps.size(), 4);
+        QVERIFY(steps.at(0).startsWith(u"Analysiere "_s));
+        QVERIFY(steps.at(1).startsWith(u"S01E01 (1 von 2) – 0 %"_s));
+        QVERIFY(steps.at(2).startsWith(u"S01E02 (2 von 2) – 50 %"_s));
+        QCOMPARE(steps.at(3), u"Abgeschlossen"_s);
+        QCOMPARE(entriesOf(m_dir.filePath(u"out"_s)),
+                 (QStringList{u"S01E01 - Pilot.mkv"_s, u"S01E02.mkv"_s}));
+        QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
+    }
+
+    // Runs after the first: nothing is overwritten, and the failures make the exit status 1.
+    void existingFilesStay()
+    {
+        const QString existing = m_dir.filePath(u"out/S01E02.mkv"_s);
+        const QByteArray before =
+            QCryptographicHash::hash(contentsOf(existing), QCryptographicHash::Sha256);
+        const auto [status, out, err] = run({u"--json"_s, u"mux"_s, u"eng"_s, u"deu"_s, u"out"_s});
+        QCOMPARE(status, 1);
+        QStringList errors;
+        for (const QJsonValue &issue : QJsonDocument::fromJson(out.toUtf8())[u"issues"].toArray()) {
+            if (issue[u"severity"].toString() == u"error")
+                errors << issue[u"message"].toString();
+        }
+        QCOMPARE(errors,
+                 (QStringList{u"S01E01: Die Ausgabedatei existiert bereits: S01E01 - Pilot.mkv"_s,
+                              u"S01E02: Die Ausgabedatei existiert bereits: S01E02.mkv"_s}));
+        QCOMPARE(QCryptographicHash::hash(contentsOf(existing), QCryptographicHash::Sha256),
+                 before);
+    }
+
+    void interrupted_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("count");
+        QTest::newRow("Ctrl+C") << SIGINT << 1;
+        QTest::newRow("Ctrl+C twice in quick succession") << SIGINT << 2;
+        QTest::newRow("SIGTERM") << SIGTERM << 1;
+    }
+
+    // The running mkvmerge stops, its temporary file goes, and the results so far are printed.
+    void interrupted()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, count);
+        const QString output = m_dir.filePath(u"interrupted-%1-%2"_s.arg(signal).arg(count));
+        QVERIFY(QDir().mkpath(output));
+        std::unique_ptr<QProcess> process(start({u"mux"_s, u"big-eng"_s, u"big-deu"_s, output}));
+        QByteArray progress;
+        connect(process.get(), &QProcess::readyReadStandardError, this,
+                [&] { progress += process->readAllStandardError(); });
+        QVERIFY(QTest::qWaitFor([&] { return progress.contains("(1 von 1)"); }, 60000));
+        for (int i = 0; i < count; ++i)
+            ::kill(process->processId(), signal);
+        QVERIFY(process->waitForFinished(30000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 130);
+        QVERIFY(process->readAllStandardOutput().endsWith(
+            u"[Hinweis] Verarbeitung nach S01E01 abgebrochen.\n"_s.toUtf8()));
+        QCOMPARE(entriesOf(output), QStringList());
+        QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
+        QCOMPARE(processesNaming(output), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(CliMuxTest)
+#include "tst_climux.moc"
