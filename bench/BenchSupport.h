@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTextStream>
 
+#include <limits>
 #include <optional>
 
 // Shared pieces of the benchmarks that run the real tools.
@@ -18,3 +20,16 @@ QString makeEpisode(const QString &path, double seconds);
 // Prints both timings with their per-item figures and the ratio `measured` / `baseline`.
 void printComparison(QTextStream &out, qsizetype items, const QString &measuredName,
                      double measuredMs, const QString &baselineName, double baselineMs);
+
+// The fastest of `rounds` runs of `work`, in milliseconds.
+template <typename Work> double bestMilliseconds(int rounds, Work work)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
+}

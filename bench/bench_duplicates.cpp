@@ -2,6 +2,7 @@
 // subtitle tracks: one mkvextract run for all of them against one run per track. Each run
 // reads the whole file, so the longer the file, the more one run saves.
 
+#include "BenchSupport.h"
 #include "mux/SubtitleDuplicates.h"
 #include "support/TestMedia.h"
 
@@ -17,19 +18,6 @@ namespace {
 
 constexpr int rounds = 5;
 constexpr double durationSeconds = 90;
-
-// The fastest of `rounds` runs of `work`, in milliseconds.
-template <typename Work> double bestMilliseconds(Work work)
-{
-    double best = std::numeric_limits<double>::infinity();
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
 
 } // namespace
 
@@ -57,9 +45,9 @@ int main(int argc, char *argv[])
     const QUrl file = QUrl::fromLocalFile(episode);
     const QUrl mkvextract = QUrl::fromLocalFile(QStringLiteral("/usr/bin/mkvextract"));
     QHash<qint64, QString> together, separately;
-    const double oneRunMs =
-        bestMilliseconds([&] { together = extractSubtitleTexts(tracks, mkvextract, file); });
-    const double perTrackMs = bestMilliseconds([&] {
+    const double oneRunMs = bestMilliseconds(
+        rounds, [&] { together = extractSubtitleTexts(tracks, mkvextract, file); });
+    const double perTrackMs = bestMilliseconds(rounds, [&] {
         for (const MediaTrack &track : tracks) {
             if (const std::optional<QString> text = extractSubtitleText(track, mkvextract, file))
                 separately.insert(track.id, *text);
