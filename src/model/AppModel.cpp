@@ -63,6 +63,10 @@ void AppModel::analyze()
     inspectNextFile();
 }
 
+void AppModel::startMux() {}
+
+void AppModel::cancelMux() {}
+
 void AppModel::inspectNextFile()
 {
     if (m_analysis->next == m_analysis->files.size()) {

@@ -64,6 +64,12 @@ public:
     // nothing while a source folder is unset or an analysis is already running.
     void analyze();
 
+    // Mux every ready pair into the output folder, one at a time; returns at once. The state
+    // of the run shows in isMuxing, isCancelling, muxProgress, muxFraction, muxETA and issues.
+    void startMux();
+    // Asks a running mux run to stop; returns at once.
+    void cancelMux();
+
 signals:
     void primaryFolderChanged();
     void localizedFolderChanged();
