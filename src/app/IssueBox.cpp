@@ -29,8 +29,9 @@ IssueBox::IssueBox(const AppModel &model, QWidget *parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setUniformItemSizes(true); // hundreds of rows lay out without measuring each
     m_list->setSpacing(3);             // 6 between rows; 3 plus the frame at the edges
+    m_list->setIconSize(QSize(16, 16));
     m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setBackgroundRole(QPalette::Window);
+    m_list->viewport()->setBackgroundRole(QPalette::Window);
 
     auto *copySelection = new QAction(QStringLiteral("Kopieren"), m_list);
     copySelection->setShortcut(QKeySequence::Copy);
