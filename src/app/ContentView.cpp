@@ -42,14 +42,18 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
     folderLayout->setContentsMargins(10, 10, 10, 10);
     m_folderRows = {
         addFolderRow(folderBox, QStringLiteral("Ordner 1"), QStringLiteral("Ordner 1 auswählen"),
-                     &AppModel::primaryFolder, &AppModel::setPrimaryFolder,
-                     &AppModel::primaryFolderChanged),
+                     {[this] { return m_model.primaryFolder(); },
+                      [this](const auto &folder) { m_model.setPrimaryFolder(folder); },
+                      &AppModel::primaryFolderChanged}),
         addFolderRow(folderBox, QStringLiteral("Ordner 2"), QStringLiteral("Ordner 2 auswählen"),
-                     &AppModel::localizedFolder, &AppModel::setLocalizedFolder,
-                     &AppModel::localizedFolderChanged),
+                     {[this] { return m_model.localizedFolder(); },
+                      [this](const auto &folder) { m_model.setLocalizedFolder(folder); },
+                      &AppModel::localizedFolderChanged}),
         addFolderRow(folderBox, QStringLiteral("Ausgabe"),
-                     QStringLiteral("Ausgabeordner auswählen"), &AppModel::outputFolder,
-                     &AppModel::setOutputFolder, &AppModel::outputFolderChanged),
+                     QStringLiteral("Ausgabeordner auswählen"),
+                     {[this] { return m_model.outputFolder(); },
+                      [this](const auto &folder) { m_model.setOutputFolder(folder); },
+                      &AppModel::outputFolderChanged}),
     };
 
     m_actionRow = new ActionRow(this);
@@ -84,24 +88,22 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
 }
 
 FolderRow *ContentView::addFolderRow(QWidget *box, const QString &title,
-                                     const QString &chooserMessage,
-                                     std::optional<QUrl> (AppModel::*folder)() const,
-                                     void (AppModel::*setFolder)(const std::optional<QUrl> &),
-                                     void (AppModel::*folderChanged)())
+                                     const QString &chooserMessage, FolderProperty property)
 {
     auto *row = new FolderRow(title, chooserMessage, box);
     box->layout()->addWidget(row);
     // Whatever the chooser returns is stored: cancelling clears the row.
-    connect(row, &FolderRow::chooseRequested, this, [this, row, setFolder] {
-        (m_model.*setFolder)(m_chooser(this, row->chooserMessage()));
+    connect(row, &FolderRow::chooseRequested, this, [this, row, property] {
+        const std::optional<QUrl> chosen = m_chooser(this, row->chooserMessage());
+        property.write(chosen);
     });
     connect(row, &FolderRow::folderDropped, this,
-            [this, setFolder](const QUrl &dropped) { (m_model.*setFolder)(dropped); });
-    connect(&m_model, folderChanged, row, [this, row, folder] {
-        row->showFolder((m_model.*folder)());
+            [property](const QUrl &folder) { property.write(folder); });
+    connect(&m_model, property.changed, row, [this, row, property] {
+        row->showFolder(property.read());
         showActions();
     });
-    row->showFolder((m_model.*folder)());
+    row->showFolder(property.read());
     return row;
 }
 

@@ -30,10 +30,15 @@ public:
     IssueBox *issueBox() const { return m_issueBox; }
 
 private:
+    // One of the model's three folder properties.
+    struct FolderProperty {
+        std::function<std::optional<QUrl>()> read;
+        std::function<void(const std::optional<QUrl> &)> write;
+        void (AppModel::*changed)();
+    };
+
     FolderRow *addFolderRow(QWidget *box, const QString &title, const QString &chooserMessage,
-                            std::optional<QUrl> (AppModel::*folder)() const,
-                            void (AppModel::*setFolder)(const std::optional<QUrl> &),
-                            void (AppModel::*folderChanged)());
+                            FolderProperty property);
     QTableView *makePairTable();
     void showActions();
     void showIssueBox();
