@@ -22,7 +22,10 @@ cmake --preset release >/dev/null
 cmake --build --preset release --target window_scene
 
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+# The folders show in the picture: a short path reads better than a random one.
+series=/tmp/Serien
+[ -e "$series" ] && series="$work/Serien"
+trap 'rm -rf "$work"; [ "$series" = /tmp/Serien ] && rm -rf /tmp/Serien' EXIT
 mkdir -p "$(dirname "$target")"
 
 # Runs on the virtual display: start the window, wait for its id, take the picture.
@@ -45,7 +48,6 @@ INNER
 chmod +x "$work/take.sh"
 
 export QT_SCALE_FACTOR="${SCALE:-1}"
-export LANG=de_DE.UTF-8
 xvfb-run -a -s "-screen 0 2600x1800x24" "$work/take.sh" \
-    "$PWD/build/release/tests/app/window_scene" "$work/Serien" "$target" "$work/scene.log"
+    "$PWD/build/release/tests/app/window_scene" "$series" "$target" "$work/scene.log"
 echo "$target"
