@@ -64,20 +64,6 @@ QString severityName(AnalysisIssueSeverity severity)
 
 } // namespace
 
-QString issueLine(const AnalysisIssue &issue)
-{
-    switch (issue.severity) {
-    case AnalysisIssueSeverity::information:
-        return QStringLiteral("[Hinweis] ") + issue.message;
-    case AnalysisIssueSeverity::warning:
-        return QStringLiteral("[Warnung] ") + issue.message;
-    case AnalysisIssueSeverity::error:
-        return QStringLiteral("[Fehler] ") + issue.message;
-    }
-    Q_UNREACHABLE();
-    return {};
-}
-
 QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues)
 {
     QString text;

@@ -2,6 +2,7 @@
 
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
+#include "model/IssueLine.h" // IWYU pragma: export
 
 #include <QByteArray>
 
@@ -13,6 +14,3 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 
 // The same content as one JSON document.
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
-
-// "[Hinweis] …", "[Warnung] …" or "[Fehler] …": an issue as the copied issue list shows it.
-QString issueLine(const AnalysisIssue &issue);

@@ -1,13 +1,16 @@
 #include "RemainingTime.h"
 
+#include <algorithm>
 #include <cmath>
 
 QString formatRemainingTime(double seconds)
 {
     if (!std::isfinite(seconds) || seconds < 1.0)
         return {};
-    const qint64 whole = std::llround(seconds); // halves away from zero
+    // Far beyond any real run; keeps the conversion to an integer defined.
+    const long long whole = std::llround(std::min(seconds, 1e12));
     if (whole <= 59)
-        return QStringLiteral("%1 s").arg(whole);
-    return QStringLiteral("%1:%2 min").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+        return QString::number(whole) + QStringLiteral(" s");
+    return QString::number(whole / 60) + u':' +
+           QStringLiteral("%1").arg(whole % 60, 2, 10, QLatin1Char('0')) + QStringLiteral(" min");
 }

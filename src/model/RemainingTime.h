@@ -2,6 +2,8 @@
 
 #include <QString>
 
-// A remaining time as the user reads it: "42 s" up to 59 seconds, "62:05 min" beyond, with no
-// hour field. Empty below one second or when the value is not finite: nothing is shown then.
+// The remaining time of a mux run as the window and the command line show it: "42 s" up to
+// 59 seconds, then minutes and seconds such as "62:05 min" (no hour field). Seconds are
+// rounded to the nearest whole second, halves away from zero. Returns an empty text for less
+// than one second and for values that are not finite: such a time is not shown at all.
 QString formatRemainingTime(double seconds);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "FolderChooser.h"
+
+#include <QWidget>
+
+#include <array>
+
+class ActionRow;
+class AppModel;
+class FolderRow;
+class IssueBox;
+class PairTableModel;
+class QTableView;
+
+// The main window's content: title, the three folders, the action row, the pair table and
+// the issue list. Shows only what the model holds and changes only when the model says so;
+// every action returns at once.
+class ContentView final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ContentView(AppModel &model, FolderChooser chooser = chooseFolder,
+                         QWidget *parent = nullptr);
+
+    // Folder 1, folder 2 and the output folder, in this order.
+    const std::array<FolderRow *, 3> &folderRows() const { return m_folderRows; }
+    ActionRow *actionRow() const { return m_actionRow; }
+    QTableView *pairTable() const { return m_pairTable; }
+    IssueBox *issueBox() const { return m_issueBox; }
+
+private:
+    // One of the model's three folder properties.
+    struct FolderProperty {
+        std::function<std::optional<QUrl>()> read;
+        std::function<void(const std::optional<QUrl> &)> write;
+        void (AppModel::*changed)();
+    };
+
+    FolderRow *addFolderRow(QWidget *box, const QString &title, const QString &chooserMessage,
+                            FolderProperty property);
+    QTableView *makePairTable();
+    void showActions();
+    void showIssueBox();
+    void arrangeTabOrder();
+
+    AppModel &m_model;
+    FolderChooser m_chooser;
+    std::array<FolderRow *, 3> m_folderRows{};
+    ActionRow *m_actionRow = nullptr;
+    PairTableModel *m_pairs = nullptr;
+    QTableView *m_pairTable = nullptr;
+    IssueBox *m_issueBox = nullptr;
+};

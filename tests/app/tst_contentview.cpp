@@ -1,0 +1,273 @@
+#include "ActionRow.h"
+#include "ContentView.h"
+#include "ElidedLabel.h"
+#include "FolderRow.h"
+#include "IssueBox.h"
+#include "IssueListModel.h"
+#include "model/AppModel.h"
+#include "Spinner.h"
+#include "support/TestMedia.h"
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Answers the folder chooser's calls from a list, as a user would; an absent entry cancels.
+struct ScriptedChooser {
+    QList<std::optional<QUrl>> answers;
+    QStringList messages; // the captions it was shown
+
+    FolderChooser chooser()
+    {
+        return [this](QWidget *, const QString &message) {
+            messages << message;
+            return answers.takeFirst();
+        };
+    }
+};
+
+std::optional<QUrl> folder(const QString &path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+QStringList column(const QTableView *table, int column, int role = Qt::DisplayRole)
+{
+    QStringList cells;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        cells << table->model()->index(row, column).data(role).toString();
+    return cells;
+}
+
+} // namespace
+
+class ContentViewTest final : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_media;
+    QString m_primary, m_localized, m_output;
+
+private slots:
+    void initTestCase()
+    {
+        m_primary = m_media.filePath(u"Ordner 1"_s);
+        m_localized = m_media.filePath(u"Ordner 2"_s);
+        m_output = m_media.filePath(u"Ausgabe"_s);
+        for (const QString &path : {m_primary, m_localized, m_output})
+            QVERIFY(QDir().mkpath(path));
+        TestMediaLayout english{.audio = {TestTrack{.language = u"eng"_s}}};
+        TestMediaLayout german{.audio = {TestTrack{.language = u"ger"_s}}};
+        for (const auto &[path, layout] : {std::pair(m_primary + u"/S01E01.mkv"_s, english),
+                                           std::pair(m_primary + u"/S01E02.mkv"_s, english),
+                                           std::pair(m_primary + u"/S01E03.mkv"_s, english),
+                                           std::pair(m_localized + u"/S01E01.mkv"_s, german),
+                                           std::pair(m_localized + u"/S01E02.mkv"_s, german)}) {
+            const QString failure = makeTestMatroska(path, layout);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        }
+        QVERIFY(writeTestSubtitle(m_localized + u"/S01E01.de.srt"_s)); // gives a note
+    }
+
+    void atStartNothingIsChosen()
+    {
+        AppModel model;
+        ContentView view(model);
+        for (const FolderRow *row : view.folderRows()) {
+            QCOMPARE(row->pathLabel()->fullText(), u"Nicht ausgewählt"_s);
+            QCOMPARE(row->pathLabel()->foregroundRole(), QPalette::PlaceholderText);
+        }
+        QVERIFY(!view.actionRow()->analyzeButton()->isEnabled());
+        QVERIFY(!view.actionRow()->muxButton()->isEnabled());
+        QCOMPARE(view.pairTable()->model()->rowCount(), 0);
+        QCOMPARE(view.actionRow()->pairCountLabel()->text(), u"0 Zuordnung(en)"_s);
+        QVERIFY(view.issueBox()->isHidden());
+        QVERIFY(view.minimumWidth() >= 920 && view.minimumHeight() >= 620);
+    }
+
+    void analysisThroughTheWindow()
+    {
+        AppModel model;
+        ScriptedChooser choices{{folder(m_primary), folder(m_localized), folder(m_output)}};
+        ContentView view(model, choices.chooser());
+        for (const FolderRow *row : view.folderRows())
+            row->chooseButton()->click();
+        QCOMPARE(choices.messages, (QStringList{u"Ordner 1 auswählen"_s, u"Ordner 2 auswählen"_s,
+                                                u"Ausgabeordner auswählen"_s}));
+        QCOMPARE(view.folderRows()[0]->pathLabel()->fullText(), m_primary);
+
+        QAbstractItemModel *issueRows = view.issueBox()->list()->model();
+        QSignalSpy resets(issueRows, &QAbstractItemModel::modelReset);
+        QSignalSpy inserts(issueRows, &QAbstractItemModel::rowsInserted);
+        QSignalSpy finished(&model, &AppModel::analysisFinished);
+        view.actionRow()->analyzeButton()->click();
+        QVERIFY(!view.actionRow()->analyzeButton()->isEnabled());
+        QVERIFY(view.actionRow()->analysisSpinner()->isVisibleTo(&view));
+        QVERIFY(finished.wait(60000));
+
+        const QTableView *table = view.pairTable();
+        QCOMPARE(column(table, 0), (QStringList{u"S01E01"_s, u"S01E02"_s, u"S01E03"_s}));
+        QCOMPARE(column(table, 2), (QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s, u"–"_s}));
+        QCOMPARE(column(table, 4),
+                 (QStringList{u"Bereit"_s, u"Bereit"_s, u"Datei in Ordner 2 fehlt"_s}));
+        QCOMPARE(view.actionRow()->pairCountLabel()->text(), u"3 Zuordnung(en)"_s);
+        QVERIFY(view.actionRow()->muxButton()->isEnabled());
+        QVERIFY(!view.actionRow()->analysisSpinner()->isVisibleTo(&view));
+
+        // Each issue arrived as one inserted row; nothing was rebuilt.
+        QVERIFY(!model.issues().isEmpty());
+        QVERIFY(!view.issueBox()->isHidden());
+        QCOMPARE(issueRows->rowCount(), model.issues().size());
+        QCOMPARE(inserts.size(), model.issues().size());
+        QCOMPARE(resets.size(), 0);
+
+        view.issueBox()->copyButton()->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), issuesClipboardText(model.issues()));
+
+        // A second analysis starts a new list: one reset, and the rows follow it again.
+        view.actionRow()->analyzeButton()->click();
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(issueRows->rowCount(), model.issues().size());
+    }
+
+    void copiedTextHasOneLinePerIssue()
+    {
+        const QList<AnalysisIssue> issues{
+            {AnalysisIssueSeverity::information, u"S01E01: Erstellt: a.mkv"_s},
+            {AnalysisIssueSeverity::warning, u"S01E02: Die Laufzeiten unterscheiden sich."_s},
+            {AnalysisIssueSeverity::error, u"b.mkv: MKV-Analyse fehlgeschlagen"_s}};
+        QCOMPARE(issuesClipboardText(issues),
+                 u"[Hinweis] S01E01: Erstellt: a.mkv\n"
+                 u"[Warnung] S01E02: Die Laufzeiten unterscheiden sich.\n"
+                 u"[Fehler] b.mkv: MKV-Analyse fehlgeschlagen"_s);
+    }
+
+    void cancellingTheChooserClearsTheRow()
+    {
+        AppModel model;
+        ScriptedChooser choices{{folder(m_primary), std::nullopt}};
+        ContentView view(model, choices.chooser());
+        FolderRow *row = view.folderRows()[0];
+        row->chooseButton()->click();
+        QCOMPARE(model.primaryFolder(), folder(m_primary));
+        row->chooseButton()->click();
+        QCOMPARE(model.primaryFolder(), std::nullopt);
+        QCOMPARE(row->pathLabel()->fullText(), u"Nicht ausgewählt"_s);
+    }
+
+    void longPathIsShortenedInTheMiddle()
+    {
+        AppModel model;
+        const QString path =
+            u"/"_s + u"ein sehr langer Ordnername/"_s.repeated(20) + u"Staffel 1"_s;
+        model.setPrimaryFolder(QUrl::fromLocalFile(path));
+        ContentView view(model);
+        view.resize(view.minimumSize());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+        const FolderRow *row = view.folderRows()[0];
+        const QString shown = row->pathLabel()->text();
+        QVERIFY2(shown.startsWith(u"/ein sehr") && shown.contains(u'…') &&
+                     shown.endsWith(u"Staffel 1"),
+                 qPrintable(shown));
+        const QPushButton *button = row->chooseButton();
+        QVERIFY(button->isVisible());
+        QVERIFY(view.rect().contains(QRect(button->mapTo(&view, QPoint(0, 0)), button->size())));
+    }
+
+    void droppingOntoAFolderRow_data()
+    {
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<bool>("accepted");
+
+        QTest::newRow("a folder is taken") << QStringList{m_localized} << true;
+        QTest::newRow("a file is refused") << QStringList{m_localized + u"/S01E01.mkv"_s} << false;
+        QTest::newRow("two folders are refused") << QStringList{m_primary, m_localized} << false;
+    }
+
+    void droppingOntoAFolderRow()
+    {
+        QFETCH(QStringList, dropped);
+        QFETCH(bool, accepted);
+        AppModel model;
+        ContentView view(model);
+        FolderRow *row = view.folderRows()[1];
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &path : dropped)
+            urls << QUrl::fromLocalFile(path);
+        data.setUrls(urls);
+
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(row, &enter);
+        QCOMPARE(enter.isAccepted(), accepted);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(row, &drop);
+        QCOMPARE(model.localizedFolder(), accepted ? folder(dropped.first()) : std::nullopt);
+    }
+
+    void everyControlHasAnAccessibleNameAndTakesTheKeyboard()
+    {
+        AppModel model;
+        ContentView view(model);
+        const auto nameOf = [](QWidget *control) {
+            return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+        };
+        QList<QWidget *> controls{view.pairTable(), view.issueBox()->list()};
+        for (QPushButton *button : view.findChildren<QPushButton *>()) {
+            controls << button;
+            QVERIFY(button->focusPolicy() & Qt::TabFocus);
+        }
+        for (const FolderRow *row : view.folderRows()) {
+            controls << row->pathLabel();
+            QCOMPARE(nameOf(row->chooseButton()), row->title());
+        }
+        for (QWidget *control : std::as_const(controls))
+            QVERIFY2(!nameOf(control).isEmpty(), control->metaObject()->className());
+    }
+
+    void muxRunThroughTheWindow()
+    {
+        AppModel model;
+        model.setPrimaryFolder(folder(m_primary));
+        model.setLocalizedFolder(folder(m_localized));
+        model.setOutputFolder(folder(m_output));
+        ContentView view(model);
+        QSignalSpy finished(&model, &AppModel::analysisFinished);
+        model.analyze();
+        QVERIFY(finished.wait(60000));
+
+        view.actionRow()->muxButton()->click();
+        if (!model.isMuxing())
+            QSKIP("this build has no mux run");
+        const ActionRow *row = view.actionRow();
+        QVERIFY(!row->muxButton()->isEnabled());
+        QVERIFY(row->analyzeButton()->isEnabled());
+        QVERIFY(row->muxItems()->isVisibleTo(&view));
+        QVERIFY(row->cancelButton()->isEnabled());
+
+        row->cancelButton()->click();
+        QVERIFY(!row->cancelButton()->isEnabled());
+        QCOMPARE(row->progressText()->text(), u"Wird abgebrochen …"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!model.isMuxing(), 60000);
+        QVERIFY(!row->muxItems()->isVisibleTo(&view));
+    }
+};
+
+QTEST_MAIN(ContentViewTest)
+#include "tst_contentview.moc"

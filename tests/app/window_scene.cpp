@@ -1,0 +1,102 @@
+// Opens the main window on two generated folders of a small series and analyses them, for the
+// screenshot in the README (scripts/screenshot.sh). Prints the window id once the analysis has
+// finished and keeps the window open until it is ended.
+//
+//   window_scene FOLDER   makes FOLDER/Nordlicht (Englisch), (Deutsch) and (Fertig)
+
+#include "ContentView.h"
+#include "SpurenflechterApp.h"
+#include "support/TestMedia.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TestMediaLayout episode(const QStringList &audioLanguages, double seconds,
+                        const QStringList &subtitleLanguages = {})
+{
+    TestMediaLayout layout;
+    layout.durationSeconds = seconds;
+    for (const QString &language : audioLanguages)
+        layout.audio << TestTrack{.language =
+                                      language.isEmpty() ? std::nullopt : std::optional(language)};
+    for (const QString &language : subtitleLanguages)
+        layout.subtitles << TestTrack{.language = language};
+    return layout;
+}
+
+// The English release, the German one (one episode missing, one too many, one broken, one
+// PAL speed-up, one shorter, one untagged track, one subtitle file beside its video) and an
+// empty output folder.
+QString makeSeries(const QString &base, QString &english, QString &german, QString &output)
+{
+    english = base + u"/Nordlicht (Englisch)"_s;
+    german = base + u"/Nordlicht (Deutsch)"_s;
+    output = base + u"/Nordlicht (Fertig)"_s;
+    for (const QString &folder : {english, german, output}) {
+        if (!QDir().mkpath(folder))
+            return u"cannot make "_s + folder;
+    }
+    const double pal = 960.0 / 1001.0;
+    const std::initializer_list<std::pair<QString, TestMediaLayout>> files{
+        {english + u"/Nordlicht.S01E01.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30, {u"eng"_s})},
+        {english + u"/Nordlicht.S01E02.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
+        {english + u"/Nordlicht.S01E03.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
+        {english + u"/Nordlicht.S01E04.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
+        {english + u"/Nordlicht.S01E05.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
+        {english + u"/Nordlicht.S01E06.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
+        {german + u"/Nordlicht - S01E01 - Aufbruch.mkv"_s, episode({u"ger"_s}, 30)},
+        {german + u"/Nordlicht - S01E02 - Eisgang.mkv"_s, episode({u"ger"_s}, 30 * pal)},
+        {german + u"/Nordlicht - S01E03 - Polarnacht.mkv"_s, episode({QString()}, 30)},
+        {german + u"/Nordlicht - S01E04 - Treibholz.mkv"_s, episode({u"ger"_s, u"eng"_s}, 22)},
+        {german + u"/Nordlicht - S01E07 - Heimkehr.mkv"_s, episode({u"ger"_s}, 30)},
+    };
+    for (const auto &[path, layout] : files) {
+        if (const QString failure = makeTestMatroska(path, layout); !failure.isEmpty())
+            return failure;
+    }
+    // A download that broke off: not Matroska at all.
+    QFile broken(german + u"/Nordlicht - S01E06 - Sturmflut.mkv"_s);
+    if (!broken.open(QIODevice::WriteOnly) || broken.write(QByteArray(4096, '\0')) != 4096)
+        return u"cannot write "_s + broken.fileName();
+    if (!writeTestSubtitle(german + u"/Nordlicht - S01E01 - Aufbruch.de.srt"_s))
+        return u"cannot write the subtitle file"_s;
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    SpurenflechterApp app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 2) {
+        err << "usage: window_scene FOLDER\n";
+        return 2;
+    }
+    QString english, german, output;
+    if (const QString failure = makeSeries(arguments.at(1), english, german, output);
+        !failure.isEmpty()) {
+        err << failure << '\n';
+        return 1;
+    }
+
+    AppModel &model = app.model();
+    model.setPrimaryFolder(QUrl::fromLocalFile(english));
+    model.setLocalizedFolder(QUrl::fromLocalFile(german));
+    model.setOutputFolder(QUrl::fromLocalFile(output));
+    QObject::connect(&model, &AppModel::analysisFinished, &model, [&] {
+        // A moment for the last repaint before the picture is taken.
+        QTimer::singleShot(500, &model,
+                           [&] { out << "window " << app.window().winId() << Qt::endl; });
+    });
+    QTimer::singleShot(0, &model, &AppModel::analyze);
+    return app.exec();
+}
