@@ -253,8 +253,7 @@ private slots:
         QVERIFY(finished.wait(60000));
 
         view.actionRow()->muxButton()->click();
-        if (!model.isMuxing())
-            QSKIP("this build has no mux run");
+        QVERIFY(model.isMuxing());
         const ActionRow *row = view.actionRow();
         QVERIFY(!row->muxButton()->isEnabled());
         QVERIFY(row->analyzeButton()->isEnabled());
