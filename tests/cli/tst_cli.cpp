@@ -1,3 +1,4 @@
+#include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
 #include <QDir>
@@ -13,21 +14,6 @@ using namespace Qt::StringLiterals;
 
 #include <csignal>
 #include <sys/stat.h>
-
-// The command lines of running processes that mention `text`.
-static QStringList processesNaming(const QString &text)
-{
-    QStringList found;
-    for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        QFile cmdline(u"/proc/%1/cmdline"_s.arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly)) {
-            const QString line = QString::fromLocal8Bit(cmdline.readAll()).replace(u'\0', u' ');
-            if (line.contains(text))
-                found << line;
-        }
-    }
-    return found;
-}
 
 // Every pair status but "folder 2 missing", a sidecar subtitle and a folder-2 file mkvmerge
 // cannot read. The error is found while inspecting, so it comes before the findings.

@@ -1,3 +1,4 @@
+#include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
 #include <QCryptographicHash>
@@ -14,21 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The command lines of running processes that mention `text`.
-QStringList processesNaming(const QString &text)
-{
-    QStringList found;
-    for (const QString &pid : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        QFile cmdline(u"/proc/%1/cmdline"_s.arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly)) {
-            const QString line = QString::fromLocal8Bit(cmdline.readAll()).replace(u'\0', u' ');
-            if (line.contains(text))
-                found << line;
-        }
-    }
-    return found;
-}
 
 QStringList entriesOf(const QString &folder)
 {

@@ -137,7 +137,6 @@ private slots:
         // An empty location must not fall back to the working directory.
         QDir::setCurrent(folder.path());
         QVERIFY(::scanFolder(QUrl(), SourceKind::primary).isEmpty());
-
     }
 
     // Qt cannot address a name that is not valid UTF-8: such a file is left out of the

@@ -1,4 +1,5 @@
 #include "model/AppModel.h"
+#include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
 #include <QDir>
@@ -20,14 +21,6 @@ TestMediaLayout audioIn(const QStringList &languages, double seconds = 2.0)
         layout.audio << TestTrack{.language =
                                       language.isEmpty() ? std::nullopt : std::optional(language)};
     return layout;
-}
-
-QStringList issueTexts(const AppModel &model)
-{
-    QStringList texts;
-    for (const AnalysisIssue &issue : model.issues())
-        texts << QString::number(rawValue(issue.severity)) + u' ' + issue.message;
-    return texts;
 }
 
 QStringList pairRows(const AppModel &model)
@@ -133,7 +126,7 @@ private slots:
         const AppModel::Inspections &inspections = model->inspections();
         const double p = *inspections.value(model->pairs().at(1).primary->url).duration;
         const double l = *inspections.value(model->pairs().at(1).localized->url).duration;
-        QCOMPARE(issueTexts(*model),
+        QCOMPARE(issueTexts(model->issues()),
                  (QStringList{
                      u"2 S01E05.mkv: mkvmerge hat keine lesbaren Analysedaten geliefert."_s,
                      u"0 S01E01: Englische Audiospur 2 aus Ordner 2 wird übersprungen; Englisch "
@@ -229,7 +222,7 @@ private slots:
                 [&] { QDir(vanishing).removeRecursively(); });
         QVERIFY(runAnalysis(*model));
         QCOMPARE(model->pairs().size(), 6);
-        const QStringList issues = issueTexts(*model);
+        const QStringList issues = issueTexts(model->issues());
         QVERIFY2(issues.first().startsWith(
                      u"2 S01E01 - Pilot.mkv: MKV-Analyse fehlgeschlagen: The file"_s),
                  qPrintable(issues.first()));

@@ -1,6 +1,7 @@
 #include "model/AppModel.h"
 #include "model/MuxMessages.h"
 #include "mux/RemainingTime.h"
+#include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
 #include <QDir>
@@ -32,14 +33,6 @@ if grep -q '"--title","S01E02' "$options"; then
     script.close();
     script.setPermissions(script.permissions() | QFile::ExeOwner);
     return path;
-}
-
-QStringList issueLines(const AppModel &model)
-{
-    QStringList lines;
-    for (const AnalysisIssue &issue : model.issues())
-        lines << QString::number(rawValue(issue.severity)) + u' ' + issue.message;
-    return lines;
 }
 
 // The values a model property took, in order, as its notifications reported them.
@@ -114,7 +107,7 @@ private slots:
                  (QList<std::optional<double>>{0.0, 0.5 / 3, 1.0 / 3, 1.5 / 3, 2.0 / 3, 2.5 / 3,
                                                1.0, std::nullopt}));
         QCOMPARE(
-            issueLines(*model).mid(analysisIssues),
+            issueTexts(model->issues()).mid(analysisIssues),
             (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s, u"0 S01E02: Erstellt: S01E02.mkv"_s,
                          u"0 S01E03: Erstellt: S01E03.mkv"_s}));
         QVERIFY(!model->isMuxing() && !model->isCancelling() && !model->muxETA());
@@ -125,7 +118,7 @@ private slots:
         const auto model = analysedModel(u"echo 'Error: kaputt'; exit 2"_s);
         const qsizetype analysisIssues = model->issues().size();
         QVERIFY(runMux(*model));
-        QCOMPARE(issueLines(*model).mid(analysisIssues),
+        QCOMPARE(issueTexts(model->issues()).mid(analysisIssues),
                  (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s,
                               u"2 S01E02: Muxen fehlgeschlagen: Progress: 50%\rError: kaputt"_s,
                               u"0 S01E03: Erstellt: S01E03.mkv"_s}));
@@ -150,7 +143,7 @@ private slots:
         QCOMPARE(cancelRequests, 1);
         QCOMPARE(progress.values, (QStringList{u"S01E01 (1 von 3)"_s, u"S01E02 (2 von 3)"_s,
                                                u"Wird abgebrochen …"_s, u"Abgebrochen"_s}));
-        QCOMPARE(issueLines(*model).mid(analysisIssues),
+        QCOMPARE(issueTexts(model->issues()).mid(analysisIssues),
                  (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s,
                               u"0 Verarbeitung nach S01E02 abgebrochen."_s}));
         QVERIFY(!model->isMuxing() && !model->isCancelling());
@@ -187,18 +180,16 @@ private slots:
                                {},
                                {3},
                                1001.0 / 960.0};
-        QStringList lines;
-        for (const AnalysisIssue &issue : muxResultIssues(u"S01E02"_s, result))
-            lines << QString::number(rawValue(issue.severity)) + u' ' + issue.message;
-        QCOMPARE(lines, (QStringList{
-                            u"0 S01E02: Identischer externer Untertitel übersprungen: a.de.srt"_s,
-                            u"0 S01E02: Identischer externer Untertitel übersprungen: b.de.srt"_s,
-                            u"0 S01E02: Eingebettete Bild-Untertitel-Vollspur 3 durch die externe "
-                            u"Text-Untertitelspur ersetzt."_s,
-                            u"0 S01E02: PAL-Speedup der deutschen Audio- und Untertitelspuren "
-                            u"automatisch korrigiert (Faktor 1.042708)."_s,
-                            u"0 S01E02: Erstellt: S01E02 - Titel.mkv"_s,
-                        }));
+        QCOMPARE(issueTexts(muxResultIssues(u"S01E02"_s, result)),
+                 (QStringList{
+                     u"0 S01E02: Identischer externer Untertitel übersprungen: a.de.srt"_s,
+                     u"0 S01E02: Identischer externer Untertitel übersprungen: b.de.srt"_s,
+                     u"0 S01E02: Eingebettete Bild-Untertitel-Vollspur 3 durch die externe "
+                     u"Text-Untertitelspur ersetzt."_s,
+                     u"0 S01E02: PAL-Speedup der deutschen Audio- und Untertitelspuren "
+                     u"automatisch korrigiert (Faktor 1.042708)."_s,
+                     u"0 S01E02: Erstellt: S01E02 - Titel.mkv"_s,
+                 }));
     }
 
     void remainingTime_data()

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "media/AnalysisIssue.h"
+
+#include <QStringList>
+
+// Small views of the program's state that several tests compare.
+
+// The command lines of running processes that mention `text`: tools a run left behind.
+QStringList processesNaming(const QString &text);
+
+// One "<severity> <message>" line per issue, the severity as its raw number.
+QStringList issueTexts(const QList<AnalysisIssue> &issues);
