@@ -5,6 +5,7 @@
 #include "model/RemainingTime.h"
 #include "Spinner.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -39,7 +40,8 @@ ActionState ActionState::of(const AppModel &model)
 }
 
 ActionRow::ActionRow(QWidget *parent)
-    : QWidget(parent), m_analyze(new QPushButton(QStringLiteral("Dateien analysieren"), this)),
+    : QWidget(parent), m_syncCheck(new QCheckBox(QStringLiteral("Tonversatz prüfen"), this)),
+      m_analyze(new QPushButton(QStringLiteral("Dateien analysieren"), this)),
       m_analysisSpinner(new Spinner(this)),
       m_mux(new QPushButton(QStringLiteral("Muxen starten"), this)), m_muxItems(new QWidget(this)),
       m_progressText(new QLabel(m_muxItems)), m_muxSpinner(new Spinner(m_muxItems)),
@@ -72,12 +74,13 @@ ActionRow::ActionRow(QWidget *parent)
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget *item :
-         std::initializer_list<QWidget *>{m_analyze, m_analysisSpinner, m_mux, m_muxItems})
+    for (QWidget *item : std::initializer_list<QWidget *>{m_syncCheck, m_analyze, m_analysisSpinner,
+                                                          m_mux, m_muxItems})
         layout->addWidget(item, 0, Qt::AlignVCenter);
     layout->addStretch(1);
     layout->addWidget(m_pairCount, 0, Qt::AlignVCenter);
 
+    connect(m_syncCheck, &QCheckBox::toggled, this, &ActionRow::syncCheckToggled);
     connect(m_analyze, &QPushButton::clicked, this, &ActionRow::analyzeClicked);
     connect(m_mux, &QPushButton::clicked, this, &ActionRow::muxClicked);
     connect(m_cancel, &QPushButton::clicked, this, &ActionRow::cancelClicked);
@@ -87,6 +90,8 @@ ActionRow::ActionRow(QWidget *parent)
 void ActionRow::showState(const ActionState &state)
 {
     m_analyze->setEnabled(state.hasSourceFolders && !state.isAnalyzing);
+    // Switched during an analysis, the box would not say what that analysis does.
+    m_syncCheck->setEnabled(!state.isAnalyzing);
     m_analysisSpinner->setVisible(state.isAnalyzing);
     m_mux->setEnabled(state.hasOutputFolder && state.readyPairCount > 0 && !state.isAnalyzing &&
                       !state.isMuxing);

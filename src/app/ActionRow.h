@@ -6,6 +6,7 @@
 #include <optional>
 
 class AppModel;
+class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -36,6 +37,7 @@ public:
 
     void showState(const ActionState &state);
 
+    QCheckBox *syncCheckBox() const { return m_syncCheck; }
     QPushButton *analyzeButton() const { return m_analyze; }
     QPushButton *muxButton() const { return m_mux; }
     QPushButton *cancelButton() const { return m_cancel; }
@@ -49,6 +51,7 @@ public:
     QLabel *pairCountLabel() const { return m_pairCount; }
 
 signals:
+    void syncCheckToggled(bool enabled);
     void analyzeClicked();
     void muxClicked();
     void cancelClicked();
@@ -59,6 +62,7 @@ protected:
 private:
     void styleButtons();
 
+    QCheckBox *m_syncCheck;
     QPushButton *m_analyze;
     Spinner *m_analysisSpinner;
     QPushButton *m_mux;

@@ -58,6 +58,8 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
 
     m_actionRow = new ActionRow(this);
     // The model's workflows return at once and report through its properties.
+    connect(m_actionRow, &ActionRow::syncCheckToggled, &m_model,
+            [this](bool enabled) { m_model.setSyncCheckEnabled(enabled); });
     connect(m_actionRow, &ActionRow::analyzeClicked, &m_model, &AppModel::analyze);
     connect(m_actionRow, &ActionRow::muxClicked, &m_model, &AppModel::startMux);
     connect(m_actionRow, &ActionRow::cancelClicked, &m_model, &AppModel::cancelMux);

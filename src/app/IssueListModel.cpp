@@ -1,7 +1,7 @@
 #include "IssueListModel.h"
 
-#include "model/IssueLine.h"
 #include "model/AppModel.h"
+#include "model/IssueLine.h"
 #include "StatusIcons.h"
 
 IssueListModel::IssueListModel(const AppModel &model, QObject *parent)

@@ -62,6 +62,27 @@ QString severityName(AnalysisIssueSeverity severity)
     return {};
 }
 
+QJsonValue windowJson(const std::optional<SyncWindowResult> &window)
+{
+    if (!window)
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("offsetSeconds"), window->offsetSeconds},
+                       {QStringLiteral("confidence"), window->confidence},
+                       {QStringLiteral("confident"), window->isConfident}};
+}
+
+QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QString &pairID)
+{
+    const auto check = checks.constFind(pairID);
+    if (check == checks.cend())
+        return QJsonValue::Null; // not a ready pair with both inspections
+    const std::optional<double> correction = check->verdict.correctionOffsetSeconds;
+    return QJsonObject{{QStringLiteral("start"), windowJson(check->measurement.early)},
+                       {QStringLiteral("end"), windowJson(check->measurement.late)},
+                       {QStringLiteral("correctionSeconds"),
+                        correction ? QJsonValue(*correction) : QJsonValue::Null}};
+}
+
 } // namespace
 
 QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues)
@@ -80,17 +101,21 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
     return text;
 }
 
-QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues)
+QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
+                              const QHash<QString, PairSyncCheck> *syncChecks)
 {
     QJsonArray pairArray;
     for (const EpisodePair &pair : pairs) {
-        pairArray.append(QJsonObject{{QStringLiteral("id"), pair.id},
-                                     {QStringLiteral("label"), episodeLabel(pair)},
-                                     {QStringLiteral("episode"), episodeJson(pair.episodeID)},
-                                     {QStringLiteral("primary"), fileJson(pair.primary)},
-                                     {QStringLiteral("localized"), fileJson(pair.localized)},
-                                     {QStringLiteral("outputFileName"), outputFileName(pair)},
-                                     {QStringLiteral("status"), rawValue(pair.status)}});
+        QJsonObject pairObject{{QStringLiteral("id"), pair.id},
+                               {QStringLiteral("label"), episodeLabel(pair)},
+                               {QStringLiteral("episode"), episodeJson(pair.episodeID)},
+                               {QStringLiteral("primary"), fileJson(pair.primary)},
+                               {QStringLiteral("localized"), fileJson(pair.localized)},
+                               {QStringLiteral("outputFileName"), outputFileName(pair)},
+                               {QStringLiteral("status"), rawValue(pair.status)}};
+        if (syncChecks)
+            pairObject.insert(QStringLiteral("syncCheck"), syncCheckJson(*syncChecks, pair.id));
+        pairArray.append(pairObject);
     }
     QJsonArray issueArray;
     for (const AnalysisIssue &issue : issues) {

@@ -3,6 +3,7 @@
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
 #include "model/IssueLine.h" // IWYU pragma: export
+#include "model/SyncChecker.h"
 
 #include <QByteArray>
 
@@ -12,5 +13,7 @@
 // separated by tabs), an empty line, then one line per issue.
 QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
 
-// The same content as one JSON document.
-QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
+// The same content as one JSON document. With `syncChecks` (the audio sync check ran), each
+// pair carries its measured figures under "syncCheck".
+QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
+                              const QHash<QString, PairSyncCheck> *syncChecks = nullptr);

@@ -3,8 +3,8 @@
 QString usageText()
 {
     return QStringLiteral(
-        "Aufruf: spurenflechter-cli [--json] analyze ORDNER1 ORDNER2\n"
-        "        spurenflechter-cli [--json] mux ORDNER1 ORDNER2 AUSGABE\n"
+        "Aufruf: spurenflechter-cli [--json] [--sync-check] analyze ORDNER1 ORDNER2\n"
+        "        spurenflechter-cli [--json] [--sync-check] mux ORDNER1 ORDNER2 AUSGABE\n"
         "\n"
         "ORDNER1 enthält die Fassung mit Bild und englischem Ton, ORDNER2 die deutsche\n"
         "Fassung. Die Dateien beider Ordner werden nach Episoden (S01E02) einander\n"
@@ -22,8 +22,11 @@ QString usageText()
         "noch ausgegeben.\n"
         "\n"
         "Optionen:\n"
-        "  --json    Ergebnis als ein JSON-Dokument ausgeben\n"
-        "  --help    Diese Hilfe anzeigen\n"
+        "  --json        Ergebnis als ein JSON-Dokument ausgeben, mit den Messwerten\n"
+        "                der Tonversatzprüfung\n"
+        "  --sync-check  prüfen, ob die deutsche Tonspur zeitlich zum Bild passt; ein\n"
+        "                gleichbleibender Versatz wird beim Muxen ausgeglichen\n"
+        "  --help        Diese Hilfe anzeigen\n"
         "\n"
         "Exit-Status: 0 ohne Fehler, 1 bei mindestens einem Fehler, 2 bei falschem Aufruf,\n"
         "130 nach Abbruch (SIGINT oder SIGTERM).\n");
@@ -41,6 +44,8 @@ CliParseResult parseCliArguments(const QStringList &arguments)
                 optionsEnded = true;
             else if (argument == u"--json")
                 parsed.json = true;
+            else if (argument == u"--sync-check")
+                parsed.syncCheck = true;
             else if (argument == u"--help" || argument == u"-h")
                 return {CliArguments{}, {}};
             else

@@ -11,7 +11,8 @@ struct CliArguments {
 
     Command command = Command::help;
     bool json = false;
-    QStringList folders; // folder 1, folder 2 and, for mux, the output folder
+    bool syncCheck = false; // also measure the offset of the German audio
+    QStringList folders;    // folder 1, folder 2 and, for mux, the output folder
 };
 
 // The parsed arguments, or the German usage error to print.

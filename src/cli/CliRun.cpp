@@ -29,10 +29,13 @@ qsizetype filesOf(const QList<EpisodePair> &pairs)
 
 // Writes the report to standard output; false when it could not be written completely
 // (a full disk, a closed pipe).
-bool writeReport(bool json, const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues)
+bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
+                 const QList<AnalysisIssue> &issues, const AppModel::SyncChecks &syncChecks)
 {
     const QByteArray report =
-        json ? analysisReportJson(pairs, issues) : analysisReportText(pairs, issues).toUtf8();
+        arguments.json
+            ? analysisReportJson(pairs, issues, arguments.syncCheck ? &syncChecks : nullptr)
+            : analysisReportText(pairs, issues).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
            out.flush();
@@ -47,6 +50,7 @@ CliRun::CliRun(CliArguments arguments, const QUrl &primary, const QUrl &localize
     m_model->setPrimaryFolder(primary);
     m_model->setLocalizedFolder(localized);
     m_model->setOutputFolder(output);
+    m_model->setSyncCheckEnabled(m_arguments.syncCheck);
     AppModel *model = m_model.get();
     connect(model, &AppModel::analysisFinished, this, &CliRun::onAnalysisFinished);
     connect(model, &AppModel::muxFinished, this, &CliRun::onMuxFinished);
@@ -105,14 +109,14 @@ void CliRun::onAnalysisFinished()
     if (m_arguments.command == CliArguments::Command::mux && !m_interrupted)
         m_model->startMux();
     else
-        end(m_model->pairs(), m_model->issues());
+        end(m_model->pairs(), m_model->issues(), m_model->syncChecks());
 }
 
 void CliRun::onMuxFinished()
 {
     m_progress.show(m_model->muxProgress(), m_model->muxProgress()); // "Abgeschlossen", …
     m_progress.finish();
-    end(m_model->pairs(), m_model->issues());
+    end(m_model->pairs(), m_model->issues(), m_model->syncChecks());
 }
 
 void CliRun::onTerminationSignal()
@@ -130,14 +134,16 @@ void CliRun::onTerminationSignal()
         m_progress.finish();
         const QList<EpisodePair> pairs = m_model->pairs();
         const QList<AnalysisIssue> issues = m_model->issues();
+        const AppModel::SyncChecks syncChecks = m_model->syncChecks();
         m_model.reset(); // the inspector stops its running tool and waits for it
-        end(pairs, issues);
+        end(pairs, issues, syncChecks);
     }
 }
 
-void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues)
+void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
+                 const AppModel::SyncChecks &syncChecks)
 {
-    const bool written = writeReport(m_arguments.json, pairs, issues);
+    const bool written = writeReport(m_arguments, pairs, issues, syncChecks);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");

@@ -5,6 +5,7 @@
 #include "TerminationSignals.h"
 
 #include "model/AppModel.h"
+#include "model/SyncChecker.h"
 
 #include <memory>
 
@@ -32,7 +33,8 @@ private:
     void onTerminationSignal();
     void showAnalysisProgress();
     void showMuxProgress();
-    void end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
+    void end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
+             const AppModel::SyncChecks &syncChecks);
 
     CliArguments m_arguments;
     std::unique_ptr<AppModel> m_model;

@@ -63,6 +63,15 @@ bool isExecutableFile(const QString &path)
     return info.isFile() && info.isExecutable();
 }
 
+std::optional<QUrl> firstExecutable(const QStringList &candidates)
+{
+    for (const QString &candidate : candidates) {
+        if (isExecutableFile(candidate))
+            return QUrl::fromLocalFile(candidate);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 ToolDiscovery::ToolDiscovery(ToolLocations locations) : m_locations(std::move(locations)) {}
@@ -80,11 +89,12 @@ std::optional<QUrl> ToolDiscovery::locateMkvmerge() const
 
 std::optional<QUrl> ToolDiscovery::locateFfprobe() const
 {
-    for (const QString &candidate : m_locations.ffprobeCandidates) {
-        if (isExecutableFile(candidate))
-            return QUrl::fromLocalFile(candidate);
-    }
-    return std::nullopt;
+    return firstExecutable(m_locations.ffprobeCandidates);
+}
+
+std::optional<QUrl> ToolDiscovery::locateFfmpeg() const
+{
+    return firstExecutable(m_locations.ffmpegCandidates);
 }
 
 bool ToolDiscovery::isHostArchitectureExecutable(const QString &path) const

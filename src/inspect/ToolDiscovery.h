@@ -14,6 +14,7 @@ public:
 
     std::optional<QUrl> locateMkvmerge() const;
     std::optional<QUrl> locateFfprobe() const;
+    std::optional<QUrl> locateFfmpeg() const;
     // True when `file` says the executable at `path` is built for this machine's architecture.
     bool isHostArchitectureExecutable(const QString &path) const;
 

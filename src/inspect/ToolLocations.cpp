@@ -17,6 +17,8 @@ ToolLocations ToolLocations::platformDefault()
     };
     locations.ffprobeCandidates = {QStringLiteral("/opt/homebrew/bin/ffprobe"),
                                    QStringLiteral("/usr/local/bin/ffprobe")};
+    locations.ffmpegCandidates = {QStringLiteral("/opt/homebrew/bin/ffmpeg"),
+                                  QStringLiteral("/usr/local/bin/ffmpeg")};
 #else
     locations.bundledMkvmerge =
         applicationDir + QStringLiteral("/../libexec/spurenflechter/mkvmerge");
@@ -24,6 +26,8 @@ ToolLocations ToolLocations::platformDefault()
                                     QStringLiteral("/usr/bin/mkvmerge")};
     locations.ffprobeCandidates = {QStringLiteral("/usr/local/bin/ffprobe"),
                                    QStringLiteral("/usr/bin/ffprobe")};
+    locations.ffmpegCandidates = {QStringLiteral("/usr/local/bin/ffmpeg"),
+                                  QStringLiteral("/usr/bin/ffmpeg")};
 #endif
     locations.fileCommand = QStringLiteral("/usr/bin/file");
 

@@ -11,6 +11,7 @@ struct ToolLocations {
     QStringList ffprobeCandidates;   // tried in order, no architecture check
     QString fileCommand;             // the system's `file`, for the architecture check
     QStringList architectureMarkers; // a candidate passes when `file` names one of these
+    QStringList ffmpegCandidates;    // for the audio sync check; tried like ffprobe
 
     static ToolLocations platformDefault();
 };

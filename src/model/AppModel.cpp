@@ -10,22 +10,28 @@
 #include "mux/MuxExecutor.h"
 #include "mux/RemainingTime.h"
 #include "MuxMessages.h"
+#include "SyncChecker.h"
 
 #include <QElapsedTimer>
 #include <QFuture>
 #include <QPointer>
 
-// The state of one analysis run: the files still to inspect and the inspector that does it.
+// The state of one analysis run: the files still to inspect and the inspector that does it,
+// then the pairs still to check for their audio offset.
 struct AppModel::AnalysisRun {
-    explicit AnalysisRun(const ToolLocations &tools) : inspector(tools) {}
+    explicit AnalysisRun(const ToolLocations &tools) : inspector(tools), syncChecker(tools) {}
 
     QList<QUrl> files;
     qsizetype next = 0;
     MKVInspector inspector;
+    QList<EpisodePair> pairsToCheck;
+    qsizetype nextCheck = 0;
+    SyncChecker syncChecker;
 };
 
 AppModel::AppModel(ToolLocations tools, QObject *parent)
-    : QObject(parent), m_tools(tools), m_muxExecutor(std::make_unique<MuxExecutor>(tools))
+    : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>()),
+      m_muxExecutor(std::make_unique<MuxExecutor>(tools))
 {
 }
 
@@ -46,6 +52,16 @@ void AppModel::setOutputFolder(const std::optional<QUrl> &folder)
     assign(m_outputFolder, folder, &AppModel::outputFolderChanged);
 }
 
+void AppModel::setSyncCheckEnabled(bool enabled)
+{
+    assign(m_isSyncCheckEnabled, enabled, &AppModel::isSyncCheckEnabledChanged);
+}
+
+const AppModel::SyncChecks &AppModel::syncChecks() const
+{
+    return *m_syncChecks;
+}
+
 void AppModel::analyze()
 {
     // A second run on top of a running one would interleave two inspectors' results.
@@ -55,6 +71,7 @@ void AppModel::analyze()
     assign(m_isAnalyzing, true, &AppModel::isAnalyzingChanged);
     assign(m_inspections, Inspections(), &AppModel::inspectionsChanged);
     assign(m_issues, QList<AnalysisIssue>(), &AppModel::issuesChanged);
+    m_syncChecks->clear();
 
     reportUndecodableNames(*m_primaryFolder, QStringLiteral("Ordner 1"));
     reportUndecodableNames(*m_localizedFolder, QStringLiteral("Ordner 2"));
@@ -99,6 +116,36 @@ void AppModel::inspectNextFile()
 void AppModel::finishAnalysis()
 {
     evaluatePairs();
+    if (m_isSyncCheckEnabled) {
+        for (const EpisodePair &pair : std::as_const(m_pairs)) {
+            if (pair.status == PairStatus::ready && m_inspections.contains(pair.primary->url) &&
+                m_inspections.contains(pair.localized->url))
+                m_analysis->pairsToCheck << pair;
+        }
+    }
+    checkNextPairSync();
+}
+
+void AppModel::checkNextPairSync()
+{
+    if (m_analysis->nextCheck == m_analysis->pairsToCheck.size()) {
+        endAnalysis();
+        return;
+    }
+    const EpisodePair pair = m_analysis->pairsToCheck.at(m_analysis->nextCheck++);
+    m_analysis->syncChecker
+        .check(m_inspections.value(pair.primary->url), m_inspections.value(pair.localized->url))
+        .then(this, [this, pair](QFuture<SyncMeasurement> done) {
+            const PairSyncCheck check{done.result(), judgeSync(episodeLabel(pair), done.result())};
+            m_syncChecks->insert(pair.id, check);
+            if (check.verdict.finding)
+                appendIssue(*check.verdict.finding);
+            QMetaObject::invokeMethod(this, &AppModel::checkNextPairSync, Qt::QueuedConnection);
+        });
+}
+
+void AppModel::endAnalysis()
+{
     assign(m_isAnalyzing, false, &AppModel::isAnalyzingChanged);
     m_analysis.reset();
     emit analysisFinished();
@@ -205,9 +252,13 @@ void AppModel::muxNextPair()
         if (self)
             self->setMuxFraction((fraction + position) / count);
     };
+    // An offset measured by the last analysis is undone.
+    const auto check = m_syncChecks->constFind(pair.id);
+    const std::optional<double> offset =
+        check != m_syncChecks->cend() ? check->verdict.correctionOffsetSeconds : std::nullopt;
     m_muxExecutor
         ->mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized), *m_outputFolder,
-              progress)
+              progress, offset)
         .then(this, [this](QFuture<MuxResult> done) { finishPair(done); });
     // A cancel from a slot of the notifications above came before this pair's mux, which
     // starts with the executor's flag cleared.

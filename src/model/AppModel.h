@@ -15,6 +15,7 @@
 class MKVInspector;
 class MuxExecutor;
 struct MuxResult;
+struct PairSyncCheck;
 
 // The observable state behind the window and the command-line front end: the chosen folders,
 // the result of the last analysis and the state of the mux run. Lives on the main thread;
@@ -36,9 +37,12 @@ class AppModel final : public QObject {
     Q_PROPERTY(QString muxProgress READ muxProgress NOTIFY muxProgressChanged)
     Q_PROPERTY(std::optional<double> muxFraction READ muxFraction NOTIFY muxFractionChanged)
     Q_PROPERTY(std::optional<double> muxETA READ muxETA NOTIFY muxETAChanged)
+    Q_PROPERTY(bool isSyncCheckEnabled READ isSyncCheckEnabled WRITE setSyncCheckEnabled NOTIFY
+                   isSyncCheckEnabledChanged)
 
 public:
     using Inspections = QHash<QUrl, MediaInspection>; // keyed by the inspected file's URL
+    using SyncChecks = QHash<QString, PairSyncCheck>; // keyed by the pair's id
 
     // `tools` says where the external tools are looked for; tests point it elsewhere.
     explicit AppModel(ToolLocations tools = ToolLocations::platformDefault(),
@@ -61,6 +65,13 @@ public:
     QString muxProgress() const { return m_muxProgress; }
     std::optional<double> muxFraction() const { return m_muxFraction; }
     std::optional<double> muxETA() const { return m_muxETA; }
+
+    // Off by default: the analysis then also measures the offset of the German audio of every
+    // ready pair, and the mux undoes a constant offset.
+    bool isSyncCheckEnabled() const { return m_isSyncCheckEnabled; }
+    void setSyncCheckEnabled(bool enabled);
+    // The results of the last analysis' sync check; empty when it did not run.
+    const SyncChecks &syncChecks() const;
 
     // Scans and pairs both source folders, inspects every file one at a time off the main
     // thread and judges the ready pairs. Returns at once; `analysisFinished` follows. Does
@@ -87,6 +98,7 @@ signals:
     void muxProgressChanged();
     void muxFractionChanged();
     void muxETAChanged();
+    void isSyncCheckEnabledChanged();
 
     void analysisFinished();
     void muxFinished();
@@ -97,6 +109,8 @@ private:
 
     void inspectNextFile();
     void finishAnalysis();
+    void checkNextPairSync();
+    void endAnalysis();
     void evaluatePairs();
     void reportUndecodableNames(const QUrl &folder, const QString &folderName);
     void appendIssue(AnalysisIssue issue);
@@ -129,6 +143,8 @@ private:
     QString m_muxProgress;
     std::optional<double> m_muxFraction;
     std::optional<double> m_muxETA;
+    bool m_isSyncCheckEnabled = false;
+    std::unique_ptr<SyncChecks> m_syncChecks;
 
     std::unique_ptr<AnalysisRun> m_analysis;
     std::unique_ptr<MuxExecutor> m_muxExecutor; // one for the model's whole life

@@ -1,5 +1,7 @@
 #include "MuxMessages.h"
 
+#include <cmath>
+
 QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &result)
 {
     QList<AnalysisIssue> issues;
@@ -20,6 +22,9 @@ QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &resu
         information(QStringLiteral(": PAL-Speedup der deutschen Audio- und Untertitelspuren "
                                    "automatisch korrigiert (Faktor %1).")
                         .arg(*result.appliedTimingFactor, 0, 'f', 6));
+    if (result.appliedSyncOffset)
+        information(QStringLiteral(": Tonversatz von %1 Sekunden ausgeglichen.")
+                        .arg(std::abs(*result.appliedSyncOffset), 0, 'f', 2));
     information(QStringLiteral(": Erstellt: ") + fileNameOf(result.outputURL));
     return issues;
 }

@@ -45,7 +45,8 @@ MuxExecutor::~MuxExecutor()
 QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
                                     const std::optional<MediaInspection> &primary,
                                     const std::optional<MediaInspection> &localized,
-                                    const QUrl &outputFolder, ProgressCallback progress)
+                                    const QUrl &outputFolder, ProgressCallback progress,
+                                    std::optional<double> localizedOffset)
 {
     auto promise = std::make_shared<QPromise<MuxResult>>();
     QFuture<MuxResult> future = promise->future();
@@ -56,7 +57,7 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
     m_worker.start([=, this] {
         try {
             const MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
-                                              &m_cancellationRequested);
+                                              localizedOffset, &m_cancellationRequested);
             // A cancel during the planning ends the pair before anything is written.
             if (m_cancellationRequested)
                 throw MuxError::cancelled();

@@ -22,9 +22,11 @@ public:
     // The future carries the MuxResult or the MuxError that ended the pair. `progress` is
     // called on the creating thread, in order, and the run waits for each call; that thread
     // must keep its event loop running.
+    // `localizedOffset` is a measured offset of the German audio to undo (see buildMuxPlan).
     QFuture<MuxResult> mux(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                            const std::optional<MediaInspection> &localized,
-                           const QUrl &outputFolder, ProgressCallback progress);
+                           const QUrl &outputFolder, ProgressCallback progress,
+                           std::optional<double> localizedOffset = {});
 
     // Stops the running mux at once: its mkvmerge is terminated and the pair ends with
     // MuxError::cancelled. Without a running mux it only sets a flag that the next mux clears.

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <cmath>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -56,11 +58,23 @@ QString yesNo(bool value)
     return value ? u"yes"_s : u"no"_s;
 }
 
-QStringList stretchArguments(qint64 track, bool stretched)
+// The "--sync" value that follows the track id for folder-2 material: a delay in milliseconds,
+// then the stretch. mkvmerge stretches first and adds the delay in output time.
+std::optional<QString> localizedTiming(bool stretched, qint64 delayMilliseconds)
 {
-    if (!stretched)
+    if (!stretched && delayMilliseconds == 0)
+        return std::nullopt;
+    QString value = QString::number(delayMilliseconds);
+    if (stretched)
+        value += u",1001/960"_s;
+    return value;
+}
+
+QStringList timingArguments(qint64 track, const std::optional<QString> &timing)
+{
+    if (!timing)
         return {};
-    return {u"--sync"_s, QString::number(track) + u":0,1001/960"_s};
+    return {u"--sync"_s, QString::number(track) + u':' + *timing};
 }
 
 struct TrackLabel {
@@ -68,7 +82,7 @@ struct TrackLabel {
     QString name;
     bool isDefault = false;
     bool isForced = false;
-    bool isStretched = false;
+    std::optional<QString> timing; // the "--sync" value after the track id
 };
 
 QStringList trackArguments(qint64 track, const TrackLabel &label)
@@ -82,16 +96,16 @@ QStringList trackArguments(qint64 track, const TrackLabel &label)
                        id + yesNo(label.isDefault),
                        u"--forced-display-flag"_s,
                        id + yesNo(label.isForced)} +
-           stretchArguments(track, label.isStretched);
+           timingArguments(track, label.timing);
 }
 
 // A sidecar file holds one track, track 0; its name says whether it is forced.
 QStringList sidecarArguments(const QUrl &sidecar, const QString &language, const QString &base,
-                             bool stretched)
+                             const std::optional<QString> &timing)
 {
     const bool forced = isForcedFileName(fileNameOf(sidecar));
     return QStringList{u"--no-chapters"_s, u"--no-global-tags"_s, u"--no-track-tags"_s} +
-           trackArguments(0, {language, baseTrackName(base, forced), false, forced, stretched}) +
+           trackArguments(0, {language, baseTrackName(base, forced), false, forced, timing}) +
            QStringList{toolFileArgument(sidecar)};
 }
 
@@ -144,8 +158,22 @@ QString trackOrder(const MediaTrack &video, const QList<MediaTrack> &germanAudio
 
 MuxResult MuxResult::of(const MuxPlan &plan)
 {
-    return {plan.outputURL, plan.skippedDuplicateSubtitles, plan.skippedWrongFolderSubtitles,
-            plan.replacedBitmapSubtitleTrackIDs, plan.appliedTimingFactor};
+    return {plan.outputURL,
+            plan.skippedDuplicateSubtitles,
+            plan.skippedWrongFolderSubtitles,
+            plan.replacedBitmapSubtitleTrackIDs,
+            plan.appliedTimingFactor,
+            plan.appliedSyncOffset};
+}
+
+QList<MediaTrack> englishAudioTracks(const MediaInspection &primary)
+{
+    return tracksOf(primary, TrackType::audio, LanguageClass::german);
+}
+
+QList<MediaTrack> germanAudioTracks(const MediaInspection &localized)
+{
+    return tracksOf(localized, TrackType::audio, LanguageClass::english);
 }
 
 QStringList trackSelectionArguments(const QString &option, const QList<MediaTrack> &tracks,
@@ -161,7 +189,8 @@ QStringList trackSelectionArguments(const QString &option, const QList<MediaTrac
 
 MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                      const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
-                     const ToolDiscovery &tools, const AbandonFlag *stop)
+                     const ToolDiscovery &tools, std::optional<double> localizedOffset,
+                     const AbandonFlag *stop)
 {
     if (!pair.primary || !pair.localized)
         throw MuxError::incompletePair();
@@ -194,17 +223,20 @@ MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspectio
     if (video == primary->tracks.cend())
         throw MuxError::failed(u"In Ordner 1 wurde keine Videospur gefunden."_s);
 
-    const QList<MediaTrack> englishAudio =
-        tracksOf(*primary, TrackType::audio, LanguageClass::german);
+    const QList<MediaTrack> englishAudio = englishAudioTracks(*primary);
     const QList<MediaTrack> englishSubtitles =
         tracksOf(*primary, TrackType::subtitles, LanguageClass::german);
-    const QList<MediaTrack> germanAudio =
-        tracksOf(*localized, TrackType::audio, LanguageClass::english);
+    const QList<MediaTrack> germanAudio = germanAudioTracks(*localized);
     const QList<MediaTrack> germanSubtitles =
         tracksOf(*localized, TrackType::subtitles, LanguageClass::english);
 
     plan.appliedTimingFactor = timingFactor(*primary, *localized);
-    const bool stretched = plan.appliedTimingFactor.has_value();
+    // Undoing a measured offset: German material that sounds 1.2 s late moves 1200 ms earlier.
+    const qint64 delay = localizedOffset ? -std::llround(*localizedOffset * 1000) : 0;
+    if (delay != 0)
+        plan.appliedSyncOffset = localizedOffset;
+    const std::optional<QString> timing =
+        localizedTiming(plan.appliedTimingFactor.has_value(), delay);
 
     const SidecarSplit germanSplit = splitSidecars(pair.localized->sidecarSubtitles, u"eng"_s);
     const SidecarSplit englishSplit = splitSidecars(pair.primary->sidecarSubtitles, u"deu"_s);
@@ -252,21 +284,21 @@ MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspectio
         const MediaTrack &track = germanAudio.at(i);
         arguments << trackArguments(
             track.id,
-            {u"deu"_s, trackDisplayName(u"Deutsch"_s, track, false), i == 0, false, stretched});
+            {u"deu"_s, trackDisplayName(u"Deutsch"_s, track, false), i == 0, false, timing});
     }
     for (const MediaTrack &track : keptGermanSubtitles) {
         // Forced is judged against every German track, the replaced full tracks included.
         const bool forced = isForcedSubtitle(track, germanSubtitles);
         arguments << trackArguments(
             track.id,
-            {u"deu"_s, trackDisplayName(u"Deutsch"_s, track, forced), false, forced, stretched});
+            {u"deu"_s, trackDisplayName(u"Deutsch"_s, track, forced), false, forced, timing});
     }
     arguments << toolFileArgument(pair.localized->url);
 
     for (const QUrl &sidecar : germanSidecars.kept)
-        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, stretched);
+        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, timing);
     for (const QUrl &sidecar : englishSidecars.kept)
-        arguments << sidecarArguments(sidecar, u"eng"_s, u"English"_s, false);
+        arguments << sidecarArguments(sidecar, u"eng"_s, u"English"_s, std::nullopt);
 
     arguments << u"--track-order"_s
               << trackOrder(*video, germanAudio, englishAudio, keptGermanSubtitles,

@@ -20,6 +20,7 @@ struct MuxPlan {
     QStringList skippedWrongFolderSubtitles; // file names: folder 2 first, then folder 1
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor; // set when the folder-2 tracks are stretched
+    std::optional<double> appliedSyncOffset;   // seconds of measured offset undone
 };
 
 // What a successful mux reports back.
@@ -29,6 +30,7 @@ struct MuxResult {
     QStringList skippedWrongFolderSubtitles;
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor;
+    std::optional<double> appliedSyncOffset;
 
     static MuxResult of(const MuxPlan &plan);
     friend bool operator==(const MuxResult &, const MuxResult &) = default;
@@ -36,10 +38,18 @@ struct MuxResult {
 
 // Decides the content of the pair's output file and writes the mkvmerge command for it.
 // Runs the tool search and the subtitle duplicate check; writes nothing into the output
-// folder. Throws MuxError. `stop` set while it runs cuts the duplicate check short.
+// folder. Throws MuxError. `localizedOffset`: seconds the German audio was measured to sound
+// late against the video (negative: early), undone on all folder-2 material. `stop` set
+// while it runs cuts the duplicate check short.
 MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                      const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
-                     const ToolDiscovery &tools, const AbandonFlag *stop = nullptr);
+                     const ToolDiscovery &tools, std::optional<double> localizedOffset = {},
+                     const AbandonFlag *stop = nullptr);
+
+// The audio tracks the output takes: from folder 1 all but the German ones, from folder 2
+// all but the English ones, in track order.
+QList<MediaTrack> englishAudioTracks(const MediaInspection &primary);
+QList<MediaTrack> germanAudioTracks(const MediaInspection &localized);
 
 // `option` and the tracks' ids ("1,3"), or `noneOption` alone when there are no tracks.
 QStringList trackSelectionArguments(const QString &option, const QList<MediaTrack> &tracks,

@@ -9,6 +9,7 @@
 #include "support/TestMedia.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -96,6 +97,12 @@ private slots:
         QCOMPARE(view.actionRow()->pairCountLabel()->text(), u"0 Zuordnung(en)"_s);
         QVERIFY(view.issueBox()->isHidden());
         QVERIFY(view.minimumWidth() >= 920 && view.minimumHeight() >= 620);
+
+        // The sync check is off at each start, and the box switches the model.
+        QCheckBox *syncCheck = view.actionRow()->syncCheckBox();
+        QVERIFY(!syncCheck->isChecked() && !model.isSyncCheckEnabled());
+        syncCheck->click();
+        QVERIFY(model.isSyncCheckEnabled());
     }
 
     void analysisThroughTheWindow()
@@ -228,7 +235,8 @@ private slots:
         const auto nameOf = [](QWidget *control) {
             return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
         };
-        QList<QWidget *> controls{view.pairTable(), view.issueBox()->list()};
+        QList<QWidget *> controls{view.pairTable(), view.issueBox()->list(),
+                                  view.actionRow()->syncCheckBox()};
         for (QPushButton *button : view.findChildren<QPushButton *>()) {
             controls << button;
             QVERIFY(button->focusPolicy() & Qt::TabFocus);

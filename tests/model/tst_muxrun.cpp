@@ -179,7 +179,8 @@ private slots:
                                {u"a.de.srt"_s, u"b.de.srt"_s},
                                {},
                                {3},
-                               1001.0 / 960.0};
+                               1001.0 / 960.0,
+                               -0.8};
         QCOMPARE(issueTexts(muxResultIssues(u"S01E02"_s, result)),
                  (QStringList{
                      u"0 S01E02: Identischer externer Untertitel übersprungen: a.de.srt"_s,
@@ -188,6 +189,7 @@ private slots:
                      u"Text-Untertitelspur ersetzt."_s,
                      u"0 S01E02: PAL-Speedup der deutschen Audio- und Untertitelspuren "
                      u"automatisch korrigiert (Faktor 1.042708)."_s,
+                     u"0 S01E02: Tonversatz von 0.80 Sekunden ausgeglichen."_s,
                      u"0 S01E02: Erstellt: S01E02 - Titel.mkv"_s,
                  }));
     }

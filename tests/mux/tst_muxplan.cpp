@@ -213,46 +213,61 @@ private slots:
         QCOMPARE(::trackDisplayName(base, t, forced), expected);
     }
 
-    void timingFactor_data()
+    void timing_data()
     {
         QTest::addColumn<std::optional<double>>("folder1Duration");
         QTest::addColumn<std::optional<double>>("folder2Duration");
-        QTest::addColumn<bool>("stretched");
+        QTest::addColumn<std::optional<double>>("measuredOffset"); // German late by, seconds
+        QTest::addColumn<QString>("syncValue"); // after "<track>:", empty: no "--sync"
 
-        QTest::newRow("PAL speed-up") << std::optional(2595.0) << std::optional(2488.75) << true;
-        QTest::newRow("within tolerance") << std::optional(2500.0) << std::optional(2400.0) << true;
-        QTest::newRow("same length") << std::optional(2500.0) << std::optional(2500.0) << false;
+        const std::optional<double> none;
+        QTest::newRow("PAL speed-up")
+            << std::optional(2595.0) << std::optional(2488.75) << none << u"0,1001/960"_s;
+        QTest::newRow("within tolerance")
+            << std::optional(2500.0) << std::optional(2400.0) << none << u"0,1001/960"_s;
+        QTest::newRow("same length")
+            << std::optional(2500.0) << std::optional(2500.0) << none << QString();
         QTest::newRow("folder 2 of zero length")
-            << std::optional(2500.0) << std::optional(0.0) << false;
+            << std::optional(2500.0) << std::optional(0.0) << none << QString();
         QTest::newRow("folder 1 length unknown")
-            << std::optional<double>() << std::optional(2400.0) << false;
-        QTest::newRow("not a number") << std::optional(qQNaN()) << std::optional(2400.0) << false;
+            << none << std::optional(2400.0) << none << QString();
+        QTest::newRow("not a number")
+            << std::optional(qQNaN()) << std::optional(2400.0) << none << QString();
+        QTest::newRow("German 1.2 s late, PAL") << std::optional(2500.0) << std::optional(2400.0)
+                                                << std::optional(1.2) << u"-1200,1001/960"_s;
+        QTest::newRow("German 0.8 s early, same speed")
+            << std::optional(2500.0) << std::optional(2500.0) << std::optional(-0.8) << u"800"_s;
+        QTest::newRow("offset below a millisecond")
+            << std::optional(2500.0) << std::optional(2500.0) << std::optional(0.0004) << QString();
     }
 
-    void timingFactor()
+    void timing()
     {
         QFETCH(std::optional<double>, folder1Duration);
         QFETCH(std::optional<double>, folder2Duration);
-        QFETCH(bool, stretched);
+        QFETCH(std::optional<double>, measuredOffset);
+        QFETCH(QString, syncValue);
 
         QTemporaryDir sidecars;
         const QString german = sidecars.filePath(u"S01E02.de.srt"_s);
         const QString english = sidecars.filePath(u"S01E02.en.srt"_s);
         m_pair.localized->sidecarSubtitles = {QUrl::fromLocalFile(german)};
         m_pair.primary->sidecarSubtitles = {QUrl::fromLocalFile(english)};
-        const MuxPlan result = plan({video(0), audio(1, u"eng"_s)},
-                                    {video(0), audio(1, u"deu"_s), subtitles(2, u"deu"_s)},
-                                    folder1Duration, folder2Duration);
+        const MuxPlan result = buildMuxPlan(
+            m_pair, MediaInspection{QUrl(), folder1Duration, {video(0), audio(1, u"eng"_s)}},
+            MediaInspection{
+                QUrl(), folder2Duration, {video(0), audio(1, u"deu"_s), subtitles(2, u"deu"_s)}},
+            QUrl::fromLocalFile(m_output.path()), ToolDiscovery(), measuredOffset);
 
-        // Only folder-2 material is stretched: German audio, German subtitles, German sidecar.
+        // Only folder-2 material is moved: German audio, German subtitles, German sidecar.
         const QStringList expected =
-            stretched ? QStringList{u"1:0,1001/960"_s, u"2:0,1001/960"_s, u"0:0,1001/960"_s}
-                      : QStringList();
+            syncValue.isEmpty()
+                ? QStringList()
+                : QStringList{u"1:"_s + syncValue, u"2:"_s + syncValue, u"0:"_s + syncValue};
         QCOMPARE(valuesOf(result.arguments, u"--sync"_s), expected);
-        QCOMPARE(result.appliedTimingFactor.has_value(), stretched);
-        if (stretched)
-            QCOMPARE(*result.appliedTimingFactor, 1001.0 / 960.0);
-        QVERIFY(inputArguments(result, german).contains(u"--sync"_s) == stretched);
+        QCOMPARE(result.appliedTimingFactor.has_value(), syncValue.endsWith(u"1001/960"));
+        QCOMPARE(result.appliedSyncOffset.has_value(), measuredOffset && !syncValue.isEmpty());
+        QVERIFY(inputArguments(result, german).contains(u"--sync"_s) == !syncValue.isEmpty());
         QVERIFY(!inputArguments(result, english).contains(u"--sync"_s));
     }
 

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "inspect/ToolLocations.h"
+#include "media/EpisodePair.h"
+#include "media/MediaInspection.h"
+#include "sync/SyncCheck.h"
+
+#include <QFuture>
+#include <QThreadPool>
+
+// What the sync check found for one pair, and what it means.
+struct PairSyncCheck {
+    SyncMeasurement measurement;
+    SyncVerdict verdict;
+};
+
+// Runs the audio sync check of one pair at a time on a worker thread of its own.
+class SyncChecker {
+public:
+    explicit SyncChecker(ToolLocations tools);
+    ~SyncChecker(); // stops a running decode and waits for it
+
+    // Compares the first German audio track of the pair's folder-2 file with the first
+    // English one of its folder-1 file. A pair without such tracks, without running times or
+    // without ffmpeg gives an empty measurement.
+    QFuture<SyncMeasurement> check(const MediaInspection &primary,
+                                   const MediaInspection &localized);
+
+private:
+    ToolLocations m_tools;
+    AbandonFlag m_abandoned{false};
+    QThreadPool m_worker;
+};

@@ -1,0 +1,76 @@
+#include "AudioDecoding.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QtEndian>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// How often a running decode looks at the time limit and the stop flag.
+constexpr int pollMilliseconds = 50;
+
+QStringList ffmpegArguments(const PcmRequest &request)
+{
+    // -ss before -i seeks in the input instead of decoding everything before the start.
+    return {u"-nostdin"_s,  u"-hide_banner"_s,
+            u"-loglevel"_s, u"error"_s,
+            u"-ss"_s,       QString::number(request.startSeconds, 'f', 6),
+            u"-t"_s,        QString::number(request.lengthSeconds, 'f', 6),
+            u"-i"_s,        toolFileArgument(request.file),
+            u"-map"_s,      u"0:a:%1"_s.arg(request.audioIndex),
+            u"-ac"_s,       u"1"_s,
+            u"-ar"_s,       QString::number(syncSampleRate),
+            u"-f"_s,        u"s16le"_s,
+            u"-"_s};
+}
+
+bool mustStop(const QElapsedTimer &timer, const DecodeLimits &limits)
+{
+    return timer.hasExpired(limits.timeoutMilliseconds) || (limits.stop && limits.stop->load());
+}
+
+std::vector<std::int16_t> samplesOf(const QByteArray &pcm)
+{
+    // s16le: a trailing odd byte is the rest of a sample cut short.
+    std::vector<std::int16_t> samples(pcm.size() / 2);
+    qFromLittleEndian<qint16>(pcm.constData(), qsizetype(samples.size()), samples.data());
+    return samples;
+}
+
+} // namespace
+
+std::optional<std::vector<std::int16_t>>
+decodeMonoPcm(const QString &ffmpeg, const PcmRequest &request, const DecodeLimits &limits)
+{
+    QProcess process;
+    process.setProgram(ffmpeg);
+    process.setArguments(ffmpegArguments(request));
+    process.setStandardInputFile(QProcess::nullDevice());
+    // Nothing reads ffmpeg's messages, so they go nowhere rather than into a pipe that could
+    // fill up.
+    process.setStandardErrorFile(QProcess::nullDevice());
+
+    QElapsedTimer timer;
+    timer.start();
+    process.start();
+    if (!process.waitForStarted(limits.timeoutMilliseconds))
+        return std::nullopt;
+
+    QByteArray pcm;
+    pcm.reserve(qsizetype(request.lengthSeconds * syncSampleRate * 2) + 4096);
+    while (process.state() != QProcess::NotRunning) {
+        if (mustStop(timer, limits)) {
+            process.kill();
+            process.waitForFinished(-1);
+            return std::nullopt;
+        }
+        process.waitForFinished(pollMilliseconds);
+        pcm += process.readAllStandardOutput();
+    }
+    pcm += process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || pcm.size() < 2)
+        return std::nullopt;
+    return samplesOf(pcm);
+}
