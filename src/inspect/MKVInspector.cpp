@@ -4,9 +4,7 @@
 #include "MKVInspectorError.h"
 #include "MkvmergeReader.h"
 
-#include <QPromise>
-
-#include <memory>
+#include "SerialWorker.h"
 
 MKVInspector::MKVInspector(ToolLocations locations) : m_discovery(std::move(locations))
 {
@@ -23,19 +21,7 @@ MKVInspector::~MKVInspector()
 
 QFuture<MediaInspection> MKVInspector::inspectAsync(const QUrl &file)
 {
-    // QThreadPool takes a copyable function; the promise itself can only move.
-    auto promise = std::make_shared<QPromise<MediaInspection>>();
-    QFuture<MediaInspection> future = promise->future();
-    promise->start();
-    m_worker.start([this, promise, file] {
-        try {
-            promise->addResult(inspect(file));
-        } catch (...) {
-            promise->setException(std::current_exception());
-        }
-        promise->finish();
-    });
-    return future;
+    return runOnWorker<MediaInspection>(m_worker, [this, file] { return inspect(file); });
 }
 
 MediaInspection MKVInspector::inspect(const QUrl &file) const

@@ -4,9 +4,7 @@
 #include "inspect/ToolDiscovery.h"
 #include "mux/MuxPlan.h"
 
-#include <QPromise>
-
-#include <memory>
+#include "inspect/SerialWorker.h"
 
 namespace {
 
@@ -42,25 +40,18 @@ SyncChecker::~SyncChecker()
 QFuture<SyncMeasurement> SyncChecker::check(const MediaInspection &primary,
                                             const MediaInspection &localized)
 {
-    auto promise = std::make_shared<QPromise<SyncMeasurement>>();
-    QFuture<SyncMeasurement> future = promise->future();
-    promise->start();
-    m_worker.start([this, promise, primary, localized] {
+    return runOnWorker<SyncMeasurement>(m_worker, [this, primary, localized] {
         const std::optional<SyncSource> english = sourceOf(primary, englishAudioTracks(primary));
         const std::optional<SyncSource> german = sourceOf(localized, germanAudioTracks(localized));
         const std::optional<QUrl> ffmpeg = ToolDiscovery(m_tools).locateFfmpeg();
-        SyncMeasurement measurement;
-        if (english && german && ffmpeg) {
-            SyncCheckOptions options;
-            options.ffmpeg = ffmpeg->toLocalFile();
-            // The same judgement as the mux: the German axis is stretched where it will be.
-            options.localizedStretch =
-                showsPalSpeedup(english->duration, german->duration) ? palTimingFactor : 1.0;
-            options.stop = &m_abandoned;
-            measurement = measureSync(*english, *german, options);
-        }
-        promise->addResult(measurement);
-        promise->finish();
+        if (!english || !german || !ffmpeg)
+            return SyncMeasurement();
+        SyncCheckOptions options;
+        options.ffmpeg = ffmpeg->toLocalFile();
+        // The same judgement as the mux: the German axis is stretched where it will be.
+        options.localizedStretch =
+            showsPalSpeedup(english->duration, german->duration) ? palTimingFactor : 1.0;
+        options.stop = &m_abandoned;
+        return measureSync(*english, *german, options);
     });
-    return future;
 }

@@ -1,5 +1,6 @@
 #include "MuxExecutor.h"
 
+#include "inspect/SerialWorker.h"
 #include "MkvmergeOptionFile.h"
 #include "MuxError.h"
 #include "ProgressScanner.h"
@@ -8,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QPromise>
 #include <QSemaphore>
 #include <QThread>
 
@@ -48,26 +48,17 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
                                     const QUrl &outputFolder, ProgressCallback progress,
                                     std::optional<double> localizedOffset)
 {
-    auto promise = std::make_shared<QPromise<MuxResult>>();
-    QFuture<MuxResult> future = promise->future();
-    promise->start();
     // Cleared here rather than on the worker, so that a cancel that comes before the worker
     // has picked the call up still stops it.
     m_cancellationRequested = false;
-    m_worker.start([=, this] {
-        try {
-            const MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
-                                              localizedOffset, &m_cancellationRequested);
-            // A cancel during the planning ends the pair before anything is written.
-            if (m_cancellationRequested)
-                throw MuxError::cancelled();
-            promise->addResult(runMux(plan, progress));
-        } catch (...) {
-            promise->setException(std::current_exception());
-        }
-        promise->finish();
+    return runOnWorker<MuxResult>(m_worker, [=, this] {
+        const MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
+                                          localizedOffset, &m_cancellationRequested);
+        // A cancel during the planning ends the pair before anything is written.
+        if (m_cancellationRequested)
+            throw MuxError::cancelled();
+        return runMux(plan, progress);
     });
-    return future;
 }
 
 void MuxExecutor::cancel()
