@@ -2,13 +2,15 @@
 
 #include "inspect/SerialWorker.h"
 #include "MkvmergeOptionFile.h"
+#include "MkvmergeWarnings.h"
 #include "MuxError.h"
+#include "OutputDirectory.h"
 #include "ProgressScanner.h"
 #include "RemainingTime.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QThread>
 
@@ -24,9 +26,28 @@ constexpr int pollMilliseconds = 20;
 // A tool that ignores SIGTERM this long is killed.
 constexpr int terminateGraceMilliseconds = 5000;
 
-void removeFile(const QUrl &file)
+void throwIfChanged(const QList<QUrl> &files, const std::optional<SourceFingerprints> &seen)
 {
-    QFile::remove(file.toLocalFile()); // a failure only leaves a stray file behind
+    if (!seen)
+        return;
+    if (const std::optional<QUrl> changed = firstChangedFile(files, *seen))
+        throw MuxError::sourceChanged(fileNameOf(*changed));
+}
+
+// The checks that come after mkvmerge has written the temporary file: it is kept only when
+// the folder is still where the user chose it and the output has every planned track.
+MuxResult resultOf(const MuxPlan &plan, const OutputDirectory &folder, const QByteArray &output)
+{
+    if (!folder.isStillAtItsPath())
+        throw MuxError::failed(
+            QStringLiteral(
+                "Der Ausgabeordner wurde während des Muxens verschoben oder entfernt: ") +
+            folder.path());
+    MuxResult result = MuxResult::of(plan);
+    result.warnings = mkvmergeWarnings(output);
+    if (std::any_of(result.warnings.cbegin(), result.warnings.cend(), reportsMissingTrack))
+        throw MuxError::failed(QString::fromUtf8(output).trimmed());
+    return result;
 }
 
 } // namespace
@@ -46,18 +67,52 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
                                     const std::optional<MediaInspection> &primary,
                                     const std::optional<MediaInspection> &localized,
                                     const QUrl &outputFolder, ProgressCallback progress,
-                                    std::optional<double> localizedOffset)
+                                    std::optional<double> localizedOffset,
+                                    std::optional<SourceFingerprints> seenByAnalysis)
 {
     // Cleared here rather than on the worker, so that a cancel that comes before the worker
     // has picked the call up still stops it.
     m_cancellationRequested = false;
     return runOnWorker<MuxResult>(m_worker, [=, this] {
-        const MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
-                                          localizedOffset, &m_cancellationRequested);
+        // Held from here on: whatever happens to the folder's path, the pair writes into the
+        // folder it started with, or nowhere.
+        const OutputDirectory folder(outputFolder.toLocalFile());
+        const QList<QUrl> sources = sourceFilesOf(pair);
+        throwIfChanged(sources, seenByAnalysis);
+        MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
+                                    localizedOffset, &m_cancellationRequested);
         // A cancel during the planning ends the pair before anything is written.
         if (m_cancellationRequested)
             throw MuxError::cancelled();
-        return runMux(plan, progress);
+        const QString temporaryName = fileNameOf(plan.temporaryURL);
+        plan.arguments[plan.arguments.indexOf(QStringLiteral("--output")) + 1] =
+            folder.pathInside(temporaryName);
+        auto removeTemporary = qScopeGuard([&] { folder.remove(temporaryName); });
+
+        QByteArray output;
+        try {
+            output = runMux(plan, progress);
+        } catch (const MuxError &error) {
+            // A source changed while mkvmerge read it explains the failure better than the tool.
+            if (error.kind() == MuxError::Kind::failed)
+                throwIfChanged(sources, seenByAnalysis);
+            throw;
+        }
+        // A source changed while mkvmerge read it gives a file of unknown content.
+        throwIfChanged(sources, seenByAnalysis);
+        MuxResult result = resultOf(plan, folder, output);
+        report(progress, 1.0, std::nullopt);
+        QString reason;
+        switch (folder.moveWithoutReplacing(temporaryName, fileNameOf(plan.outputURL), reason)) {
+        case OutputDirectory::MoveOutcome::moved:
+            removeTemporary.dismiss();
+            return result;
+        case OutputDirectory::MoveOutcome::nameTaken:
+            throw MuxError::outputExists(fileNameOf(plan.outputURL));
+        case OutputDirectory::MoveOutcome::failed:
+            break;
+        }
+        throw MuxError::failed(reason);
     });
 }
 
@@ -92,7 +147,7 @@ void MuxExecutor::report(const ProgressCallback &progress, double fraction,
     }
 }
 
-MuxResult MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &progress)
+QByteArray MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &progress)
 {
     MkvmergeOptionFile options;
     if (!options.write(plan.arguments))
@@ -106,10 +161,8 @@ MuxResult MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &progr
     QElapsedTimer clock;
     clock.start();
     process.start();
-    if (!process.waitForStarted(-1)) {
-        removeFile(plan.temporaryURL);
+    if (!process.waitForStarted(-1))
         throw MuxError::failed(process.errorString());
-    }
 
     ProgressScanner scanner;
     QElapsedTimer terminating;
@@ -134,14 +187,11 @@ MuxResult MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &progr
     process.waitForFinished(-1);
     scanner.take(process.readAll());
 
-    if (stopRequested()) {
-        removeFile(plan.temporaryURL);
+    if (stopRequested())
         throw MuxError::cancelled();
-    }
     const bool succeeded = process.exitStatus() == QProcess::NormalExit &&
                            (process.exitCode() == 0 || process.exitCode() == 1);
     if (!succeeded) {
-        removeFile(plan.temporaryURL);
         QString text = QString::fromUtf8(scanner.output()).trimmed();
         // A tool killed by a signal may say nothing; the platform's text then says what happened.
         if (text.isEmpty())
@@ -149,14 +199,5 @@ MuxResult MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &progr
         throw MuxError::failed(text);
     }
 
-    report(progress, 1.0, std::nullopt);
-    // QFile::rename never replaces an existing file: whatever appeared at the output name
-    // while mkvmerge ran stays untouched and the pair fails.
-    QFile temporary(plan.temporaryURL.toLocalFile());
-    if (!temporary.rename(plan.outputURL.toLocalFile())) {
-        const QString reason = temporary.errorString();
-        removeFile(plan.temporaryURL);
-        throw MuxError::failed(reason);
-    }
-    return MuxResult::of(plan);
+    return scanner.output();
 }

@@ -31,6 +31,7 @@ struct MuxResult {
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor;
     std::optional<double> appliedSyncOffset;
+    QStringList warnings; // mkvmerge's warning lines
 
     static MuxResult of(const MuxPlan &plan);
     friend bool operator==(const MuxResult &, const MuxResult &) = default;
