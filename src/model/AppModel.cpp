@@ -78,6 +78,9 @@ void AppModel::analyze()
     const QList<MediaFile> primaryFiles = scanFolder(*m_primaryFolder, SourceKind::primary);
     const QList<MediaFile> localizedFiles = scanFolder(*m_localizedFolder, SourceKind::localized);
     assign(m_pairs, pairEpisodes(primaryFiles, localizedFiles), &AppModel::pairsChanged);
+    // Taken before the inspections: a file changed from here on is not the file analysed.
+    m_fingerprints.clear();
+    recordFingerprints(m_pairs, m_fingerprints);
 
     m_analysis = std::make_unique<AnalysisRun>(m_tools);
     for (const EpisodePair &pair : std::as_const(m_pairs)) {
@@ -136,10 +139,19 @@ void AppModel::checkNextPairSync()
     m_analysis->syncChecker
         .check(m_inspections.value(pair.primary->url), m_inspections.value(pair.localized->url))
         .then(this, [this, pair](QFuture<SyncMeasurement> done) {
-            const PairSyncCheck check{done.result(), judgeSync(episodeLabel(pair), done.result())};
-            m_syncChecks->insert(pair.id, check);
-            if (check.verdict.finding)
-                appendIssue(*check.verdict.finding);
+            const QString label = episodeLabel(pair);
+            try {
+                const SyncMeasurement measurement = done.result();
+                const PairSyncCheck check{measurement, judgeSync(label, measurement)};
+                m_syncChecks->insert(pair.id, check);
+                if (check.verdict.finding)
+                    appendIssue(*check.verdict.finding);
+            } catch (...) {
+                // The check is an extra: its failure leaves the pair as the analysis judged it.
+                appendIssue(AnalysisIssue(AnalysisIssueSeverity::warning,
+                                          label + QStringLiteral(": ") +
+                                              describeError(std::current_exception())));
+            }
             QMetaObject::invokeMethod(this, &AppModel::checkNextPairSync, Qt::QueuedConnection);
         });
 }
@@ -190,9 +202,11 @@ bool isCancellation(const std::exception_ptr &error)
 
 } // namespace
 
-// What one mux run keeps for itself: the ready pairs as they were at its start.
+// What one mux run keeps for itself: the ready pairs and the output folder as they were at
+// its start. A folder chosen during the run is for the next one.
 struct AppModel::MuxRun {
     QList<EpisodePair> readyPairs;
+    QUrl outputFolder;
     qsizetype next = 0; // position of the pair being muxed, once started
     QElapsedTimer clock;
 };
@@ -206,6 +220,7 @@ void AppModel::startMux()
     assign(m_isCancelling, false, &AppModel::isCancellingChanged);
 
     m_mux = std::make_unique<MuxRun>();
+    m_mux->outputFolder = *m_outputFolder;
     for (const EpisodePair &pair : std::as_const(m_pairs)) {
         if (pair.status == PairStatus::ready)
             m_mux->readyPairs << pair;
@@ -242,7 +257,8 @@ void AppModel::muxNextPair()
            &AppModel::muxProgressChanged);
     setMuxFraction(double(position) / count);
 
-    // The inspections are read now: an analysis may have run since the mux run started.
+    // The inspections and fingerprints are read now: an analysis may have run since the mux
+    // run started.
     const auto inspectionOf = [this](const std::optional<MediaFile> &file) {
         const auto found = file ? m_inspections.constFind(file->url) : m_inspections.cend();
         return found != m_inspections.cend() ? std::optional(*found) : std::nullopt;
@@ -257,8 +273,8 @@ void AppModel::muxNextPair()
     const std::optional<double> offset =
         check != m_syncChecks->cend() ? check->verdict.correctionOffsetSeconds : std::nullopt;
     m_muxExecutor
-        ->mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized), *m_outputFolder,
-              progress, offset)
+        ->mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized), m_mux->outputFolder,
+              progress, offset, m_fingerprints)
         .then(this, [this](QFuture<MuxResult> done) { finishPair(done); });
     // A cancel from a slot of the notifications above came before this pair's mux, which
     // starts with the executor's flag cleared.

@@ -3,6 +3,7 @@
 #include "inspect/ToolLocations.h"
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
+#include "media/FileFingerprint.h"
 #include "media/MediaInspection.h"
 
 #include <QFuture>
@@ -136,6 +137,7 @@ private:
     std::optional<QUrl> m_outputFolder;
     QList<EpisodePair> m_pairs;
     Inspections m_inspections;
+    SourceFingerprints m_fingerprints; // of every file of `m_pairs`, before its inspection
     QList<AnalysisIssue> m_issues;
     bool m_isAnalyzing = false;
     bool m_isMuxing = false;

@@ -98,11 +98,13 @@ private slots:
         QVERIFY(view.issueBox()->isHidden());
         QVERIFY(view.minimumWidth() >= 920 && view.minimumHeight() >= 620);
 
-        // The sync check is off at each start, and the box switches the model.
+        // The sync check is off at each start; the box switches the model and shows its value.
         QCheckBox *syncCheck = view.actionRow()->syncCheckBox();
         QVERIFY(!syncCheck->isChecked() && !model.isSyncCheckEnabled());
         syncCheck->click();
         QVERIFY(model.isSyncCheckEnabled());
+        model.setSyncCheckEnabled(false);
+        QVERIFY(!syncCheck->isChecked());
     }
 
     void analysisThroughTheWindow()
