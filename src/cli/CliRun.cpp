@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int exitInterrupted = 130; // as a shell reports a program ended by SIGINT
+constexpr int exitStatusOfSignal = 128; // plus the signal's number, as shells report it
 
 bool hasError(const QList<AnalysisIssue> &issues)
 {
@@ -106,7 +106,7 @@ void CliRun::onAnalysisFinished()
     if (m_model->pairs().isEmpty())
         QTextStream(stderr) << QStringLiteral(
             "In den beiden Ordnern wurde keine Matroska-Datei gefunden.\n");
-    if (m_arguments.command == CliArguments::Command::mux && !m_interrupted)
+    if (m_arguments.command == CliArguments::Command::mux && m_stopSignal == 0)
         m_model->startMux();
     else
         end(m_model->pairs(), m_model->issues(), m_model->syncChecks());
@@ -119,11 +119,11 @@ void CliRun::onMuxFinished()
     end(m_model->pairs(), m_model->issues(), m_model->syncChecks());
 }
 
-void CliRun::onTerminationSignal()
+void CliRun::onTerminationSignal(int signalNumber)
 {
-    if (m_interrupted)
+    if (m_stopSignal != 0)
         return; // the stop is under way; a second signal must not cut its clean-up short
-    m_interrupted = true;
+    m_stopSignal = signalNumber;
     if (m_model->isMuxing()) {
         // As "Abbrechen" does: the running mkvmerge is terminated, its temporary file removed,
         // and the run ends with its results so far.
@@ -147,8 +147,8 @@ void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &is
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");
-    if (m_interrupted)
-        emit finished(exitInterrupted);
+    if (m_stopSignal != 0)
+        emit finished(exitStatusOfSignal + m_stopSignal);
     else
         emit finished(!written || hasError(issues) ? 1 : 0);
 }
