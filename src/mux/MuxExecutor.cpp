@@ -50,6 +50,22 @@ MuxResult resultOf(const MuxPlan &plan, const OutputDirectory &folder, const QBy
     return result;
 }
 
+// Whatever appeared at the output name while mkvmerge ran stays untouched, and the pair fails.
+void giveOutputName(const OutputDirectory &folder, const QString &temporaryName,
+                    const QString &outputName)
+{
+    QString reason;
+    switch (folder.moveWithoutReplacing(temporaryName, outputName, reason)) {
+    case OutputDirectory::MoveOutcome::moved:
+        return;
+    case OutputDirectory::MoveOutcome::nameTaken:
+        throw MuxError::outputExists(outputName);
+    case OutputDirectory::MoveOutcome::failed:
+        break;
+    }
+    throw MuxError::failed(reason);
+}
+
 } // namespace
 
 MuxExecutor::MuxExecutor(ToolLocations tools) : m_discovery(std::move(tools))
@@ -85,6 +101,8 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
         if (m_cancellationRequested)
             throw MuxError::cancelled();
         const QString temporaryName = fileNameOf(plan.temporaryURL);
+        // mkvmerge opens its output by path: the path through the held folder is the one that
+        // cannot lead elsewhere.
         plan.arguments[plan.arguments.indexOf(QStringLiteral("--output")) + 1] =
             folder.pathInside(temporaryName);
         auto removeTemporary = qScopeGuard([&] { folder.remove(temporaryName); });
@@ -102,17 +120,9 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
         throwIfChanged(sources, seenByAnalysis);
         MuxResult result = resultOf(plan, folder, output);
         report(progress, 1.0, std::nullopt);
-        QString reason;
-        switch (folder.moveWithoutReplacing(temporaryName, fileNameOf(plan.outputURL), reason)) {
-        case OutputDirectory::MoveOutcome::moved:
-            removeTemporary.dismiss();
-            return result;
-        case OutputDirectory::MoveOutcome::nameTaken:
-            throw MuxError::outputExists(fileNameOf(plan.outputURL));
-        case OutputDirectory::MoveOutcome::failed:
-            break;
-        }
-        throw MuxError::failed(reason);
+        giveOutputName(folder, temporaryName, fileNameOf(plan.outputURL));
+        removeTemporary.dismiss();
+        return result;
     });
 }
 
