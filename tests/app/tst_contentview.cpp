@@ -96,7 +96,6 @@ private slots:
         QCOMPARE(view.pairTable()->model()->rowCount(), 0);
         QCOMPARE(view.actionRow()->pairCountLabel()->text(), u"0 Zuordnung(en)"_s);
         QVERIFY(view.issueBox()->isHidden());
-        QVERIFY(view.minimumWidth() >= 920 && view.minimumHeight() >= 620);
 
         // The sync check is off at each start, and the box switches the model.
         QCheckBox *syncCheck = view.actionRow()->syncCheckBox();
