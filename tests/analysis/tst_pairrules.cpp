@@ -153,7 +153,8 @@ private slots:
         row("7.5 s apart", 2637.5, 2630, timesDifferWarning.arg(u"7.50"));
         row("PAL speed-up", 2637.5, 2529.5, palSpeedup.arg(u"108.00"));
         row("ratio 0.0019 below PAL: within tolerance", 1040.81, 1000, palSpeedup.arg(u"40.81"));
-        row("ratio 0.0021 below PAL: outside", 1040.6, 1000, timesDifferWarning.arg(u"40.60"));
+        row("ratio 0.0021 below PAL: outside tolerance", 1040.6, 1000,
+            timesDifferWarning.arg(u"40.60"));
         row("folder 2 longer by the PAL ratio", 2529.5, 2637.5, timesDifferWarning.arg(u"108.00"));
         row("folder 2 of zero length", 1500, 0, timesDifferWarning.arg(u"1500.00"));
         row("folder 2 length unknown", 2637.5, std::nullopt, {});
@@ -170,9 +171,10 @@ private slots:
         QCOMPARE(analysis.findings(), finding.isEmpty() ? QStringList{} : QStringList{finding});
     }
 
-    void onlyReadyInspectedPairsAreJudged()
+    void readyInspectedPairsAreJudgedInOrder()
     {
-        // Folder 2 holds no German audio: every pair judged gives findings.
+        // Folder 2 holds no German audio: every pair judged gives findings. The first pair also
+        // has subtitle files and differing running times, whose findings follow the audio ones.
         Analysis analysis;
         EpisodePair &judged = analysis.add({u"eng"_s}, {u"eng"_s}, 1500, 1510);
         judged.primary->sidecarSubtitles.resize(1);
