@@ -82,7 +82,7 @@ private slots:
             "'tags':{'DURATION':'5'},'disposition':{'default':true,'forced':'1'}}",
             bare);
 
-        // Each reader reads only its own key.
+        // A track without an id that is an integer in range is dropped.
         for (const bool ffprobe : {false, true})
             for (const char *json : {"{}", "{'id':'3','index':'3'}", "{'id':1.5,'index':1.5}",
                                      "{'id':1e19,'index':1e19}"})
