@@ -41,4 +41,5 @@ private:
     ProgressDisplay m_progress;
     TerminationSignals m_signals;
     bool m_interrupted = false;
+    bool m_analysisComplete = true; // false when a signal stopped the analysis
 };
