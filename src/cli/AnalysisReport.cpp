@@ -102,7 +102,7 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 }
 
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
-                              const QHash<QString, PairSyncCheck> *syncChecks)
+                              bool complete, const QHash<QString, PairSyncCheck> *syncChecks)
 {
     QJsonArray pairArray;
     for (const EpisodePair &pair : pairs) {
@@ -122,7 +122,8 @@ QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<Analy
         issueArray.append(QJsonObject{{QStringLiteral("severity"), severityName(issue.severity)},
                                       {QStringLiteral("message"), issue.message}});
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("pairs"), pairArray},
+    return QJsonDocument(QJsonObject{{QStringLiteral("complete"), complete},
+                                     {QStringLiteral("pairs"), pairArray},
                                      {QStringLiteral("issues"), issueArray}})
         .toJson(QJsonDocument::Indented);
 }

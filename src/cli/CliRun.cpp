@@ -28,14 +28,20 @@ qsizetype filesOf(const QList<EpisodePair> &pairs)
 }
 
 // Writes the report to standard output; false when it could not be written completely
-// (a full disk, a closed pipe).
+// (a full disk, a closed pipe). An incomplete analysis says so right after the pairs, which
+// would otherwise all look judged.
 bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
-                 const QList<AnalysisIssue> &issues, const AppModel::SyncChecks &syncChecks)
+                 QList<AnalysisIssue> issues, bool analysisComplete,
+                 const AppModel::SyncChecks &syncChecks)
 {
-    const QByteArray report =
-        arguments.json
-            ? analysisReportJson(pairs, issues, arguments.syncCheck ? &syncChecks : nullptr)
-            : analysisReportText(pairs, issues).toUtf8();
+    if (!analysisComplete)
+        issues.prepend(AnalysisIssue(
+            AnalysisIssueSeverity::information,
+            QStringLiteral("Die Analyse wurde abgebrochen; nicht alle Dateien wurden geprüft.")));
+    const QByteArray report = arguments.json
+                                  ? analysisReportJson(pairs, issues, analysisComplete,
+                                                       arguments.syncCheck ? &syncChecks : nullptr)
+                                  : analysisReportText(pairs, issues).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
            out.flush();
@@ -135,6 +141,7 @@ void CliRun::onTerminationSignal(int signalNumber)
         const QList<EpisodePair> pairs = m_model->pairs();
         const QList<AnalysisIssue> issues = m_model->issues();
         const AppModel::SyncChecks syncChecks = m_model->syncChecks();
+        m_analysisComplete = false;
         m_model.reset(); // the inspector stops its running tool and waits for it
         end(pairs, issues, syncChecks);
     }
@@ -143,7 +150,7 @@ void CliRun::onTerminationSignal(int signalNumber)
 void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                  const AppModel::SyncChecks &syncChecks)
 {
-    const bool written = writeReport(m_arguments, pairs, issues, syncChecks);
+    const bool written = writeReport(m_arguments, pairs, issues, m_analysisComplete, syncChecks);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");

@@ -42,5 +42,6 @@ private:
     std::unique_ptr<AppModel> m_model;
     ProgressDisplay m_progress;
     TerminationSignals m_signals;
-    int m_stopSignal = 0; // the first stop signal received, if any
+    int m_stopSignal = 0;           // the first stop signal received, if any
+    bool m_analysisComplete = true; // false when a signal stopped the analysis
 };

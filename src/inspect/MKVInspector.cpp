@@ -24,6 +24,12 @@ QFuture<MediaInspection> MKVInspector::inspectAsync(const QUrl &file)
     return runOnWorker<MediaInspection>(m_worker, [this, file] { return inspect(file); });
 }
 
+QFuture<SidecarVerdict> MKVInspector::checkSidecarAsync(const QUrl &sidecar)
+{
+    return runOnWorker<SidecarVerdict>(m_worker,
+                                       [this, sidecar] { return checkSidecar(*this, sidecar); });
+}
+
 MediaInspection MKVInspector::inspect(const QUrl &file) const
 {
     if (const auto mkvmerge = m_discovery.locateMkvmerge())

@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 #include "media/MediaInspection.h"
+#include "SidecarCheck.h"
 #include "ToolDiscovery.h"
 
 #include <QFuture>
@@ -17,6 +18,8 @@ public:
     // Runs `inspect` on the worker thread. The future carries the inspection, or the
     // UserFacingError that `inspect` threw.
     QFuture<MediaInspection> inspectAsync(const QUrl &file);
+    // Runs `checkSidecar` on the worker thread, in turn with the inspections.
+    QFuture<SidecarVerdict> checkSidecarAsync(const QUrl &sidecar);
 
     // Synchronous form; throws MKVInspectorError or PlatformError.
     MediaInspection inspect(const QUrl &file) const;

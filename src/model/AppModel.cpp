@@ -1,6 +1,7 @@
 #include "AppModel.h"
 
 #include "analysis/PairRules.h"
+#include "FolderConflicts.h"
 #include "inspect/MKVInspector.h"
 #include "inspect/UserFacingError.h"
 #include "media/FolderScan.h"
@@ -10,6 +11,7 @@
 #include "mux/MuxExecutor.h"
 #include "mux/RemainingTime.h"
 #include "MuxMessages.h"
+#include "SidecarScreening.h"
 #include "SyncChecker.h"
 
 #include <QElapsedTimer>
@@ -23,6 +25,9 @@ struct AppModel::AnalysisRun {
 
     QList<QUrl> files;
     qsizetype next = 0;
+    QList<QUrl> sidecars;
+    qsizetype nextSidecar = 0;
+    QSet<QUrl> unreadableSidecars;
     MKVInspector inspector;
     QList<EpisodePair> pairsToCheck;
     qsizetype nextCheck = 0;
@@ -73,6 +78,13 @@ void AppModel::analyze()
     assign(m_issues, QList<AnalysisIssue>(), &AppModel::issuesChanged);
     m_syncChecks->clear();
 
+    if (const auto conflict = sameSourceFolders(*m_primaryFolder, *m_localizedFolder)) {
+        appendIssue(AnalysisIssue(AnalysisIssueSeverity::error, *conflict));
+        assign(m_pairs, QList<EpisodePair>(), &AppModel::pairsChanged);
+        endAnalysis();
+        return;
+    }
+
     reportUndecodableNames(*m_primaryFolder, QStringLiteral("Ordner 1"));
     reportUndecodableNames(*m_localizedFolder, QStringLiteral("Ordner 2"));
     const QList<MediaFile> primaryFiles = scanFolder(*m_primaryFolder, SourceKind::primary);
@@ -89,13 +101,14 @@ void AppModel::analyze()
         if (pair.localized)
             m_analysis->files << pair.localized->url;
     }
+    m_analysis->sidecars = sidecarsOf(m_pairs);
     inspectNextFile();
 }
 
 void AppModel::inspectNextFile()
 {
     if (m_analysis->next == m_analysis->files.size()) {
-        finishAnalysis();
+        checkNextSidecar();
         return;
     }
     const QUrl file = m_analysis->files.at(m_analysis->next++);
@@ -113,6 +126,25 @@ void AppModel::inspectNextFile()
             // Queued: a result that was ready before `then` ran arrives synchronously, and a
             // long run of such files must not nest one call in the next.
             QMetaObject::invokeMethod(this, &AppModel::inspectNextFile, Qt::QueuedConnection);
+        });
+}
+
+void AppModel::checkNextSidecar()
+{
+    if (m_analysis->nextSidecar == m_analysis->sidecars.size()) {
+        assign(m_pairs, withoutSidecars(m_pairs, m_analysis->unreadableSidecars),
+               &AppModel::pairsChanged);
+        finishAnalysis();
+        return;
+    }
+    const QUrl sidecar = m_analysis->sidecars.at(m_analysis->nextSidecar++);
+    m_analysis->inspector.checkSidecarAsync(sidecar).then(
+        this, [this, sidecar](QFuture<SidecarVerdict> done) {
+            if (done.result() == SidecarVerdict::unreadable) {
+                m_analysis->unreadableSidecars.insert(sidecar);
+                appendIssue(unreadableSidecarIssue(sidecar));
+            }
+            QMetaObject::invokeMethod(this, &AppModel::checkNextSidecar, Qt::QueuedConnection);
         });
 }
 
@@ -216,6 +248,16 @@ void AppModel::startMux()
     // Two runs would share one executor and one progress state.
     if (!m_outputFolder || m_isMuxing)
         return;
+    // The folders chosen now and those the pairs were found in, should they differ.
+    QList<QUrl> sources = foldersOf(m_pairs);
+    for (const std::optional<QUrl> &folder : {m_primaryFolder, m_localizedFolder}) {
+        if (folder)
+            sources << *folder;
+    }
+    if (const auto conflict = outputAmongSources(*m_outputFolder, sources)) {
+        appendIssue(AnalysisIssue(AnalysisIssueSeverity::error, *conflict));
+        return;
+    }
     assign(m_isMuxing, true, &AppModel::isMuxingChanged);
     assign(m_isCancelling, false, &AppModel::isCancellingChanged);
 

@@ -8,7 +8,10 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
+
+class MarkedUtf16Copies;
 
 // Everything mkvmerge needs to write one pair's output file, decided before it runs.
 struct MuxPlan {
@@ -21,6 +24,9 @@ struct MuxPlan {
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor; // set when the folder-2 tracks are stretched
     std::optional<double> appliedSyncOffset;   // seconds of measured offset undone
+    // Marked copies of unmarked UTF-16 sidecars that `arguments` name; they are removed when
+    // the last copy of the plan goes.
+    std::shared_ptr<MarkedUtf16Copies> sidecarCopies;
 };
 
 // What a successful mux reports back.

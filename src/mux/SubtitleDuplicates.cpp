@@ -1,5 +1,7 @@
 #include "SubtitleDuplicates.h"
 
+#include "inspect/UnmarkedUtf16.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,10 +15,16 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// UTF-8 when the bytes are valid UTF-8, else UTF-16 when they are valid UTF-16 (little-endian
-// unless a byte-order mark says otherwise), else UTF-8 with invalid sequences replaced.
+// UTF-16 without a byte-order mark when its zero bytes say so, UTF-8 when the bytes are valid
+// UTF-8, else UTF-16 when they are valid UTF-16 (little-endian unless a byte-order mark says
+// otherwise), else UTF-8 with invalid sequences replaced.
 QString decodeSubtitleBytes(const QByteArray &bytes)
 {
+    // Checked first: the zero bytes of such text are valid UTF-8.
+    if (const std::optional<Utf16ByteOrder> order = unmarkedUtf16Order(bytes))
+        return QStringDecoder(*order == Utf16ByteOrder::littleEndian
+                                  ? QStringConverter::Utf16LE
+                                  : QStringConverter::Utf16BE)(bytes);
     // Stateless: a sequence cut off at the end is an error, not input still to come.
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8(bytes);

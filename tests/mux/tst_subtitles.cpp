@@ -152,6 +152,10 @@ private slots:
             << QString(firstText).replace(u"Köln\n"_s, u"Köln\u00A0\t\n"_s).toUtf8() << true;
         QTest::newRow("UTF-16 LE with byte-order mark") << utf16(QStringConverter::Utf16LE) << true;
         QTest::newRow("UTF-16 BE with byte-order mark") << utf16(QStringConverter::Utf16BE) << true;
+        QTest::newRow("UTF-16 LE without mark")
+            << QByteArray(QStringEncoder(QStringConverter::Utf16LE)(firstText)) << true;
+        QTest::newRow("UTF-16 BE without mark")
+            << QByteArray(QStringEncoder(QStringConverter::Utf16BE)(firstText)) << true;
         QTest::newRow("decomposed umlauts")
             << firstText.normalized(QString::NormalizationForm_D).toUtf8() << true;
         QTest::newRow("other case") << firstText.toUpper().toUtf8() << false;
