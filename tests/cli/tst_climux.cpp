@@ -177,25 +177,20 @@ private slots:
     {
         const QString output = m_dir.filePath(u"hangup"_s);
         QVERIFY(QDir().mkpath(output));
-        // Everything the child needs is made before the fork.
-        QList<QByteArray> arguments{
+        // Everything the child needs is made before the fork; it inherits the environment.
+        qputenv("TMPDIR", QFile::encodeName(m_temporaryDirectory));
+        QByteArrayList arguments{
             SPURENFLECHTER_CLI, "mux", QFile::encodeName(m_dir.filePath(u"big-eng"_s)),
             QFile::encodeName(m_dir.filePath(u"big-deu"_s)), QFile::encodeName(output)};
-        QList<QByteArray> environment{"TMPDIR=" + QFile::encodeName(m_temporaryDirectory)};
-        for (char **variable = environ; *variable; ++variable)
-            environment << *variable;
-        std::vector<char *> argv, envp;
+        std::vector<char *> argv;
         for (QByteArray &argument : arguments)
             argv.push_back(argument.data());
-        for (QByteArray &variable : environment)
-            envp.push_back(variable.data());
         argv.push_back(nullptr);
-        envp.push_back(nullptr);
 
         int terminal = -1;
         const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
         if (pid == 0) {
-            ::execve(argv[0], argv.data(), envp.data());
+            ::execv(argv[0], argv.data());
             ::_exit(127);
         }
         QVERIFY(pid > 0);
