@@ -5,9 +5,9 @@
 
 #include "analysis/PalSpeedup.h"
 #include "BenchSupport.h"
-#include "inspect/ChildProcess.h"
 #include "sync/CrossCorrelation.h"
 #include "sync/SyncWindows.h"
+#include "tools/ChildProcess.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -70,12 +70,12 @@ bool makeTrack(const QString &path, unsigned dialogueSeed, double (*fileTime)(do
         return false;
     raw.close();
     const ChildOutcome outcome = runChild(
-        ffmpeg,
-        u"-nostdin -hide_banner -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(pcmRate).split(
-            u' ')
-            << raw.fileName() << u"-ar 48000 -ac 6 -c:a ac3 -b:a 384k"_s.split(u' ') << path);
+        {ffmpeg,
+         u"-nostdin -hide_banner -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(pcmRate).split(
+             u' ')
+             << raw.fileName() << u"-ar 48000 -ac 6 -c:a ac3 -b:a 384k"_s.split(u' ') << path});
     raw.remove();
-    return outcome.started && !outcome.crashed && outcome.exitCode == 0;
+    return outcome.succeeded();
 }
 
 // The decodes the check runs: each window of the English track, and the same window of
@@ -137,8 +137,8 @@ int main(int argc, char *argv[])
     };
     const auto decodeOnly = [&] {
         for (const QStringList &arguments : decodes) {
-            const ChildOutcome outcome = runChild(ffmpeg, arguments);
-            decoded = decoded && outcome.exitCode == 0 && !outcome.standardOutput.isEmpty();
+            const ChildOutcome outcome = runChild({ffmpeg, arguments});
+            decoded = decoded && outcome.succeeded() && !outcome.standardOutput.isEmpty();
         }
     };
     for (int round = 0; round < rounds; ++round) {

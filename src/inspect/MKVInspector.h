@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ChildProcess.h"
 #include "media/MediaInspection.h"
 #include "SidecarCheck.h"
-#include "ToolDiscovery.h"
+#include "tools/ChildProcess.h"
+#include "tools/ToolDiscovery.h"
 
 #include <QFuture>
 #include <QThreadPool>
@@ -28,6 +28,6 @@ public:
 
 private:
     ToolDiscovery m_discovery;
-    AbandonFlag m_abandoned{false};
+    StopFlag m_stop{false};
     QThreadPool m_worker;
 };

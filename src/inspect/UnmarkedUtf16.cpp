@@ -1,6 +1,7 @@
 #include "UnmarkedUtf16.h"
 
-#include <QDir>
+#include "tools/TemporaryFolder.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -86,8 +87,10 @@ MarkedUtf16Copies::~MarkedUtf16Copies() = default;
 
 std::optional<QString> MarkedUtf16Copies::add(const QString &path, Utf16ByteOrder order)
 {
-    auto folder =
-        std::make_unique<QTemporaryDir>(QDir::tempPath() + u"/Spurenflechter-subtitle-XXXXXX"_s);
+    const std::optional<QString> folderTemplate = subtitleFolderTemplate();
+    if (!folderTemplate)
+        return std::nullopt;
+    auto folder = std::make_unique<QTemporaryDir>(*folderTemplate);
     if (!folder->isValid())
         return std::nullopt;
     const QString copy = folder->filePath(QFileInfo(path).fileName());

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "inspect/ToolLocations.h"
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
 #include "media/FileFingerprint.h"
 #include "media/MediaInspection.h"
+#include "tools/ToolLocations.h"
 
 #include <QFuture>
 #include <QHash>

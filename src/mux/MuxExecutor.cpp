@@ -1,15 +1,14 @@
 #include "MuxExecutor.h"
 
-#include "inspect/SerialWorker.h"
 #include "MkvmergeOptionFile.h"
 #include "MkvmergeWarnings.h"
 #include "MuxError.h"
 #include "OutputDirectory.h"
 #include "ProgressScanner.h"
 #include "RemainingTime.h"
+#include "tools/SerialWorker.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QThread>
@@ -20,11 +19,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// How often a quiet mkvmerge is checked for a cancel: a cancel takes effect within this time
-// even when the tool prints nothing.
+// How often a report waiting for the caller's thread checks whether the executor goes away.
 constexpr int pollMilliseconds = 20;
-// A tool that ignores SIGTERM this long is killed.
-constexpr int terminateGraceMilliseconds = 5000;
 
 void throwIfChanged(const QList<QUrl> &files, const std::optional<SourceFingerprints> &seen)
 {
@@ -75,7 +71,10 @@ MuxExecutor::MuxExecutor(ToolLocations tools) : m_discovery(std::move(tools))
 
 MuxExecutor::~MuxExecutor()
 {
-    m_abandoned = true;
+    // Stops a planning step's mkvextract as well as mkvmerge, and keeps a stopped planning
+    // from going on to the mux.
+    m_closing = true;
+    m_stop = true;
     m_worker.waitForDone();
 }
 
@@ -88,7 +87,7 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
 {
     // Cleared here rather than on the worker, so that a cancel that comes before the worker
     // has picked the call up still stops it.
-    m_cancellationRequested = false;
+    m_stop = false;
     return runOnWorker<MuxResult>(m_worker, [=, this] {
         // Held from here on: whatever happens to the folder's path, the pair writes into the
         // folder it started with, or nowhere.
@@ -96,9 +95,9 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
         const QList<QUrl> sources = sourceFilesOf(pair);
         throwIfChanged(sources, seenByAnalysis);
         MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
-                                    localizedOffset, &m_cancellationRequested);
-        // A cancel during the planning ends the pair before anything is written.
-        if (m_cancellationRequested)
+                                    localizedOffset, &m_stop);
+        // A stop during the planning ends the pair before anything is written.
+        if (m_stop)
             throw MuxError::cancelled();
         const QString temporaryName = fileNameOf(plan.temporaryURL);
         // mkvmerge opens its output by path: the path through the held folder is the one that
@@ -129,7 +128,7 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
 void MuxExecutor::cancel()
 {
     // The running mux watches the flag and terminates its mkvmerge within a poll interval.
-    m_cancellationRequested = true;
+    m_stop = true;
 }
 
 void MuxExecutor::report(const ProgressCallback &progress, double fraction,
@@ -152,7 +151,7 @@ void MuxExecutor::report(const ProgressCallback &progress, double fraction,
         },
         Qt::QueuedConnection);
     while (!done->tryAcquire(1, pollMilliseconds)) {
-        if (m_abandoned)
+        if (m_closing)
             return;
     }
 }
@@ -163,51 +162,29 @@ QByteArray MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &prog
     if (!options.write(plan.arguments))
         throw MuxError::failed(options.errorString());
 
-    QProcess process;
-    process.setProgram(plan.mkvmergeURL.toLocalFile());
-    process.setArguments({options.argument()});
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::MergedChannels);
+    ProgressScanner scanner;
     QElapsedTimer clock;
     clock.start();
-    process.start();
-    if (!process.waitForStarted(-1))
-        throw MuxError::failed(process.errorString());
-
-    ProgressScanner scanner;
-    QElapsedTimer terminating;
-    const auto stopRequested = [this] { return m_cancellationRequested || m_abandoned; };
-    for (;;) {
-        const bool readable = process.waitForReadyRead(pollMilliseconds);
-        if (const QByteArray chunk = process.readAll(); !chunk.isEmpty()) {
-            if (const std::optional<int> percentage = scanner.take(chunk);
-                percentage && !stopRequested())
+    const ChildRequest request{
+        plan.mkvmergeURL.toLocalFile(),
+        {options.argument()},
+        ChildOutput::merged,
+        &m_stop,
+        0,
+        [&](const QByteArray &chunk) {
+            if (const std::optional<int> percentage = scanner.take(chunk); percentage && !m_stop)
                 report(progress, *percentage / 100.0,
                        linearRemainingSeconds(*percentage / 100.0, clock.elapsed() / 1000.0));
-        }
-        if (!readable && process.state() == QProcess::NotRunning)
-            break;
-        if (stopRequested() && !terminating.isValid()) {
-            process.terminate();
-            terminating.start();
-        } else if (terminating.isValid() && terminating.hasExpired(terminateGraceMilliseconds)) {
-            process.kill();
-        }
-    }
-    process.waitForFinished(-1);
-    scanner.take(process.readAll());
-
-    if (stopRequested())
+        }};
+    const ChildOutcome outcome = runChild(request);
+    if (!outcome.started)
+        throw MuxError::failed(outcome.errorString);
+    // A stop that came as mkvmerge ended still cancels the pair.
+    if (outcome.stopped || m_stop)
         throw MuxError::cancelled();
-    const bool succeeded = process.exitStatus() == QProcess::NormalExit &&
-                           (process.exitCode() == 0 || process.exitCode() == 1);
-    if (!succeeded) {
-        QString text = QString::fromUtf8(scanner.output()).trimmed();
-        // A tool killed by a signal may say nothing; the platform's text then says what happened.
-        if (text.isEmpty())
-            text = process.errorString();
-        throw MuxError::failed(text);
-    }
-
-    return scanner.output();
+    const bool succeeded = !outcome.signal && (outcome.exitCode == 0 || outcome.exitCode == 1);
+    if (!succeeded)
+        throw MuxError::failed(withEndingSignal(QString::fromUtf8(outcome.standardOutput).trimmed(),
+                                                request, outcome));
+    return outcome.standardOutput;
 }

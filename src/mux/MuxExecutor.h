@@ -44,8 +44,8 @@ private:
     void report(const ProgressCallback &progress, double fraction, std::optional<double> remaining);
 
     ToolDiscovery m_discovery;
-    AbandonFlag m_cancellationRequested{false};
-    AbandonFlag m_abandoned{false}; // the executor is going away
-    QObject m_callerThread;         // progress is delivered through its thread's event loop
+    StopFlag m_stop{false};             // set by cancel() and by the destructor
+    std::atomic<bool> m_closing{false}; // the executor is going away
+    QObject m_callerThread;             // progress is delivered through its thread's event loop
     QThreadPool m_worker;
 };

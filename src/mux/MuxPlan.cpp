@@ -205,7 +205,7 @@ QStringList trackSelectionArguments(const QString &option, const QList<MediaTrac
 MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                      const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
                      const ToolDiscovery &tools, std::optional<double> localizedOffset,
-                     const AbandonFlag *stop)
+                     const StopFlag *stop)
 {
     if (!pair.primary || !pair.localized)
         throw MuxError::incompletePair();

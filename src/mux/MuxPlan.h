@@ -1,9 +1,9 @@
 #pragma once
 
-#include "inspect/ChildProcess.h"
-#include "inspect/ToolDiscovery.h"
 #include "media/EpisodePair.h"
 #include "media/MediaInspection.h"
+#include "tools/ChildProcess.h"
+#include "tools/ToolDiscovery.h"
 
 #include <QStringList>
 #include <QUrl>
@@ -51,7 +51,7 @@ struct MuxResult {
 MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                      const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
                      const ToolDiscovery &tools, std::optional<double> localizedOffset = {},
-                     const AbandonFlag *stop = nullptr);
+                     const StopFlag *stop = nullptr);
 
 // The audio tracks the output takes: from folder 1 all but the German ones, from folder 2
 // all but the English ones, in track order.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "inspect/ChildProcess.h"
 #include "media/AnalysisIssue.h"
+#include "tools/ChildProcess.h"
 
 #include <QString>
 #include <QUrl>
@@ -36,7 +36,7 @@ struct SyncCheckOptions {
     QString ffmpeg;                // the ffmpeg executable
     double localizedStretch = 1.0; // 1001/960 when folder 2 runs at PAL speed
     int decodeTimeoutMilliseconds = 120000;
-    const AbandonFlag *stop = nullptr; // set: the running ffmpeg is killed, nothing is measured
+    const StopFlag *stop = nullptr; // set: the running ffmpeg is killed, nothing is measured
 };
 
 // Decodes and compares. A window that cannot be decoded is absent; a silent one is present

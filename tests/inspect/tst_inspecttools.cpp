@@ -125,8 +125,10 @@ private slots:
         // mkvmerge reports an unreadable file in its JSON and leaves standard error blank.
         row("errors in the report", "echo '{\"errors\":[\"Nicht lesbar.\\n\"]}'; echo >&2; exit 2",
             failed + u"\nNicht lesbar.\n"_s);
-        row("crash with text", "echo Speicher >&2; kill -SEGV $$", failed + u"Speicher\n"_s);
-        row("crash without text", "kill -SEGV $$", failed + u"Process crashed"_s);
+        row("crash with text", "echo Speicher >&2; kill -SEGV $$",
+            failed + u"Speicher (mkvmerge wurde durch Signal 11 beendet)"_s);
+        row("crash without text", "kill -SEGV $$",
+            failed + u"mkvmerge wurde durch Signal 11 beendet"_s);
         row("no JSON", "echo 'kein JSON'",
             QJsonParseError{0, QJsonParseError::IllegalValue}.errorString());
         row("no start", "#!/nonexistent/sh", unstartable.errorString());

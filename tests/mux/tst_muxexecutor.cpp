@@ -312,9 +312,14 @@ private slots:
                u"echo data > \"$output\"\nexit 2\n"_s
             << u"Muxen fehlgeschlagen: Progress: 40%\rError: kaputt"_s << QList<double>{0.4}
             << QStringList();
-        QTest::newRow("killed by a signal")
-            << u"echo data > \"$output\"\nkill -KILL $$\n"_s
-            << u"Muxen fehlgeschlagen: Process crashed"_s << QList<double>{} << QStringList();
+        QTest::newRow("killed by a signal: its output, then the signal")
+            << u"printf 'Progress: 1%%\r'\necho data > \"$output\"\nkill -KILL $$\n"_s
+            << u"Muxen fehlgeschlagen: Progress: 1% (mkvmerge wurde durch Signal 9 beendet)"_s
+            << QList<double>{0.01} << QStringList();
+        QTest::newRow("killed by a signal without a word")
+            << u"kill -TERM $$\n"_s
+            << u"Muxen fehlgeschlagen: mkvmerge wurde durch Signal 15 beendet"_s << QList<double>{}
+            << QStringList();
     }
 
     void toolOutcomes()

@@ -1,7 +1,7 @@
-#include "inspect/ChildProcess.h"
 #include "mux/SubtitleDuplicates.h"
 #include "mux/SubtitleRules.h"
 #include "support/TestMedia.h"
+#include "tools/ChildProcess.h"
 
 #include <QDir>
 #include <QStringEncoder>
@@ -65,7 +65,7 @@ private slots:
         QCOMPARE(makeTestMatroska(video, {}), QString());
         const QStringList arguments{u"-o"_s, episode, video, write(u"1.srt"_s, firstText.toUtf8()),
                                     write(u"2.srt"_s, secondText.toUtf8())};
-        QCOMPARE(runChild(m_mkvmerge.toLocalFile(), arguments).exitCode, 0);
+        QCOMPARE(runChild({m_mkvmerge.toLocalFile(), arguments}).exitCode, 0);
         m_episode = QUrl::fromLocalFile(episode);
     }
 

@@ -1,8 +1,8 @@
 #include "analysis/PalSpeedup.h"
-#include "inspect/ChildProcess.h"
 #include "support/TestMedia.h"
 #include "sync/SyncCheck.h"
 #include "sync/SyncWindows.h"
+#include "tools/ChildProcess.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -114,13 +114,12 @@ QString encode(const std::vector<qint16> &pcm, const QString &path)
         return u"cannot write "_s + raw.fileName();
     raw.close();
     const ChildOutcome outcome = runChild(
-        u"/usr/bin/ffmpeg"_s,
-        u"-nostdin -hide_banner -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(pcmRate).split(
-            u' ')
-            << raw.fileName() << u"-c:a"_s << u"flac"_s << path);
+        {u"/usr/bin/ffmpeg"_s,
+         u"-nostdin -hide_banner -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(pcmRate).split(
+             u' ')
+             << raw.fileName() << u"-c:a"_s << u"flac"_s << path});
     raw.remove();
-    return outcome.started && outcome.exitCode == 0 ? QString()
-                                                    : QString::fromUtf8(outcome.standardError);
+    return outcome.succeeded() ? QString() : QString::fromUtf8(outcome.standardError);
 }
 
 bool writeScript(const QString &path, const QByteArray &body)
@@ -276,7 +275,7 @@ private slots:
         QFETCH(QString, german);
         QFETCH(int, timeout);
         QFETCH(bool, stopped);
-        const AbandonFlag stop{stopped};
+        const StopFlag stop{stopped};
         const SyncMeasurement measurement =
             measureSync(source(english, episodeSeconds), source(german, episodeSeconds),
                         {program, 1.0, timeout, &stop});
