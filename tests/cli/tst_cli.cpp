@@ -1,3 +1,4 @@
+#include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
@@ -37,11 +38,18 @@ class CliTest final : public QObject {
     QString m_slowCli; // a copy of the front end whose bundled mkvmerge never finishes
 
     // Exit status (-1: crashed), standard output and standard error of a run in the temporary
-    // folder, so folders can be given by relative name.
-    std::tuple<int, QString, QString> cli(const QStringList &arguments) const
+    // folder, so folders can be given by relative name. A `locale` is set as LANG and LC_ALL.
+    std::tuple<int, QString, QString> cli(const QStringList &arguments,
+                                          const QString &locale = {}) const
     {
         QProcess process;
         process.setWorkingDirectory(m_dir.path());
+        if (!locale.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"LANG"_s, locale);
+            environment.insert(u"LC_ALL"_s, locale);
+            process.setProcessEnvironment(environment);
+        }
         process.start(QStringLiteral(SPURENFLECHTER_CLI), arguments);
         process.waitForFinished(-1);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -77,11 +85,8 @@ private slots:
                 QDir().mkpath(slow + u"/libexec/spurenflechter"_s));
         m_slowCli = slow + u"/bin/spurenflechter-cli"_s;
         QVERIFY(QFile::copy(QStringLiteral(SPURENFLECHTER_CLI), m_slowCli));
-        QFile mkvmerge(slow + u"/libexec/spurenflechter/mkvmerge"_s);
-        QVERIFY(mkvmerge.open(QIODevice::WriteOnly));
-        mkvmerge.write("#!/bin/sh\nexec perl -e 'sleep 60' -- \"$@\"\n");
-        mkvmerge.close();
-        QVERIFY(mkvmerge.setPermissions(mkvmerge.permissions() | QFile::ExeOwner));
+        writeFakeTool(slow + u"/libexec/spurenflechter/mkvmerge"_s,
+                      "exec perl -e 'sleep 60' -- \"$@\"");
     }
 
     // The whole standard output ("…" at the end: its beginning) and the exit status of a run.
@@ -91,10 +96,15 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("report");
-        const auto row = [](const char *name, QString arguments, int exit, QString out = {}) {
-            QTest::newRow(name) << arguments.split(u' ', Qt::SkipEmptyParts) << exit << out;
+        QTest::addColumn<QString>("locale"); // empty: the test's own
+        const auto row = [](const char *name, QString arguments, int exit, QString out = {},
+                            QString locale = {}) {
+            QTest::newRow(name) << arguments.split(u' ', Qt::SkipEmptyParts) << exit << out
+                                << locale;
         };
         row("episodes, one unreadable", u"analyze eng ger"_s, 1, episodesReport);
+        // mkvmerge aborts in a locale it cannot load.
+        row("a locale the system lacks", u"analyze eng ger"_s, 1, episodesReport, u"xx_XX.UTF-8"_s);
         row("warning only; -- before -film", u"analyze -- film -film"_s, 0,
             u"Einzeldatei\tFilm.mkv\tDer Film.mkv\tDer Film.mkv\tBereit\n\n"
             u"[Warnung] Einzeldatei: Die Laufzeiten unterscheiden sich um 7.0x Sekunden.\n"_s);
@@ -124,7 +134,8 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, report);
-        auto [status, out, err] = cli(arguments);
+        QFETCH(QString, locale);
+        auto [status, out, err] = cli(arguments, locale);
         // The measured lengths may differ from the encoded ones by a frame.
         out.replace(QRegularExpression(u"um (6\\.9|7\\.0)\\d Sekunden"_s), u"um 7.0x Sekunden"_s);
         out = report.endsWith(u'…') ? out.left(report.size() - 1) + u'…' : out;

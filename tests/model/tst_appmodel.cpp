@@ -1,6 +1,7 @@
 #include "inspect/MKVInspector.h"
 #include "model/AppModel.h"
 #include "mux/SubtitleDuplicates.h"
+#include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
@@ -304,14 +305,9 @@ private slots:
     void mainThreadStaysResponsive()
     {
         QTemporaryDir tools;
-        const QString slowTool = tools.filePath(u"mkvmerge"_s);
-        QFile script(slowTool);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nsleep 0.4\necho '{\"tracks\":[]}'\n");
-        script.close();
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
         ToolLocations slow;
-        slow.bundledMkvmerge = slowTool;
+        slow.bundledMkvmerge =
+            writeFakeTool(tools.filePath(u"mkvmerge"_s), "sleep 0.4\necho '{\"tracks\":[]}'");
 
         QTemporaryDir one, two;
         for (const QString &folder : {one.path(), two.path()})

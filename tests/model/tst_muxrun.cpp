@@ -1,6 +1,7 @@
 #include "model/AppModel.h"
 #include "model/MuxMessages.h"
 #include "mux/RemainingTime.h"
+#include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
@@ -15,24 +16,13 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Stands in for mkvmerge: identification goes to the real one; a mux prints "Progress: 50%"
-// and then does what `behaviour` says for the pair whose title begins with "S01E02".
+// and then does what `secondPair` says for the pair whose title begins with "S01E02".
 QString writeFakeMkvmerge(const QString &path, const QString &secondPair)
 {
-    QFile script(path);
-    if (!script.open(QIODevice::WriteOnly))
-        return {};
-    script.write(R"sh(#!/bin/sh
-case "$1" in @*) ;; *) exec /usr/bin/mkvmerge "$@" ;; esac
-options="${1#@}"
-output=$(sed 's/^\["--output","\([^"]*\)".*/\1/' "$options")
-printf 'Progress: 50%%\r'
-if grep -q '"--title","S01E02' "$options"; then
-)sh");
-    script.write(secondPair.toUtf8());
-    script.write("\nfi\necho data > \"$output\"\n");
-    script.close();
-    script.setPermissions(script.permissions() | QFile::ExeOwner);
-    return path;
+    return writeFakeTool(path, fakeMkvmergePrelude +
+                                   "printf 'Progress: 50%%\\r'\n"
+                                   "if grep -q '\"--title\",\"S01E02' \"$options\"; then\n" +
+                                   secondPair.toUtf8() + "\nfi\necho data > \"$output\"");
 }
 
 // The values a model property took, in order, as its notifications reported them.

@@ -3,6 +3,7 @@
 #include "mux/MuxError.h"
 #include "mux/MuxExecutor.h"
 #include "mux/ProgressScanner.h"
+#include "support/FakeTool.h"
 #include "support/TestMedia.h"
 
 #include <QCryptographicHash>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -81,22 +83,6 @@ QStringList entriesOf(const QString &folder)
         QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
 }
 
-// A stand-in mkvmerge: a shell script that gets the option file as its only argument.
-QString writeFakeMkvmerge(const QString &folder, const QString &name, const QString &body)
-{
-    const QString path = QDir(folder).filePath(name);
-    QFile script(path);
-    if (!script.open(QIODevice::WriteOnly))
-        return {};
-    // The temporary output is the first argument in the option file.
-    script.write(
-        "#!/bin/sh\noutput=$(sed 's/^\\[\"--output\",\"\\([^\"]*\\)\".*/\\1/' \"${1#@}\")\n");
-    script.write(body.toUtf8());
-    script.close();
-    script.setPermissions(script.permissions() | QFile::ExeOwner);
-    return path;
-}
-
 } // namespace
 
 class MuxExecutorTest final : public QObject {
@@ -119,7 +105,8 @@ class MuxExecutorTest final : public QObject {
     ToolLocations fakeMkvmerge(const QString &body)
     {
         ToolLocations tools = ToolLocations::platformDefault();
-        tools.bundledMkvmerge = writeFakeMkvmerge(newOutputFolder(), u"mkvmerge"_s, body);
+        tools.bundledMkvmerge =
+            writeFakeTool(newOutputFolder() + u"/mkvmerge"_s, fakeMkvmergePrelude + body.toUtf8());
         return tools;
     }
 
@@ -290,6 +277,26 @@ private slots:
         }
     }
 
+    // Going away during the planning stops its mkvextract at once, and no mkvmerge follows.
+    void destroyedWhilePlanning()
+    {
+        const QString tools = newOutputFolder();
+        ToolLocations locations = ToolLocations::platformDefault();
+        locations.bundledMkvmerge = writeFakeTool(tools + u"/mkvmerge"_s, "touch \"$0.ran\"");
+        const QString mkvextract = writeFakeTool(tools + u"/mkvextract"_s, hangingToolBody);
+        auto executor = std::make_unique<MuxExecutor>(locations);
+        const QString output = newOutputFolder();
+        const QFuture<MuxResult> pending = executor->mux(
+            m_pair, m_primaryInspection, m_localizedInspection, QUrl::fromLocalFile(output), {});
+        const pid_t extraction = hangingToolProcess(mkvextract);
+        QVERIFY(extraction > 0);
+        executor.reset();
+        QVERIFY(pending.isFinished());
+        QCOMPARE(::kill(extraction, 0), -1);
+        QVERIFY(!QFile::exists(locations.bundledMkvmerge + u".ran"_s));
+        QCOMPARE(entriesOf(output), QStringList());
+    }
+
     void toolOutcomes_data()
     {
         QTest::addColumn<QString>("script");
@@ -342,11 +349,9 @@ private slots:
 
     void startFailure()
     {
-        ToolLocations tools = fakeMkvmerge({});
-        QFile script(tools.bundledMkvmerge);
-        QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        script.write("#!/nonexistent/interpreter\n");
-        script.close();
+        ToolLocations tools = ToolLocations::platformDefault();
+        tools.bundledMkvmerge =
+            writeFakeTool(newOutputFolder() + u"/mkvmerge"_s, "#!/nonexistent/interpreter\n");
         MuxExecutor executor(tools);
         const QString output = newOutputFolder();
         const MuxOutcome outcome =

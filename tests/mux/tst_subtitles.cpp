@@ -1,5 +1,6 @@
 #include "mux/SubtitleDuplicates.h"
 #include "mux/SubtitleRules.h"
+#include "support/FakeTool.h"
 #include "support/TestMedia.h"
 #include "tools/ChildProcess.h"
 
@@ -243,15 +244,13 @@ private slots:
         QFETCH(QList<qint64>, trackIDs);
         QFETCH(int, runs);
         QFETCH(QList<qint64>, readIDs);
-        const QString mkvextract =
-            write(u"mkvextract"_s,
-                  "#!/bin/sh\necho >> \"$0.runs\"; shift 2\nfor pair; do\n"
-                  "  id=${pair%%:*}; out=${pair#*:}; echo \"Spur $id\" > \"$out\"\n"
-                  "  : > \"${out%.txt}.idx\"; : > \"${out%.txt}.sub\"\ndone\n"
-                  "[ $# -gt 1 ] && exit " +
-                      QByteArray::number(statusForSeveral) + "\n[ $id = 7 ] && exit 1\nexit 0\n");
-        QVERIFY(QFile::setPermissions(mkvextract,
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString mkvextract = writeFakeTool(
+            m_dir.filePath(u"mkvextract"_s),
+            "echo >> \"$0.runs\"; shift 2\nfor pair; do\n"
+            "  id=${pair%%:*}; out=${pair#*:}; echo \"Spur $id\" > \"$out\"\n"
+            "  : > \"${out%.txt}.idx\"; : > \"${out%.txt}.sub\"\ndone\n"
+            "[ $# -gt 1 ] && exit " +
+                QByteArray::number(statusForSeveral) + "\n[ $id = 7 ] && exit 1\nexit 0");
         QFile::remove(mkvextract + u".runs"_s);
 
         const QHash<qint64, QString> texts =

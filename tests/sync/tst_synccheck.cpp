@@ -1,4 +1,5 @@
 #include "analysis/PalSpeedup.h"
+#include "support/FakeTool.h"
 #include "support/TestMedia.h"
 #include "sync/SyncCheck.h"
 #include "sync/SyncWindows.h"
@@ -122,13 +123,6 @@ QString encode(const std::vector<qint16> &pcm, const QString &path)
     return outcome.succeeded() ? QString() : QString::fromUtf8(outcome.standardError);
 }
 
-bool writeScript(const QString &path, const QByteArray &body)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body + '\n') > 0 &&
-           file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-}
-
 SyncWindowResult confident(double offset)
 {
     return {offset, 10, true};
@@ -191,8 +185,8 @@ private slots:
             bytes[i] = char(random());
         corrupt.write(bytes);
 
-        QVERIFY(writeScript(file(u"failing-ffmpeg"_s), "exit 1"));
-        QVERIFY(writeScript(file(u"hanging-ffmpeg"_s), "exec sleep 60"));
+        writeFakeTool(file(u"failing-ffmpeg"_s), "exit 1");
+        writeFakeTool(file(u"hanging-ffmpeg"_s), "exec sleep 60");
     }
 
     void findsTheOffset_data()
