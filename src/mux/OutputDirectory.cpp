@@ -25,6 +25,7 @@ QString reasonOf(int error)
 OutputDirectory::OutputDirectory(QString path) : m_path(std::move(path))
 {
     // O_PATH: a folder the user may write to but not list is still an output folder.
+    // O_CLOEXEC: mkvmerge reaches the folder through /proc/<our pid>/fd, so no tool inherits it.
     m_descriptor = ::open(QFile::encodeName(m_path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat status {};
     if (m_descriptor < 0 || ::fstat(m_descriptor, &status) != 0) {
