@@ -323,10 +323,6 @@ private slots:
             << u"printf 'Progress: 1%%\r'\necho data > \"$output\"\nkill -KILL $$\n"_s
             << u"Muxen fehlgeschlagen: Progress: 1% (mkvmerge wurde durch Signal 9 beendet)"_s
             << QList<double>{0.01} << QStringList();
-        QTest::newRow("killed by a signal without a word")
-            << u"kill -TERM $$\n"_s
-            << u"Muxen fehlgeschlagen: mkvmerge wurde durch Signal 15 beendet"_s << QList<double>{}
-            << QStringList();
     }
 
     void toolOutcomes()
