@@ -2,11 +2,11 @@
 
 #include <QRegularExpression>
 
-QStringList mkvmergeWarnings(const QByteArray &output)
+QStringList mkvmergeWarnings(const QString &output)
 {
     static const QRegularExpression lineBreak(QStringLiteral("[\r\n]"));
     QStringList warnings;
-    for (const QString &line : QString::fromUtf8(output).split(lineBreak, Qt::SkipEmptyParts)) {
+    for (const QString &line : output.split(lineBreak, Qt::SkipEmptyParts)) {
         const QString trimmed = line.trimmed();
         if (trimmed.startsWith(u"Warning:") || trimmed.startsWith(u"Warnung:"))
             warnings << trimmed;

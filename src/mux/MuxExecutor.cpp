@@ -40,9 +40,10 @@ MuxResult resultOf(const MuxPlan &plan, const OutputDirectory &folder, const QBy
                 "Der Ausgabeordner wurde während des Muxens verschoben oder entfernt: ") +
             folder.path());
     MuxResult result = MuxResult::of(plan);
-    result.warnings = mkvmergeWarnings(output);
+    const QString text = folder.withFolderPath(QString::fromUtf8(output));
+    result.warnings = mkvmergeWarnings(text);
     if (std::any_of(result.warnings.cbegin(), result.warnings.cend(), reportsMissingTrack))
-        throw MuxError::failed(QString::fromUtf8(output).trimmed());
+        throw MuxError::failed(text.trimmed());
     return result;
 }
 
@@ -111,9 +112,10 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
             output = runMux(plan, progress);
         } catch (const MuxError &error) {
             // A source changed while mkvmerge read it explains the failure better than the tool.
-            if (error.kind() == MuxError::Kind::failed)
-                throwIfChanged(sources, seenByAnalysis);
-            throw;
+            if (error.kind() != MuxError::Kind::failed)
+                throw;
+            throwIfChanged(sources, seenByAnalysis);
+            throw MuxError::failed(folder.withFolderPath(error.detail()));
         }
         // A source changed while mkvmerge read it gives a file of unknown content.
         throwIfChanged(sources, seenByAnalysis);

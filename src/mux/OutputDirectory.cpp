@@ -52,6 +52,11 @@ QString OutputDirectory::pathInside(const QString &name) const
     return u"/proc/%1/fd/%2/"_s.arg(::getpid()).arg(m_descriptor) + name;
 }
 
+QString OutputDirectory::withFolderPath(QString toolText) const
+{
+    return toolText.replace(pathInside({}), m_path + u'/');
+}
+
 bool OutputDirectory::isStillAtItsPath() const
 {
     struct stat status {};

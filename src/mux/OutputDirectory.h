@@ -19,6 +19,9 @@ public:
     // A path that leads to `name` inside the held folder wherever it is now, also for a child
     // process.
     QString pathInside(const QString &name) const;
+    // `toolText` with every path made by pathInside written as the folder's own path, so that
+    // messages name the folder the user chose.
+    QString withFolderPath(QString toolText) const;
 
     // Whether the folder's path still leads to the held folder.
     bool isStillAtItsPath() const;
