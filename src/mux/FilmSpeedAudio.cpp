@@ -39,8 +39,8 @@ QString failureOf(const ChildRequest &request, const ChildOutcome &outcome)
     if (!outcome.started)
         return tool + u": "_s + outcome.errorString;
     if (outcome.timedOut)
-        return u"%1 hat nach %2 Sekunden nicht geendet und wurde beendet."_s.arg(tool).arg(
-            request.timeLimitMilliseconds / 1000);
+        return u"%1 lief länger als die erlaubten %2 s und wurde beendet."_s.arg(tool).arg(
+            (request.timeLimitMilliseconds + 999) / 1000);
     const QString text = withEndingSignal(lastLineOf(outcome.standardError), request, outcome);
     return text.isEmpty() ? u"%1 endete mit Status %2."_s.arg(tool).arg(outcome.exitCode) : text;
 }
