@@ -97,13 +97,19 @@ private slots:
         QCOMPARE(view.actionRow()->pairCountLabel()->text(), u"0 Zuordnung(en)"_s);
         QVERIFY(view.issueBox()->isHidden());
 
-        // The sync check is off at each start; the box switches the model and shows its value.
-        QCheckBox *syncCheck = view.actionRow()->syncCheckBox();
-        QVERIFY(!syncCheck->isChecked() && !model.isSyncCheckEnabled());
-        syncCheck->click();
-        QVERIFY(model.isSyncCheckEnabled());
-        model.setSyncCheckEnabled(false);
-        QVERIFY(!syncCheck->isChecked());
+        // Both options are off at each start; a box switches the model and shows its value.
+        const QList<std::tuple<QCheckBox *, bool (AppModel::*)() const, void (AppModel::*)(bool)>>
+            options{{view.actionRow()->syncCheckBox(), &AppModel::isSyncCheckEnabled,
+                     &AppModel::setSyncCheckEnabled},
+                    {view.actionRow()->pitchRestoreBox(), &AppModel::isPitchRestoreEnabled,
+                     &AppModel::setPitchRestoreEnabled}};
+        for (const auto &[box, isEnabled, setEnabled] : options) {
+            QVERIFY(!box->isChecked() && !(model.*isEnabled)());
+            box->click();
+            QVERIFY((model.*isEnabled)());
+            (model.*setEnabled)(false);
+            QVERIFY(!box->isChecked());
+        }
     }
 
     void workflowThroughTheWindow()
@@ -238,7 +244,8 @@ private slots:
             return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
         };
         QList<QWidget *> controls{view.pairTable(), view.issueBox()->list(),
-                                  view.actionRow()->syncCheckBox()};
+                                  view.actionRow()->syncCheckBox(),
+                                  view.actionRow()->pitchRestoreBox()};
         for (QPushButton *button : view.findChildren<QPushButton *>()) {
             controls << button;
             QVERIFY(button->focusPolicy() & Qt::TabFocus);

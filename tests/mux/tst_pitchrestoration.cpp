@@ -156,11 +156,12 @@ class PitchRestorationTest final : public QObject {
 
     std::optional<MuxResult> muxAndWait(MuxExecutor &executor, const QString &output,
                                         bool restorePitch, QString &error,
-                                        const std::function<void()> &whileRunning = {})
+                                        const std::function<void()> &whileRunning = {},
+                                        std::optional<double> localizedOffset = {})
     {
         QFuture<MuxResult> future =
-            executor.mux(m_pair, m_primary, m_localized, QUrl::fromLocalFile(output), {}, {}, {},
-                         restorePitch);
+            executor.mux(m_pair, m_primary, m_localized, QUrl::fromLocalFile(output), {},
+                         localizedOffset, {}, restorePitch);
         if (whileRunning)
             whileRunning();
         if (!QTest::qWaitFor([&] { return future.isFinished(); }, 60000))
@@ -212,22 +213,33 @@ private slots:
     void palPairMeasured_data()
     {
         QTest::addColumn<bool>("restorePitch");
+        QTest::addColumn<double>("measuredOffset"); // German late by, seconds; 0: none
         QTest::addColumn<double>("germanFrequency");
-        QTest::addColumn<bool>("gapFree"); // and so in sync when decoded sample by sample
-        QTest::newRow("restored: film pitch, no gaps") << true << filmTone << true;
-        QTest::newRow("stretched only: PAL pitch, a gap after every frame")
-            << false << filmTone * palTimingFactor << false;
+        QTest::addColumn<bool>("gapFree");
+        // When the German tone starts after the English one, decoded sample by sample from
+        // the track's first timestamp, as players that ignore gaps do.
+        QTest::addColumn<double>("germanLag");
+        QTest::newRow("restored: film pitch, no gaps, in sync")
+            << true << 0.0 << filmTone << true << 0.0;
+        QTest::newRow("restored, German 0.25 s early: the offset still undone")
+            << true << -0.25 << filmTone << true << 0.25;
+        QTest::newRow("stretched only: PAL pitch, a gap after every frame, ahead without them")
+            << false << 0.0 << filmTone * palTimingFactor << false << -0.04;
     }
 
     void palPairMeasured()
     {
         QFETCH(bool, restorePitch);
+        QFETCH(double, measuredOffset);
         QFETCH(double, germanFrequency);
         QFETCH(bool, gapFree);
+        QFETCH(double, germanLag);
         MuxExecutor executor;
         const QString output = newFolder();
         QString error;
-        const std::optional<MuxResult> result = muxAndWait(executor, output, restorePitch, error);
+        const std::optional<MuxResult> result =
+            muxAndWait(executor, output, restorePitch, error, {},
+                       measuredOffset != 0 ? std::optional(measuredOffset) : std::nullopt);
         QVERIFY2(result, qPrintable(error));
         const QString file = result->outputURL.toLocalFile();
 
@@ -239,19 +251,23 @@ private slots:
         QCOMPARE(tracks, (QStringList{u"video und 0"_s, u"audio ger 1"_s, u"audio eng 0"_s,
                                       u"subtitles ger 0"_s}));
 
+        const QList<Packet> germanPackets = packetsOf(file, u"a:0"_s);
+        const double germanStart = germanPackets.value(0).start;
         const Tone german = measureTone(file, u"0:a:0"_s);
         const Tone english = measureTone(file, u"0:a:1"_s);
         QVERIFY2(std::abs(german.frequency / germanFrequency - 1) < 0.005,
                  qPrintable(u"%1 Hz"_s.arg(german.frequency)));
-        // Decoded as players that ignore timestamps do: the stretched track runs ahead.
-        QVERIFY2((std::abs(german.onset - english.onset) < 0.02) == gapFree,
-                 qPrintable(u"German %1 s, English %2 s"_s.arg(german.onset).arg(english.onset)));
-        const QList<Packet> germanPackets = packetsOf(file, u"a:0"_s);
-        QVERIFY2(std::abs(endOf(germanPackets) - endOf(packetsOf(file, u"v:0"_s))) <= 0.04,
+        QVERIFY2(std::abs(germanStart + german.onset - english.onset - germanLag) < 0.02,
+                 qPrintable(u"German %1 s, English %2 s"_s.arg(germanStart + german.onset)
+                                .arg(english.onset)));
+        // Undoing the offset delays all German material by as much.
+        const double delay = -measuredOffset;
+        const double videoEnd = endOf(packetsOf(file, u"v:0"_s));
+        QVERIFY2(std::abs(endOf(germanPackets) - videoEnd - delay) <= 0.04,
                  qPrintable(u"German audio ends at %1 s"_s.arg(endOf(germanPackets))));
         QCOMPARE(largestGap(germanPackets) <= 0.0001, gapFree);
         // The subtitle cue keeps its stretch back to film time either way.
-        QVERIFY(std::abs(packetsOf(file, u"s:0"_s).value(0).start - 0.96 * palTimingFactor) <
+        QVERIFY(std::abs(packetsOf(file, u"s:0"_s).value(0).start - 0.96 * palTimingFactor - delay) <
                 0.002);
 
         const QString note = u"S01E02: Deutsche Tonspur auf Filmgeschwindigkeit und "
