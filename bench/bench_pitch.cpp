@@ -5,8 +5,8 @@
 // 2. MuxExecutor::mux for the pair with pitch restoration against without it, and the share
 //    of the pair that the conversion takes.
 
-#include "BenchSupport.h"
 #include "analysis/PalSpeedup.h"
+#include "BenchSupport.h"
 #include "inspect/MKVInspector.h"
 #include "mux/FilmSpeedAudio.h"
 #include "mux/MuxExecutor.h"
@@ -45,9 +45,8 @@ double muxMilliseconds(MuxExecutor &executor, const EpisodePair &pair,
     QDir(output).removeRecursively();
     QDir().mkpath(output);
     return bestMilliseconds(1, [&] {
-        QFuture<MuxResult> done = executor.mux(pair, primary, localized,
-                                               QUrl::fromLocalFile(output), {}, {}, {},
-                                               restorePitch);
+        QFuture<MuxResult> done = executor.mux(
+            pair, primary, localized, QUrl::fromLocalFile(output), {}, {}, {}, restorePitch);
         while (!done.isFinished())
             QTest::qWait(5);
         done.result(); // throws on a failed pair
@@ -119,10 +118,10 @@ int main(int argc, char *argv[])
     double restoredMs = std::numeric_limits<double>::infinity();
     double stretchedMs = restoredMs;
     for (int i = 0; i < rounds; ++i) {
-        stretchedMs = std::min(
-            stretchedMs, muxMilliseconds(executor, pair, primary, localized, output, false));
-        restoredMs = std::min(restoredMs,
-                              muxMilliseconds(executor, pair, primary, localized, output, true));
+        stretchedMs = std::min(stretchedMs,
+                               muxMilliseconds(executor, pair, primary, localized, output, false));
+        restoredMs =
+            std::min(restoredMs, muxMilliseconds(executor, pair, primary, localized, output, true));
     }
     printComparison(out, 1, QStringLiteral("pair with --restore-pitch"), restoredMs,
                     QStringLiteral("pair without"), stretchedMs);

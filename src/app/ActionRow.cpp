@@ -78,8 +78,8 @@ ActionRow::ActionRow(QWidget *parent)
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget *item : std::initializer_list<QWidget *>{
-             m_syncCheck, m_pitchRestore, m_analyze, m_analysisSpinner, m_mux, m_muxItems})
+    for (QWidget *item : std::initializer_list<QWidget *>{m_syncCheck, m_pitchRestore, m_analyze,
+                                                          m_analysisSpinner, m_mux, m_muxItems})
         layout->addWidget(item, 0, Qt::AlignVCenter);
     layout->addStretch(1);
     layout->addWidget(m_pairCount, 0, Qt::AlignVCenter);

@@ -94,9 +94,8 @@ AudioSourceFormat probe(const FilmSpeedRequest &request, const StopFlag *stop)
 QString filmSpeedFilter(int sampleRate, const AudioEncoding &encoding)
 {
     const qint64 rate = sampleRate;
-    QString filter = u"asetrate=%1,aresample=%2,asetrate=%3"_s.arg(rate * 960)
-                         .arg(rate * 1001)
-                         .arg(rate);
+    QString filter =
+        u"asetrate=%1,aresample=%2,asetrate=%3"_s.arg(rate * 960).arg(rate * 1001).arg(rate);
     if (encoding.primingSamples > 0)
         filter += u",atrim=start_sample=%1"_s.arg(encoding.primingSamples);
     return filter;

@@ -83,13 +83,11 @@ MuxExecutor::~MuxExecutor()
     m_worker.waitForDone();
 }
 
-QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
-                                    const std::optional<MediaInspection> &primary,
-                                    const std::optional<MediaInspection> &localized,
-                                    const QUrl &outputFolder, ProgressCallback progress,
-                                    std::optional<double> localizedOffset,
-                                    std::optional<SourceFingerprints> seenByAnalysis,
-                                    bool restorePitch)
+QFuture<MuxResult>
+MuxExecutor::mux(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
+                 const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
+                 ProgressCallback progress, std::optional<double> localizedOffset,
+                 std::optional<SourceFingerprints> seenByAnalysis, bool restorePitch)
 {
     // Cleared here rather than on the worker, so that a cancel that comes before the worker
     // has picked the call up still stops it.
@@ -113,8 +111,8 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
                        linearRemainingSeconds(fraction, clock.nsecsElapsed() / 1e9));
         };
         const double muxStart = plan.audioConversions.isEmpty() ? 0.0 : conversionShare;
-        const QStringList encodings = convertAudio(
-            plan, [&](double fraction) { reportPair(fraction * conversionShare); });
+        const QStringList encodings =
+            convertAudio(plan, [&](double fraction) { reportPair(fraction * conversionShare); });
         const QString temporaryName = fileNameOf(plan.temporaryURL);
         // mkvmerge opens its output by path: the path through the held folder is the one that
         // cannot lead elsewhere.
@@ -124,9 +122,8 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
 
         QByteArray output;
         try {
-            output = runMux(plan, [&](double fraction) {
-                reportPair(muxStart + fraction * (1 - muxStart));
-            });
+            output = runMux(
+                plan, [&](double fraction) { reportPair(muxStart + fraction * (1 - muxStart)); });
         } catch (const MuxError &error) {
             // A source changed while mkvmerge read it explains the failure better than the tool.
             if (error.kind() != MuxError::Kind::failed)
@@ -182,12 +179,9 @@ QStringList MuxExecutor::convertAudio(const MuxPlan &plan, const FractionCallbac
     const qsizetype count = plan.audioConversions.size();
     for (qsizetype i = 0; i < count; ++i) {
         const GermanAudioConversion &conversion = plan.audioConversions.at(i);
-        const FilmSpeedRequest request{plan.ffmpegURL.toLocalFile(),
-                                       plan.ffprobeURL.toLocalFile(),
-                                       conversion.source,
-                                       conversion.audioIndex,
-                                       conversion.outputPath,
-                                       conversion.sourceSeconds};
+        const FilmSpeedRequest request{
+            plan.ffmpegURL.toLocalFile(), plan.ffprobeURL.toLocalFile(), conversion.source,
+            conversion.audioIndex,        conversion.outputPath,         conversion.sourceSeconds};
         const AudioEncoding encoding = convertToFilmSpeed(
             request, {filmSpeedTimeLimitMilliseconds(conversion.sourceSeconds), &m_stop,
                       [&](double fraction) { onFraction((i + fraction) / count); }});

@@ -54,7 +54,7 @@ struct MuxResult {
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor;
     std::optional<double> appliedSyncOffset;
-    QStringList warnings;                // mkvmerge's warning lines
+    QStringList warnings;               // mkvmerge's warning lines
     QStringList restoredAudioEncodings; // of the converted German tracks: "AC-3, 448 kbit/s"
 
     static MuxResult of(const MuxPlan &plan);

@@ -8,8 +8,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QtEndian>
+#include <QTest>
 
 #include <csignal>
 
@@ -41,19 +41,19 @@ void makeToneFile(const QString &path, double seconds, double toneStart, double 
                              .arg(seconds)
                              .arg(toneStart)
                              .arg(layout);
-    runOrFail(ffmpeg, u"-nostdin -v error -y -f lavfi -i color=c=black:s=64x36:r=25:d=%1 -f lavfi "
-                      u"-i %2 -map 0:v -map 1:a -c:v mpeg4 -metadata:s:a:0 language=%3 -c:a"_s
-                              .arg(seconds)
-                              .arg(tone, language)
-                              .split(u' ') +
-                          encoding.split(u' ') + QStringList{path});
+    runOrFail(ffmpeg,
+              u"-nostdin -v error -y -f lavfi -i color=c=black:s=64x36:r=25:d=%1 -f lavfi "
+              u"-i %2 -map 0:v -map 1:a -c:v mpeg4 -metadata:s:a:0 language=%3 -c:a"_s.arg(seconds)
+                      .arg(tone, language)
+                      .split(u' ') +
+                  encoding.split(u' ') + QStringList{path});
 }
 
 std::vector<qint16> decodedMono(const QString &file, const QString &stream)
 {
-    const QByteArray pcm = runOrFail(ffmpeg, {u"-v"_s, u"error"_s, u"-i"_s, file, u"-map"_s, stream,
-                                              u"-ac"_s, u"1"_s, u"-ar"_s, u"48000"_s, u"-f"_s,
-                                              u"s16le"_s, u"-"_s});
+    const QByteArray pcm =
+        runOrFail(ffmpeg, {u"-v"_s, u"error"_s, u"-i"_s, file, u"-map"_s, stream, u"-ac"_s, u"1"_s,
+                           u"-ar"_s, u"48000"_s, u"-f"_s, u"s16le"_s, u"-"_s});
     std::vector<qint16> samples(pcm.size() / 2);
     qFromLittleEndian<qint16>(pcm.constData(), qsizetype(samples.size()), samples.data());
     return samples;
@@ -95,9 +95,9 @@ struct Packet {
 
 QList<Packet> packetsOf(const QString &file, const QString &stream)
 {
-    const QByteArray table = runOrFail(
-        ffprobe, {u"-v"_s, u"error"_s, u"-select_streams"_s, stream, u"-show_entries"_s,
-                  u"packet=pts_time,duration_time"_s, u"-of"_s, u"csv=p=0"_s, file});
+    const QByteArray table =
+        runOrFail(ffprobe, {u"-v"_s, u"error"_s, u"-select_streams"_s, stream, u"-show_entries"_s,
+                            u"packet=pts_time,duration_time"_s, u"-of"_s, u"csv=p=0"_s, file});
     QList<Packet> packets;
     for (const QByteArray &line : table.split('\n')) {
         const QList<QByteArray> fields = line.trimmed().split(',');
@@ -146,12 +146,10 @@ class PitchRestorationTest final : public QObject {
     EpisodePair m_pair;
     std::optional<MediaInspection> m_primary, m_localized;
 
-    QString newFolder()
+    // A folder of its own for each use, removed with the test.
+    std::unique_ptr<QTemporaryDir> newFolder()
     {
-        static int count = 0;
-        const QString folder = m_root.filePath(u"folder%1"_s.arg(++count));
-        QDir().mkpath(folder);
-        return folder;
+        return std::make_unique<QTemporaryDir>(m_root.filePath(u"XXXXXX"_s));
     }
 
     std::optional<MuxResult> muxAndWait(MuxExecutor &executor, const QString &output,
@@ -179,8 +177,9 @@ private slots:
     {
         QVERIFY(m_root.isValid());
         // 4.0 s of film against 3.84 s of PAL: the same tone starts at 1 s of film time.
-        const QString english = newFolder() + u"/Show.S01E02.mkv"_s;
-        const QString german = newFolder() + u"/S01E02.mkv"_s;
+        QVERIFY(QDir(m_root.path()).mkdir(u"eng"_s) && QDir(m_root.path()).mkdir(u"deu"_s));
+        const QString english = m_root.filePath(u"eng/Show.S01E02.mkv"_s);
+        const QString german = m_root.filePath(u"deu/S01E02.mkv"_s);
         makeToneFile(english, 4.0, 1.0, filmTone, u"ac3 -b:a 192k"_s, u"stereo"_s, 48000, u"eng"_s);
         makeToneFile(german, 3.84, 0.96, filmTone * palTimingFactor, u"ac3 -b:a 448k"_s,
                      u"5.1(side)"_s);
@@ -201,14 +200,12 @@ private slots:
         m_primary = inspector.inspect(m_pair.primary->url);
         m_localized = inspector.inspect(m_pair.localized->url);
         // Set last: the media above are not the code's temporary files.
-        m_temporaryDirectory = newFolder();
+        m_temporaryDirectory = m_root.filePath(u"tmp"_s);
+        QVERIFY(QDir(m_root.path()).mkdir(u"tmp"_s));
         qputenv("TMPDIR", QFile::encodeName(m_temporaryDirectory));
     }
 
-    void cleanup()
-    {
-        QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
-    }
+    void cleanup() { QCOMPARE(entriesOf(m_temporaryDirectory), QStringList()); }
 
     void palPairMeasured_data()
     {
@@ -235,7 +232,8 @@ private slots:
         QFETCH(bool, gapFree);
         QFETCH(double, germanLag);
         MuxExecutor executor;
-        const QString output = newFolder();
+        const auto outputFolder = newFolder();
+        const QString output = outputFolder->path();
         QString error;
         const std::optional<MuxResult> result =
             muxAndWait(executor, output, restorePitch, error, {},
@@ -257,9 +255,10 @@ private slots:
         const Tone english = measureTone(file, u"0:a:1"_s);
         QVERIFY2(std::abs(german.frequency / germanFrequency - 1) < 0.005,
                  qPrintable(u"%1 Hz"_s.arg(german.frequency)));
-        QVERIFY2(std::abs(germanStart + german.onset - english.onset - germanLag) < 0.02,
-                 qPrintable(u"German %1 s, English %2 s"_s.arg(germanStart + german.onset)
-                                .arg(english.onset)));
+        QVERIFY2(
+            std::abs(germanStart + german.onset - english.onset - germanLag) < 0.02,
+            qPrintable(
+                u"German %1 s, English %2 s"_s.arg(germanStart + german.onset).arg(english.onset)));
         // Undoing the offset delays all German material by as much.
         const double delay = -measuredOffset;
         const double videoEnd = endOf(packetsOf(file, u"v:0"_s));
@@ -267,8 +266,8 @@ private slots:
                  qPrintable(u"German audio ends at %1 s"_s.arg(endOf(germanPackets))));
         QCOMPARE(largestGap(germanPackets) <= 0.0001, gapFree);
         // The subtitle cue keeps its stretch back to film time either way.
-        QVERIFY(std::abs(packetsOf(file, u"s:0"_s).value(0).start - 0.96 * palTimingFactor - delay) <
-                0.002);
+        QVERIFY(std::abs(packetsOf(file, u"s:0"_s).value(0).start - 0.96 * palTimingFactor -
+                         delay) < 0.002);
 
         const QString note = u"S01E02: Deutsche Tonspur auf Filmgeschwindigkeit und "
                              u"Originaltonhöhe gebracht (AC-3, 448 kbit/s)."_s;
@@ -287,8 +286,8 @@ private slots:
         QTest::addColumn<QString>("expectedDescription");
         QTest::newRow("AC-3 5.1 at its bit rate")
             << u"ac3 -b:a 448k"_s << u"5.1(side)"_s << 48000 << u"ac3"_s << u"AC-3, 448 kbit/s"_s;
-        QTest::newRow("E-AC-3 stereo") << u"eac3 -b:a 224k"_s << u"stereo"_s << 48000 << u"eac3"_s
-                                       << u"E-AC-3, 224 kbit/s"_s;
+        QTest::newRow("E-AC-3 stereo")
+            << u"eac3 -b:a 224k"_s << u"stereo"_s << 48000 << u"eac3"_s << u"E-AC-3, 224 kbit/s"_s;
         QTest::newRow("AAC 7.1 without a stated bit rate")
             << u"aac"_s << u"7.1"_s << 48000 << u"aac"_s << u"AAC, 448 kbit/s"_s;
         QTest::newRow("AAC mono at 22.05 kHz")
@@ -306,8 +305,9 @@ private slots:
         QFETCH(int, sampleRate);
         QFETCH(QString, expectedCodec);
         QFETCH(QString, expectedDescription);
-        const QString folder = newFolder();
-        const QString source = folder + u"/source.mkv"_s, converted = folder + u"/film.mka"_s;
+        const auto folder = newFolder();
+        const QString source = folder->filePath(u"source.mkv"_s);
+        const QString converted = folder->filePath(u"film.mka"_s);
         makeToneFile(source, 2.0, 0.5, filmTone * palTimingFactor, sourceEncoding, layout,
                      sampleRate);
 
@@ -315,18 +315,20 @@ private slots:
             {ffmpeg, ffprobe, QUrl::fromLocalFile(source), 0, converted, 2.0}, {60000});
         QCOMPARE(encoding.description(), expectedDescription);
         const QStringList format = [&](const QString &file) {
-            return QString::fromUtf8(runOrFail(ffprobe, {u"-v"_s, u"error"_s, u"-select_streams"_s,
-                                                         u"a:0"_s, u"-show_entries"_s,
-                                                         u"stream=codec_name,channels,sample_rate"_s,
-                                                         u"-of"_s, u"csv=p=0"_s, file}))
+            return QString::fromUtf8(
+                       runOrFail(ffprobe,
+                                 {u"-v"_s, u"error"_s, u"-select_streams"_s, u"a:0"_s,
+                                  u"-show_entries"_s, u"stream=codec_name,channels,sample_rate"_s,
+                                  u"-of"_s, u"csv=p=0"_s, file}))
                 .trimmed()
                 .split(u',');
         }(converted);
         QCOMPARE(format.value(0), expectedCodec);
         QCOMPARE(format.value(1), QString::number(sampleRate));
-        QCOMPARE(format.value(2).toInt(), layout == u"mono" ? 1 : layout == u"stereo" ? 2
-                                                            : layout == u"7.1"    ? 8
-                                                                                  : 6);
+        QCOMPARE(format.value(2).toInt(), layout == u"mono"     ? 1
+                                          : layout == u"stereo" ? 2
+                                          : layout == u"7.1"    ? 8
+                                                                : 6);
         const Tone before = measureTone(source, u"0:a:0"_s);
         const Tone after = measureTone(converted, u"0:a:0"_s);
         QVERIFY2(std::abs(after.frequency / filmTone - 1) < 0.005,
@@ -358,19 +360,21 @@ private slots:
         QFETCH(QString, ffmpegScript);
         QFETCH(bool, emptyTrack);
         QFETCH(QString, reason);
-        const QString folder = newFolder();
-        const QString tone = folder + u"/tone.mka"_s, source = folder + u"/source.mkv"_s;
+        const auto folder = newFolder();
+        const QString tone = folder->filePath(u"tone.mka"_s);
+        const QString source = folder->filePath(u"source.mkv"_s);
         makeToneFile(tone, 1.0, 0.0, filmTone, u"ac3"_s);
         // mkvmerge keeps a track whose every frame a negative delay cut off.
         runOrFail(u"/usr/bin/mkvmerge"_s, {u"-q"_s, u"-o"_s, source, u"--sync"_s,
                                            emptyTrack ? u"1:-100000"_s : u"1:0"_s, tone});
-        const QString program = ffmpegScript.isEmpty()
-                                    ? ffmpeg
-                                    : writeFakeTool(folder + u"/ffmpeg"_s, ffmpegScript.toUtf8());
+        const QString program =
+            ffmpegScript.isEmpty()
+                ? ffmpeg
+                : writeFakeTool(folder->filePath(u"ffmpeg"_s), ffmpegScript.toUtf8());
         const QString error = failureOf([&] {
-            convertToFilmSpeed(
-                {program, ffprobe, QUrl::fromLocalFile(source), 0, folder + u"/film.mka"_s, 1.0},
-                {2000});
+            convertToFilmSpeed({program, ffprobe, QUrl::fromLocalFile(source), 0,
+                                folder->filePath(u"film.mka"_s), 1.0},
+                               {2000});
         });
         QCOMPARE(error, u"Die deutsche Tonspur ließ sich nicht umrechnen: "_s + reason);
     }
@@ -381,9 +385,10 @@ private slots:
         QTest::addColumn<QString>("expectedError");
         // Each script first leaves a file where ffmpeg would write.
         const QString partial = u"for last; do :; done\necho partial > \"$last\"\n"_s;
-        QTest::newRow("no ffmpeg") << QString()
-                                   << u"Die deutsche Tonspur ließ sich nicht umrechnen: ffmpeg und "
-                                      u"ffprobe werden dafür gebraucht, wurden aber nicht gefunden."_s;
+        QTest::newRow("no ffmpeg")
+            << QString()
+            << u"Die deutsche Tonspur ließ sich nicht umrechnen: ffmpeg und "
+               u"ffprobe werden dafür gebraucht, wurden aber nicht gefunden."_s;
         QTest::newRow("ffmpeg fails")
             << partial + u"echo 'film.mka: No space left on device' >&2\nexit 1"_s
             << u"Die deutsche Tonspur ließ sich nicht umrechnen: film.mka: No space left on "
@@ -397,13 +402,14 @@ private slots:
     {
         QFETCH(QString, ffmpegScript);
         QFETCH(QString, expectedError);
-        ToolLocations tools = ToolLocations::platformDefault();
-        const QString fake = newFolder() + u"/ffmpeg"_s;
-        tools.ffmpegCandidates = {ffmpegScript.isEmpty()
-                                      ? fake
-                                      : writeFakeTool(fake, ffmpegScript.toUtf8())};
-        MuxExecutor executor(tools);
-        const QString output = newFolder();
+        ToolLocations locations = ToolLocations::platformDefault();
+        const auto tools = newFolder();
+        const QString fake = tools->filePath(u"ffmpeg"_s);
+        locations.ffmpegCandidates = {
+            ffmpegScript.isEmpty() ? fake : writeFakeTool(fake, ffmpegScript.toUtf8())};
+        MuxExecutor executor(locations);
+        const auto outputFolder = newFolder();
+        const QString output = outputFolder->path();
         pid_t converter = 0;
         QString error;
         const std::optional<MuxResult> result = muxAndWait(executor, output, true, error, [&] {
