@@ -97,19 +97,17 @@ private slots:
         QCOMPARE(view.actionRow()->pairCountLabel()->text(), u"0 Zuordnung(en)"_s);
         QVERIFY(view.issueBox()->isHidden());
 
-        // Both options are off at each start; a box switches the model and shows its value.
-        const QList<std::tuple<QCheckBox *, bool (AppModel::*)() const, void (AppModel::*)(bool)>>
-            options{{view.actionRow()->syncCheckBox(), &AppModel::isSyncCheckEnabled,
-                     &AppModel::setSyncCheckEnabled},
-                    {view.actionRow()->pitchRestoreBox(), &AppModel::isPitchRestoreEnabled,
-                     &AppModel::setPitchRestoreEnabled}};
-        for (const auto &[box, isEnabled, setEnabled] : options) {
-            QVERIFY(!box->isChecked() && !(model.*isEnabled)());
-            box->click();
-            QVERIFY((model.*isEnabled)());
-            (model.*setEnabled)(false);
-            QVERIFY(!box->isChecked());
-        }
+        // Both options are off at each start; the box switches the model and shows its value.
+        QCheckBox *syncCheck = view.actionRow()->syncCheckBox();
+        QVERIFY(!syncCheck->isChecked() && !model.isSyncCheckEnabled());
+        syncCheck->click();
+        QVERIFY(model.isSyncCheckEnabled());
+        model.setSyncCheckEnabled(false);
+        QVERIFY(!syncCheck->isChecked());
+        QCheckBox *pitchRestore = view.actionRow()->pitchRestoreBox();
+        QVERIFY(!pitchRestore->isChecked() && !model.isPitchRestoreEnabled());
+        pitchRestore->click();
+        QVERIFY(model.isPitchRestoreEnabled());
     }
 
     void workflowThroughTheWindow()
