@@ -12,6 +12,7 @@ struct CliArguments {
     Command command = Command::help;
     bool json = false;
     bool syncCheck = false; // also measure the offset of the German audio
+    int jobs = 1;           // pairs muxed at once; 0: one per processor core
     QStringList folders;    // folder 1, folder 2 and, for mux, the output folder
 };
 
@@ -22,5 +23,7 @@ struct CliParseResult {
 };
 
 CliParseResult parseCliArguments(const QStringList &arguments); // without the program name
+
+constexpr int maximumJobs = 64;
 
 QString usageText();

@@ -11,7 +11,7 @@
 
 // One run of the command-line front end over the application model: the analysis, for `mux`
 // the batch run after it, progress on standard error, and the report on standard output.
-// SIGINT and SIGTERM stop the running tool; the results so far are still reported.
+// SIGINT and SIGTERM stop the running tools; the results so far are still reported.
 class CliRun final : public QObject {
     Q_OBJECT
 

@@ -272,8 +272,8 @@ void AppModel::startMux()
     connect(
         scheduler, &MuxScheduler::finished, this,
         [this] {
-            const bool complete = !m_mux->isCancelled &&
-                                  m_mux->scheduler->startedCount() == m_mux->readyPairs.size();
+            const bool complete =
+                !m_mux->isCancelled && m_mux->scheduler->startedCount() == m_mux->readyPairs.size();
             finishMux(complete ? QStringLiteral("Abgeschlossen") : QStringLiteral("Abgebrochen"));
         },
         Qt::QueuedConnection);

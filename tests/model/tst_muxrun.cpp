@@ -15,21 +15,23 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Stands in for mkvmerge: identification goes to the real one; a mux prints "Progress: 50%"
-// and then does what `behaviour` says for the pair whose title begins with "S01E02".
-QString writeFakeMkvmerge(const QString &path, const QString &secondPair)
+// and then does what `behaviour` says for the pair whose title begins with `pair`.
+QString writeFakeMkvmerge(const QString &path, const QString &pair, const QString &behaviour)
 {
     QFile script(path);
     if (!script.open(QIODevice::WriteOnly))
         return {};
-    script.write(R"sh(#!/bin/sh
+    const QString text = uR"sh(#!/bin/sh
 case "$1" in @*) ;; *) exec /usr/bin/mkvmerge "$@" ;; esac
 options="${1#@}"
 output=$(sed 's/^\["--output","\([^"]*\)".*/\1/' "$options")
 printf 'Progress: 50%%\r'
-if grep -q '"--title","S01E02' "$options"; then
-)sh");
-    script.write(secondPair.toUtf8());
-    script.write("\nfi\necho data > \"$output\"\n");
+if grep -q '"--title","%1' "$options"; then
+%2
+fi
+echo data > "$output"
+)sh"_s.arg(pair, behaviour);
+    script.write(text.toUtf8());
     script.close();
     script.setPermissions(script.permissions() | QFile::ExeOwner);
     return path;
@@ -54,13 +56,14 @@ class MuxRunTest final : public QObject {
     int m_runs = 0;
 
     // A model that has analysed three ready pairs and one without a folder-2 file, with
-    // mkvmerge replaced by a script whose second pair does `secondPair`.
-    std::unique_ptr<AppModel> analysedModel(const QString &secondPair)
+    // mkvmerge replaced by a script that does `behaviour` for `pair`.
+    std::unique_ptr<AppModel> analysedModel(const QString &behaviour,
+                                            const QString &pair = u"S01E02"_s)
     {
         const QString run = m_root.filePath(QString::number(++m_runs));
         QDir().mkpath(run + u"/out"_s);
         ToolLocations tools = ToolLocations::platformDefault();
-        tools.bundledMkvmerge = writeFakeMkvmerge(run + u"/mkvmerge"_s, secondPair);
+        tools.bundledMkvmerge = writeFakeMkvmerge(run + u"/mkvmerge"_s, pair, behaviour);
         auto model = std::make_unique<AppModel>(tools);
         model->setPrimaryFolder(QUrl::fromLocalFile(m_root.filePath(u"eng"_s)));
         model->setLocalizedFolder(QUrl::fromLocalFile(m_root.filePath(u"deu"_s)));
@@ -149,6 +152,31 @@ private slots:
         QVERIFY(!model->isMuxing() && !model->isCancelling());
         const QDir output(model->outputFolder()->toLocalFile());
         QCOMPARE(output.entryList(QDir::Files | QDir::Hidden), QStringList{u"S01E01.mkv"_s});
+    }
+
+    // Three pairs at once, the first failing only after the other two have made their files:
+    // its message still comes first, and the others' results stand.
+    void pairsAtOnceReportInTableOrder()
+    {
+        const auto model = analysedModel(uR"sh(dir=$(dirname "$output")
+until [ -e "$dir/S01E02.mkv" ] && [ -e "$dir/S01E03.mkv" ]; do sleep 0.1; done
+echo 'Error: kaputt'; exit 2)sh"_s,
+                                         u"S01E01"_s);
+        model->setMuxJobs(3);
+        PropertyLog progress(*model, &AppModel::muxProgressChanged, &AppModel::muxProgress);
+        PropertyLog fraction(*model, &AppModel::muxFractionChanged, &AppModel::muxFraction);
+        const qsizetype analysisIssues = model->issues().size();
+        QVERIFY(runMux(*model));
+
+        QCOMPARE(issueTexts(model->issues()).mid(analysisIssues),
+                 (QStringList{u"2 S01E01: Muxen fehlgeschlagen: Progress: 50%\rError: kaputt"_s,
+                              u"0 S01E02: Erstellt: S01E02.mkv"_s,
+                              u"0 S01E03: Erstellt: S01E03.mkv"_s}));
+        QCOMPARE(progress.values.first(), u"S01E01, S01E02, S01E03 (3 von 3)"_s);
+        QCOMPARE(progress.values.last(2), (QStringList{u"S01E01 (3 von 3)"_s, u"Abgeschlossen"_s}));
+        // The mean of the pairs' fractions only rises.
+        QCOMPARE(fraction.values.last(2), (QList<std::optional<double>>{1.0, std::nullopt}));
+        QVERIFY(std::is_sorted(fraction.values.cbegin(), fraction.values.cend() - 1));
     }
 
     void requestsThatChangeNothing()
