@@ -16,7 +16,11 @@ MuxScheduler::MuxScheduler(const ToolLocations &tools, qsizetype pairCount, int 
         m_slots.push_back({std::make_unique<MuxExecutor>(tools), std::nullopt});
 }
 
-MuxScheduler::~MuxScheduler() = default;
+MuxScheduler::~MuxScheduler()
+{
+    // All at once; each executor's destructor would otherwise stop its pair only in turn.
+    cancelRunning();
+}
 
 void MuxScheduler::start()
 {
