@@ -2,6 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 
 QStringList processesNaming(const QString &text)
 {
@@ -23,4 +27,25 @@ QStringList issueTexts(const QList<AnalysisIssue> &issues)
     for (const AnalysisIssue &issue : issues)
         texts << QString::number(rawValue(issue.severity)) + u' ' + issue.message;
     return texts;
+}
+
+QStringList trackLayout(const QString &file)
+{
+    QProcess identify;
+    identify.start(QStringLiteral("/usr/bin/mkvmerge"), {QStringLiteral("-J"), file});
+    identify.waitForFinished(-1);
+    const QJsonObject report = QJsonDocument::fromJson(identify.readAllStandardOutput()).object();
+    QStringList tracks;
+    for (const QJsonValue &value : report.value(u"tracks").toArray()) {
+        const QJsonObject properties = value.toObject().value(u"properties").toObject();
+        const auto flag = [&](QStringView name) {
+            return properties.value(name).toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+        };
+        tracks << QStringLiteral("%1 %2 %3 default=%4 forced=%5")
+                      .arg(value.toObject().value(u"type").toString(),
+                           properties.value(u"language").toString(),
+                           properties.value(u"track_name").toString(), flag(u"default_track"),
+                           flag(u"forced_track"));
+    }
+    return tracks;
 }
