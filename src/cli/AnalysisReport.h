@@ -14,6 +14,6 @@
 QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
 
 // The same content as one JSON document. With `syncChecks` (the audio sync check ran), each
-// pair carries its measured figures under "syncCheck".
+// pair carries its segments and the verdict under "syncCheck".
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               const QHash<QString, PairSyncCheck> *syncChecks = nullptr);
