@@ -1,7 +1,7 @@
 #include "BenchSupport.h"
 
-#include "inspect/ChildProcess.h"
 #include "support/TestMedia.h"
+#include "tools/ChildProcess.h"
 
 #include <QElapsedTimer>
 
@@ -10,9 +10,8 @@ std::optional<double> identifyMilliseconds(const QStringList &files)
     QElapsedTimer timer;
     timer.start();
     for (const QString &file : files) {
-        const ChildOutcome outcome =
-            runChild(QStringLiteral("/usr/bin/mkvmerge"), {QStringLiteral("-J"), file});
-        if (!outcome.started || outcome.crashed || outcome.exitCode != 0)
+        if (!runChild({QStringLiteral("/usr/bin/mkvmerge"), {QStringLiteral("-J"), file}})
+                 .succeeded())
             return std::nullopt;
     }
     return timer.nsecsElapsed() / 1e6;

@@ -5,11 +5,11 @@
 
 #include "analysis/PalSpeedup.h"
 #include "BenchSupport.h"
-#include "inspect/ChildProcess.h"
 #include "model/AppModel.h"
 #include "model/SyncChecker.h"
 #include "support/SyncMedia.h"
 #include "sync/SyncSegments.h"
+#include "tools/ChildProcess.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -63,18 +63,20 @@ QList<QStringList> decodeArguments(const QString &english, const QString &german
 }
 
 // A Matroska episode: a tiny black video as long as `audio`, and `audio` tagged `language`.
-bool writeEpisode(const QString &path, const QString &audio, double seconds, const QString &language)
+bool writeEpisode(const QString &path, const QString &audio, double seconds,
+                  const QString &language)
 {
     const ChildOutcome outcome = runChild(
-        ffmpeg, u"-nostdin -loglevel error -y -f lavfi -i color=c=black:s=64x36:r=25:d=%1 -i"_s
-                        .arg(seconds, 0, 'f', 3)
-                        .split(u' ')
-                    << audio
-                    << u"-map 0:v -c:v mpeg4 -q:v 31 -map 1:a -c:a copy -metadata:s:a:0 language=%1"_s
-                           .arg(language)
-                           .split(u' ')
-                    << path);
-    return outcome.started && !outcome.crashed && outcome.exitCode == 0;
+        {ffmpeg,
+         u"-nostdin -loglevel error -y -f lavfi -i color=c=black:s=64x36:r=25:d=%1 -i"_s
+                 .arg(seconds, 0, 'f', 3)
+                 .split(u' ')
+             << audio
+             << u"-map 0:v -c:v mpeg4 -q:v 31 -map 1:a -c:a copy -metadata:s:a:0 language=%1"_s
+                    .arg(language)
+                    .split(u' ')
+             << path});
+    return outcome.succeeded();
 }
 
 // Copies `episode` into `folder` as S01E01.mkv and onwards.
@@ -123,9 +125,9 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     const QString english = dir.filePath(u"english.ac3"_s), german = dir.filePath(u"german.ac3"_s);
-    if (!dir.isValid() ||
-        !writePair(english, german, longEpisode, u"-ar 48000 -ac 6 -c:a ac3 -b:a 384k"_s.split(u' '))
-             .isEmpty()) {
+    if (!dir.isValid() || !writePair(english, german, longEpisode,
+                                     u"-ar 48000 -ac 6 -c:a ac3 -b:a 384k"_s.split(u' '))
+                               .isEmpty()) {
         out << "Die Testdateien konnten nicht erzeugt werden.\n";
         return 1;
     }
@@ -137,13 +139,13 @@ int main(int argc, char *argv[])
     bool decoded = true;
     double checkMs = std::numeric_limits<double>::infinity(), decodeMs = checkMs;
     const auto check = [&] {
-        verdict = judgeSync(u"S01E01"_s, measureSync(englishSource, germanSource,
-                                                     {ffmpeg, palTimingFactor}));
+        verdict = judgeSync(u"S01E01"_s,
+                            measureSync(englishSource, germanSource, {ffmpeg, palTimingFactor}));
     };
     const auto decodeOnly = [&] {
         for (const QStringList &arguments : decodes) {
-            const ChildOutcome outcome = runChild(ffmpeg, arguments);
-            decoded = decoded && outcome.exitCode == 0 && !outcome.standardOutput.isEmpty();
+            const ChildOutcome outcome = runChild({ffmpeg, arguments});
+            decoded = decoded && outcome.succeeded() && !outcome.standardOutput.isEmpty();
         }
     };
     // Alternating rounds, so a busy spell of the machine hits both sides alike.
@@ -155,8 +157,7 @@ int main(int argc, char *argv[])
         out << "Die Prüfung lieferte kein Ergebnis.\n";
         return 1;
     }
-    out << u"45-minute pair, %1 segments: offset %2 s (true %3 s)\n"_s
-               .arg(decodes.size() / 2)
+    out << u"45-minute pair, %1 segments: offset %2 s (true %3 s)\n"_s.arg(decodes.size() / 2)
                .arg(*verdict.correctionOffsetSeconds, 0, 'f', 4)
                .arg(germanDelay, 0, 'f', 4);
     printComparison(out, 1, u"measureSync"_s, checkMs, u"its ffmpeg decodes alone"_s, decodeMs);

@@ -137,7 +137,8 @@ int main(int argc, char *argv[])
             SyncCheckOptions told = options;
             told.localizedStretch = toldStretch(truth.timing);
             if (seed < seeds) {
-                const SyncMeasurement measured = measureSync(englishSource, germanSource, told, layout);
+                const SyncMeasurement measured =
+                    measureSync(englishSource, germanSource, told, layout);
                 const SyncAssessment found = assessSync(measured);
                 switch (judge(found, truth, seconds, share)) {
                 case Outcome::found:
@@ -161,7 +162,8 @@ int main(int argc, char *argv[])
             }
             if (seed > 0) {
                 // The previous seed's English against this seed's German: nothing shared.
-                const SyncMeasurement measured = measureSync(previousEnglish, germanSource, told, layout);
+                const SyncMeasurement measured =
+                    measureSync(previousEnglish, germanSource, told, layout);
                 ++tally.unrelated;
                 if (assessSync(measured).pattern != SyncPattern::unsure)
                     ++tally.falseTrust;
@@ -182,7 +184,8 @@ int main(int argc, char *argv[])
                    .arg(tally.unrelated)
                    .arg(tally.falseTrust);
         out << u"  segment scores, related: 10th percentile %1, median %2; unrelated: median %3, "
-               u"99th percentile %4, max %5\n"_s.arg(percentile(tally.relatedScores, 0.1), 0, 'f', 1)
+               u"99th percentile %4, max %5\n"_s
+                   .arg(percentile(tally.relatedScores, 0.1), 0, 'f', 1)
                    .arg(percentile(tally.relatedScores, 0.5), 0, 'f', 1)
                    .arg(percentile(tally.unrelatedScores, 0.5), 0, 'f', 1)
                    .arg(percentile(tally.unrelatedScores, 0.99), 0, 'f', 1)

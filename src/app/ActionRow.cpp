@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -33,6 +34,7 @@ ActionState ActionState::of(const AppModel &model)
         .isAnalyzing = model.isAnalyzing(),
         .isMuxing = model.isMuxing(),
         .isCancelling = model.isCancelling(),
+        .isSyncCheckEnabled = model.isSyncCheckEnabled(),
         .muxProgress = model.muxProgress(),
         .muxFraction = model.muxFraction(),
         .muxETA = model.muxETA(),
@@ -92,6 +94,11 @@ void ActionRow::showState(const ActionState &state)
     m_analyze->setEnabled(state.hasSourceFolders && !state.isAnalyzing);
     // Switched during an analysis, the box would not say what that analysis does.
     m_syncCheck->setEnabled(!state.isAnalyzing);
+    {
+        // Showing the model's value is no request to change it.
+        const QSignalBlocker quiet(m_syncCheck);
+        m_syncCheck->setChecked(state.isSyncCheckEnabled);
+    }
     m_analysisSpinner->setVisible(state.isAnalyzing);
     m_mux->setEnabled(state.hasOutputFolder && state.readyPairCount > 0 && !state.isAnalyzing &&
                       !state.isMuxing);

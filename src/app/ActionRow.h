@@ -21,6 +21,7 @@ struct ActionState {
     bool isAnalyzing = false;
     bool isMuxing = false;
     bool isCancelling = false;
+    bool isSyncCheckEnabled = false;
     QString muxProgress;
     std::optional<double> muxFraction;
     std::optional<double> muxETA;

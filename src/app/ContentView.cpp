@@ -63,10 +63,10 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
     connect(m_actionRow, &ActionRow::analyzeClicked, &m_model, &AppModel::analyze);
     connect(m_actionRow, &ActionRow::muxClicked, &m_model, &AppModel::startMux);
     connect(m_actionRow, &ActionRow::cancelClicked, &m_model, &AppModel::cancelMux);
-    for (auto changed :
-         {&AppModel::pairsChanged, &AppModel::isAnalyzingChanged, &AppModel::isMuxingChanged,
-          &AppModel::isCancellingChanged, &AppModel::muxProgressChanged,
-          &AppModel::muxFractionChanged, &AppModel::muxETAChanged})
+    for (auto changed : {&AppModel::pairsChanged, &AppModel::isAnalyzingChanged,
+                         &AppModel::isMuxingChanged, &AppModel::isCancellingChanged,
+                         &AppModel::muxProgressChanged, &AppModel::muxFractionChanged,
+                         &AppModel::muxETAChanged, &AppModel::isSyncCheckEnabledChanged})
         connect(&m_model, changed, this, &ContentView::showActions);
 
     m_pairTable = makePairTable();

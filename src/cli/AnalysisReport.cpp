@@ -85,13 +85,13 @@ QJsonArray segmentsJson(const SyncMeasurement &measurement, const SyncAssessment
     QJsonArray segments;
     for (qsizetype i = 0; i < measurement.segments.size(); ++i) {
         const SyncSegment &segment = measurement.segments.at(i);
-        segments.append(QJsonObject{
-            {QStringLiteral("start"), segment.startSeconds},
-            {QStringLiteral("length"), segment.lengthSeconds},
-            {QStringLiteral("lag"),
-             segment.lagSeconds ? QJsonValue(*segment.lagSeconds) : QJsonValue::Null},
-            {QStringLiteral("score"), segment.score},
-            {QStringLiteral("trusted"), assessment.trusted.value(i)}});
+        segments.append(
+            QJsonObject{{QStringLiteral("start"), segment.startSeconds},
+                        {QStringLiteral("length"), segment.lengthSeconds},
+                        {QStringLiteral("lag"),
+                         segment.lagSeconds ? QJsonValue(*segment.lagSeconds) : QJsonValue::Null},
+                        {QStringLiteral("score"), segment.score},
+                        {QStringLiteral("trusted"), assessment.trusted.value(i)}});
     }
     return segments;
 }
@@ -114,8 +114,9 @@ QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QStr
                                                   {QStringLiteral("from"), assessment.fromSeconds},
                                                   {QStringLiteral("to"), assessment.toSeconds}};
     if (assessment.pattern == SyncPattern::drift)
-        json[QStringLiteral("drift")] = QJsonObject{{QStringLiteral("start"), assessment.fromSeconds},
-                                                    {QStringLiteral("end"), assessment.toSeconds}};
+        json[QStringLiteral("drift")] =
+            QJsonObject{{QStringLiteral("start"), assessment.fromSeconds},
+                        {QStringLiteral("end"), assessment.toSeconds}};
     return json;
 }
 
@@ -138,7 +139,7 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 }
 
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
-                              const QHash<QString, PairSyncCheck> *syncChecks)
+                              bool complete, const QHash<QString, PairSyncCheck> *syncChecks)
 {
     QJsonArray pairArray;
     for (const EpisodePair &pair : pairs) {
@@ -158,7 +159,8 @@ QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<Analy
         issueArray.append(QJsonObject{{QStringLiteral("severity"), severityName(issue.severity)},
                                       {QStringLiteral("message"), issue.message}});
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("pairs"), pairArray},
+    return QJsonDocument(QJsonObject{{QStringLiteral("complete"), complete},
+                                     {QStringLiteral("pairs"), pairArray},
                                      {QStringLiteral("issues"), issueArray}})
         .toJson(QJsonDocument::Indented);
 }

@@ -13,7 +13,9 @@
 // separated by tabs), an empty line, then one line per issue.
 QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
 
-// The same content as one JSON document. With `syncChecks` (the audio sync check ran), each
-// pair carries its segments and the verdict under "syncCheck".
+// The same content as one JSON document, with "complete" false when the analysis was stopped
+// before every file was inspected. With `syncChecks` (the audio sync check ran), each pair
+// carries its segments and the verdict under "syncCheck".
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
+                              bool complete,
                               const QHash<QString, PairSyncCheck> *syncChecks = nullptr);

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int exitInterrupted = 130; // as a shell reports a program ended by SIGINT
+constexpr int exitStatusOfSignal = 128; // plus the signal's number, as shells report it
 
 bool hasError(const QList<AnalysisIssue> &issues)
 {
@@ -28,14 +28,20 @@ qsizetype filesOf(const QList<EpisodePair> &pairs)
 }
 
 // Writes the report to standard output; false when it could not be written completely
-// (a full disk, a closed pipe).
+// (a full disk, a closed pipe). An incomplete analysis says so right after the pairs, which
+// would otherwise all look judged.
 bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
-                 const QList<AnalysisIssue> &issues, const AppModel::SyncChecks &syncChecks)
+                 QList<AnalysisIssue> issues, bool analysisComplete,
+                 const AppModel::SyncChecks &syncChecks)
 {
-    const QByteArray report =
-        arguments.json
-            ? analysisReportJson(pairs, issues, arguments.syncCheck ? &syncChecks : nullptr)
-            : analysisReportText(pairs, issues).toUtf8();
+    if (!analysisComplete)
+        issues.prepend(AnalysisIssue(
+            AnalysisIssueSeverity::information,
+            QStringLiteral("Die Analyse wurde abgebrochen; nicht alle Dateien wurden geprüft.")));
+    const QByteArray report = arguments.json
+                                  ? analysisReportJson(pairs, issues, analysisComplete,
+                                                       arguments.syncCheck ? &syncChecks : nullptr)
+                                  : analysisReportText(pairs, issues).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
            out.flush();
@@ -106,7 +112,7 @@ void CliRun::onAnalysisFinished()
     if (m_model->pairs().isEmpty())
         QTextStream(stderr) << QStringLiteral(
             "In den beiden Ordnern wurde keine Matroska-Datei gefunden.\n");
-    if (m_arguments.command == CliArguments::Command::mux && !m_interrupted)
+    if (m_arguments.command == CliArguments::Command::mux && m_stopSignal == 0)
         m_model->startMux();
     else
         end(m_model->pairs(), m_model->issues(), m_model->syncChecks());
@@ -119,11 +125,11 @@ void CliRun::onMuxFinished()
     end(m_model->pairs(), m_model->issues(), m_model->syncChecks());
 }
 
-void CliRun::onTerminationSignal()
+void CliRun::onTerminationSignal(int signalNumber)
 {
-    if (m_interrupted)
+    if (m_stopSignal != 0)
         return; // the stop is under way; a second signal must not cut its clean-up short
-    m_interrupted = true;
+    m_stopSignal = signalNumber;
     if (m_model->isMuxing()) {
         // As "Abbrechen" does: the running mkvmerge is terminated, its temporary file removed,
         // and the run ends with its results so far.
@@ -135,6 +141,7 @@ void CliRun::onTerminationSignal()
         const QList<EpisodePair> pairs = m_model->pairs();
         const QList<AnalysisIssue> issues = m_model->issues();
         const AppModel::SyncChecks syncChecks = m_model->syncChecks();
+        m_analysisComplete = false;
         m_model.reset(); // the inspector stops its running tool and waits for it
         end(pairs, issues, syncChecks);
     }
@@ -143,12 +150,12 @@ void CliRun::onTerminationSignal()
 void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                  const AppModel::SyncChecks &syncChecks)
 {
-    const bool written = writeReport(m_arguments, pairs, issues, syncChecks);
+    const bool written = writeReport(m_arguments, pairs, issues, m_analysisComplete, syncChecks);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");
-    if (m_interrupted)
-        emit finished(exitInterrupted);
+    if (m_stopSignal != 0)
+        emit finished(exitStatusOfSignal + m_stopSignal);
     else
         emit finished(!written || hasError(issues) ? 1 : 0);
 }

@@ -11,7 +11,9 @@
 
 // One run of the command-line front end over the application model: the analysis, for `mux`
 // the batch run after it, progress on standard error, and the report on standard output.
-// SIGINT and SIGTERM stop the running tool; the results so far are still reported.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT stop the running tool; the results so far are still
+// reported, and the exit status is 128 plus the signal's number, as a shell reports a program
+// that the signal ended.
 class CliRun final : public QObject {
     Q_OBJECT
 
@@ -30,7 +32,7 @@ signals:
 private:
     void onAnalysisFinished();
     void onMuxFinished();
-    void onTerminationSignal();
+    void onTerminationSignal(int signalNumber);
     void showAnalysisProgress();
     void showMuxProgress();
     void end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
@@ -40,5 +42,6 @@ private:
     std::unique_ptr<AppModel> m_model;
     ProgressDisplay m_progress;
     TerminationSignals m_signals;
-    bool m_interrupted = false;
+    int m_stopSignal = 0;           // the first stop signal received, if any
+    bool m_analysisComplete = true; // false when a signal stopped the analysis
 };

@@ -8,13 +8,16 @@
 
 namespace {
 
+// A closed terminal or a dropped session (SIGHUP) ends the run as Ctrl+C and SIGQUIT do.
+constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
 // The write end of the pipe: the only thing the signal handler touches.
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int signalNumber)
 {
     const int savedErrno = errno;
-    const char byte = 1;
+    const auto byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
     errno = savedErrno;
 }
@@ -31,22 +34,26 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     }
     m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char bytes[16];
-        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+        unsigned char bytes[16];
+        for (ssize_t count; (count = ::read(signalPipe[0], bytes, sizeof bytes)) > 0;) {
+            for (ssize_t i = 0; i < count; ++i)
+                emit received(bytes[i]);
         }
-        emit received();
     });
 
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (const int signalNumber : stopSignals)
+        ::sigaction(signalNumber, &action, nullptr);
+    // A reader that has gone (a closed pipe) makes a write fail instead of ending the process
+    // before it has cleaned up.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    for (const int signalNumber : stopSignals)
+        ::signal(signalNumber, SIG_DFL);
 }

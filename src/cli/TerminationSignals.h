@@ -4,9 +4,9 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the main thread, so that the front end can
-// stop its tools and clean up instead of dying with them still running. Every further signal
-// is delivered too; the handler stays installed.
+// Turns SIGINT, SIGTERM, SIGHUP and SIGQUIT into a Qt signal on the main thread, so that the
+// front end can stop its tools and clean up instead of dying with them still running. Every
+// further signal is delivered too; the handler stays installed. SIGPIPE is ignored.
 class TerminationSignals final : public QObject {
     Q_OBJECT
 
@@ -15,7 +15,7 @@ public:
     ~TerminationSignals() override;
 
 signals:
-    void received();
+    void received(int signalNumber);
 
 private:
     QSocketNotifier *m_notifier = nullptr;

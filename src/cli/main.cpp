@@ -4,6 +4,8 @@
 #include "CliArguments.h"
 #include "CliRun.h"
 
+#include "model/FolderConflicts.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
@@ -65,6 +67,11 @@ int main(int argc, char *argv[])
             return usageError(error);
         folders << *folder;
     }
+    std::optional<QString> conflict = sameSourceFolders(folders.at(0), folders.at(1));
+    if (!conflict && folders.size() > 2)
+        conflict = outputAmongSources(folders.at(2), folders.mid(0, 2));
+    if (conflict)
+        return usageError(*conflict);
 
     CliRun run(arguments, folders.at(0), folders.at(1),
                folders.size() > 2 ? std::optional(folders.at(2)) : std::nullopt);

@@ -1,8 +1,8 @@
 #include "FfprobeReader.h"
 
-#include "ChildProcess.h"
 #include "JsonFields.h"
 #include "MkvmergeReader.h" // parseClockDuration
+#include "ToolRun.h"
 
 #include <QJsonArray>
 
@@ -22,14 +22,14 @@ bool dispositionSet(const QJsonObject &disposition, QStringView key)
 
 } // namespace
 
-MediaInspection probeWithFfprobe(const QUrl &ffprobe, const QUrl &file, const AbandonFlag *abandon)
+MediaInspection probeWithFfprobe(const QUrl &ffprobe, const QUrl &file, const StopFlag *stop)
 {
     const QByteArray output =
         runTool(ffprobe.toLocalFile(),
                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
                  QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"),
                  toolFileArgument(file)},
-                abandon);
+                stop);
     const QJsonObject root = parseToolJson(output, QStringLiteral("streams"));
 
     MediaInspection inspection;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "ChildProcess.h"
-
 #include "media/MediaInspection.h"
+#include "tools/ChildProcess.h"
 
 #include <QJsonObject>
 #include <QUrl>
@@ -11,7 +10,7 @@
 
 // Runs ffprobe with JSON output on `file`. Throws MKVInspectorError or PlatformError.
 MediaInspection probeWithFfprobe(const QUrl &ffprobe, const QUrl &file,
-                                 const AbandonFlag *abandon = nullptr);
+                                 const StopFlag *stop = nullptr);
 
 // One element of ffprobe's "streams" array; absent when it carries no integer index.
 std::optional<MediaTrack> parseFfprobeStream(const QJsonObject &stream);

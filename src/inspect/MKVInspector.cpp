@@ -4,7 +4,7 @@
 #include "MKVInspectorError.h"
 #include "MkvmergeReader.h"
 
-#include "SerialWorker.h"
+#include "tools/SerialWorker.h"
 
 MKVInspector::MKVInspector(ToolLocations locations) : m_discovery(std::move(locations))
 {
@@ -15,7 +15,7 @@ MKVInspector::MKVInspector(ToolLocations locations) : m_discovery(std::move(loca
 MKVInspector::~MKVInspector()
 {
     // Whoever waited for the result is gone: stop the running tool instead of waiting for it.
-    m_abandoned = true;
+    m_stop = true;
     m_worker.waitForDone();
 }
 
@@ -24,11 +24,17 @@ QFuture<MediaInspection> MKVInspector::inspectAsync(const QUrl &file)
     return runOnWorker<MediaInspection>(m_worker, [this, file] { return inspect(file); });
 }
 
+QFuture<SidecarVerdict> MKVInspector::checkSidecarAsync(const QUrl &sidecar)
+{
+    return runOnWorker<SidecarVerdict>(m_worker,
+                                       [this, sidecar] { return checkSidecar(*this, sidecar); });
+}
+
 MediaInspection MKVInspector::inspect(const QUrl &file) const
 {
     if (const auto mkvmerge = m_discovery.locateMkvmerge())
-        return identifyWithMkvmerge(*mkvmerge, file, &m_abandoned);
+        return identifyWithMkvmerge(*mkvmerge, file, &m_stop);
     if (const auto ffprobe = m_discovery.locateFfprobe())
-        return probeWithFfprobe(*ffprobe, file, &m_abandoned);
+        return probeWithFfprobe(*ffprobe, file, &m_stop);
     throw MKVInspectorError::toolNotFound();
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "ChildProcess.h"
 #include "media/MediaInspection.h"
-#include "ToolDiscovery.h"
+#include "SidecarCheck.h"
+#include "tools/ChildProcess.h"
+#include "tools/ToolDiscovery.h"
 
 #include <QFuture>
 #include <QThreadPool>
@@ -17,6 +18,8 @@ public:
     // Runs `inspect` on the worker thread. The future carries the inspection, or the
     // UserFacingError that `inspect` threw.
     QFuture<MediaInspection> inspectAsync(const QUrl &file);
+    // Runs `checkSidecar` on the worker thread, in turn with the inspections.
+    QFuture<SidecarVerdict> checkSidecarAsync(const QUrl &sidecar);
 
     // Synchronous form; throws MKVInspectorError or PlatformError.
     MediaInspection inspect(const QUrl &file) const;
@@ -25,6 +28,6 @@ public:
 
 private:
     ToolDiscovery m_discovery;
-    AbandonFlag m_abandoned{false};
+    StopFlag m_stop{false};
     QThreadPool m_worker;
 };

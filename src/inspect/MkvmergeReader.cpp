@@ -1,18 +1,17 @@
 #include "MkvmergeReader.h"
 
-#include "ChildProcess.h"
 #include "JsonFields.h"
+#include "ToolRun.h"
 
 #include <QJsonArray>
 
-MediaInspection identifyWithMkvmerge(const QUrl &mkvmerge, const QUrl &file,
-                                     const AbandonFlag *abandon)
+MediaInspection identifyWithMkvmerge(const QUrl &mkvmerge, const QUrl &file, const StopFlag *stop)
 {
     const QByteArray output =
         runTool(mkvmerge.toLocalFile(),
                 {QStringLiteral("--identify"), QStringLiteral("--identification-format"),
                  QStringLiteral("json"), toolFileArgument(file)},
-                abandon);
+                stop);
     const QJsonObject root = parseToolJson(output, QStringLiteral("tracks"));
 
     MediaInspection inspection;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ChildProcess.h"
 #include "media/MediaInspection.h"
 #include "NumberText.h" // IWYU pragma: export (parseClockDuration)
+#include "tools/ChildProcess.h"
 
 #include <QJsonObject>
 #include <QUrl>
@@ -12,7 +12,7 @@
 // Runs `mkvmerge --identify` with JSON output on `file`. Throws MKVInspectorError or
 // PlatformError.
 MediaInspection identifyWithMkvmerge(const QUrl &mkvmerge, const QUrl &file,
-                                     const AbandonFlag *abandon = nullptr);
+                                     const StopFlag *stop = nullptr);
 
 // One element of mkvmerge's "tracks" array; absent when it carries no integer id.
 std::optional<MediaTrack> parseMkvmergeTrack(const QJsonObject &track);

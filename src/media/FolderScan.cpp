@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QStringDecoder>
 
@@ -26,11 +27,11 @@ bool isMediaOrSubtitleName(const QString &name)
     return suffix == u"mkv" || isSubtitleExtension(suffix);
 }
 
-// Direct entries, hidden ones left out, folders and files alike: media and subtitle files are
-// chosen by name alone. Pipes, sockets and devices are left out too, and links to them: a tool
-// reading a pipe named like an episode would wait forever. Names the natural order calls equal
-// ("a.mkv", "A.mkv") fall back to code-point order, so the order never depends on how the file
-// system lists them.
+// Direct entries, hidden ones left out, folders and files alike: media files are chosen by
+// name alone. Pipes, sockets and devices are left out too, and links to them: a tool reading a
+// pipe named like an episode would wait forever. Names the natural order calls equal ("a.mkv",
+// "A.mkv") fall back to code-point order, so the order never depends on how the file system
+// lists them.
 QStringList listEntriesInNaturalOrder(const QString &folder)
 {
     QStringList names;
@@ -85,7 +86,11 @@ QList<MediaFile> scanFolder(const QUrl &folder, SourceKind source)
         if (suffix == u"mkv") {
             mediaNames << name;
         } else if (isSubtitleExtension(suffix)) {
-            const QUrl url = QUrl::fromLocalFile(directory.absoluteFilePath(name));
+            // A folder or a dangling link named like a subtitle would fail the whole mux.
+            const QString path = directory.absoluteFilePath(name);
+            if (!QFileInfo(path).isFile())
+                continue;
+            const QUrl url = QUrl::fromLocalFile(path);
             allSubtitles << url;
             if (const std::optional<EpisodeID> episode = parseEpisodeID(nameWithoutExtension(name)))
                 subtitlesByEpisode[*episode] << url;

@@ -1,6 +1,7 @@
 #include "AppModel.h"
 
 #include "analysis/PairRules.h"
+#include "FolderConflicts.h"
 #include "inspect/MKVInspector.h"
 #include "inspect/UserFacingError.h"
 #include "media/FolderScan.h"
@@ -10,6 +11,7 @@
 #include "mux/MuxExecutor.h"
 #include "mux/RemainingTime.h"
 #include "MuxMessages.h"
+#include "SidecarScreening.h"
 #include "SyncChecker.h"
 
 #include <QElapsedTimer>
@@ -23,6 +25,9 @@ struct AppModel::AnalysisRun {
 
     QList<QUrl> files;
     qsizetype next = 0;
+    QList<QUrl> sidecars;
+    qsizetype nextSidecar = 0;
+    QSet<QUrl> unreadableSidecars;
     MKVInspector inspector;
     QList<EpisodePair> pairsToCheck;
     qsizetype nextCheck = 0;
@@ -73,11 +78,21 @@ void AppModel::analyze()
     assign(m_issues, QList<AnalysisIssue>(), &AppModel::issuesChanged);
     m_syncChecks->clear();
 
+    if (const auto conflict = sameSourceFolders(*m_primaryFolder, *m_localizedFolder)) {
+        appendIssue(AnalysisIssue(AnalysisIssueSeverity::error, *conflict));
+        assign(m_pairs, QList<EpisodePair>(), &AppModel::pairsChanged);
+        endAnalysis();
+        return;
+    }
+
     reportUndecodableNames(*m_primaryFolder, QStringLiteral("Ordner 1"));
     reportUndecodableNames(*m_localizedFolder, QStringLiteral("Ordner 2"));
     const QList<MediaFile> primaryFiles = scanFolder(*m_primaryFolder, SourceKind::primary);
     const QList<MediaFile> localizedFiles = scanFolder(*m_localizedFolder, SourceKind::localized);
     assign(m_pairs, pairEpisodes(primaryFiles, localizedFiles), &AppModel::pairsChanged);
+    // Taken before the inspections: a file changed from here on is not the file analysed.
+    m_fingerprints.clear();
+    recordFingerprints(m_pairs, m_fingerprints);
 
     m_analysis = std::make_unique<AnalysisRun>(m_tools);
     for (const EpisodePair &pair : std::as_const(m_pairs)) {
@@ -86,13 +101,14 @@ void AppModel::analyze()
         if (pair.localized)
             m_analysis->files << pair.localized->url;
     }
+    m_analysis->sidecars = sidecarsOf(m_pairs);
     inspectNextFile();
 }
 
 void AppModel::inspectNextFile()
 {
     if (m_analysis->next == m_analysis->files.size()) {
-        finishAnalysis();
+        checkNextSidecar();
         return;
     }
     const QUrl file = m_analysis->files.at(m_analysis->next++);
@@ -110,6 +126,25 @@ void AppModel::inspectNextFile()
             // Queued: a result that was ready before `then` ran arrives synchronously, and a
             // long run of such files must not nest one call in the next.
             QMetaObject::invokeMethod(this, &AppModel::inspectNextFile, Qt::QueuedConnection);
+        });
+}
+
+void AppModel::checkNextSidecar()
+{
+    if (m_analysis->nextSidecar == m_analysis->sidecars.size()) {
+        assign(m_pairs, withoutSidecars(m_pairs, m_analysis->unreadableSidecars),
+               &AppModel::pairsChanged);
+        finishAnalysis();
+        return;
+    }
+    const QUrl sidecar = m_analysis->sidecars.at(m_analysis->nextSidecar++);
+    m_analysis->inspector.checkSidecarAsync(sidecar).then(
+        this, [this, sidecar](QFuture<SidecarVerdict> done) {
+            if (done.result() == SidecarVerdict::unreadable) {
+                m_analysis->unreadableSidecars.insert(sidecar);
+                appendIssue(unreadableSidecarIssue(sidecar));
+            }
+            QMetaObject::invokeMethod(this, &AppModel::checkNextSidecar, Qt::QueuedConnection);
         });
 }
 
@@ -136,10 +171,19 @@ void AppModel::checkNextPairSync()
     m_analysis->syncChecker
         .check(m_inspections.value(pair.primary->url), m_inspections.value(pair.localized->url))
         .then(this, [this, pair](QFuture<SyncMeasurement> done) {
-            const PairSyncCheck check{done.result(), judgeSync(episodeLabel(pair), done.result())};
-            m_syncChecks->insert(pair.id, check);
-            if (check.verdict.finding)
-                appendIssue(*check.verdict.finding);
+            const QString label = episodeLabel(pair);
+            try {
+                const SyncMeasurement measurement = done.result();
+                const PairSyncCheck check{measurement, judgeSync(label, measurement)};
+                m_syncChecks->insert(pair.id, check);
+                if (check.verdict.finding)
+                    appendIssue(*check.verdict.finding);
+            } catch (...) {
+                // The check is an extra: its failure leaves the pair as the analysis judged it.
+                appendIssue(AnalysisIssue(AnalysisIssueSeverity::warning,
+                                          label + QStringLiteral(": ") +
+                                              describeError(std::current_exception())));
+            }
             QMetaObject::invokeMethod(this, &AppModel::checkNextPairSync, Qt::QueuedConnection);
         });
 }
@@ -190,9 +234,11 @@ bool isCancellation(const std::exception_ptr &error)
 
 } // namespace
 
-// What one mux run keeps for itself: the ready pairs as they were at its start.
+// What one mux run keeps for itself: the ready pairs and the output folder as they were at
+// its start. A folder chosen during the run is for the next one.
 struct AppModel::MuxRun {
     QList<EpisodePair> readyPairs;
+    QUrl outputFolder;
     qsizetype next = 0; // position of the pair being muxed, once started
     QElapsedTimer clock;
 };
@@ -202,10 +248,21 @@ void AppModel::startMux()
     // Two runs would share one executor and one progress state.
     if (!m_outputFolder || m_isMuxing)
         return;
+    // The folders chosen now and those the pairs were found in, should they differ.
+    QList<QUrl> sources = foldersOf(m_pairs);
+    for (const std::optional<QUrl> &folder : {m_primaryFolder, m_localizedFolder}) {
+        if (folder)
+            sources << *folder;
+    }
+    if (const auto conflict = outputAmongSources(*m_outputFolder, sources)) {
+        appendIssue(AnalysisIssue(AnalysisIssueSeverity::error, *conflict));
+        return;
+    }
     assign(m_isMuxing, true, &AppModel::isMuxingChanged);
     assign(m_isCancelling, false, &AppModel::isCancellingChanged);
 
     m_mux = std::make_unique<MuxRun>();
+    m_mux->outputFolder = *m_outputFolder;
     for (const EpisodePair &pair : std::as_const(m_pairs)) {
         if (pair.status == PairStatus::ready)
             m_mux->readyPairs << pair;
@@ -242,7 +299,8 @@ void AppModel::muxNextPair()
            &AppModel::muxProgressChanged);
     setMuxFraction(double(position) / count);
 
-    // The inspections are read now: an analysis may have run since the mux run started.
+    // The inspections and fingerprints are read now: an analysis may have run since the mux
+    // run started.
     const auto inspectionOf = [this](const std::optional<MediaFile> &file) {
         const auto found = file ? m_inspections.constFind(file->url) : m_inspections.cend();
         return found != m_inspections.cend() ? std::optional(*found) : std::nullopt;
@@ -257,8 +315,8 @@ void AppModel::muxNextPair()
     const std::optional<double> offset =
         check != m_syncChecks->cend() ? check->verdict.correctionOffsetSeconds : std::nullopt;
     m_muxExecutor
-        ->mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized), *m_outputFolder,
-              progress, offset)
+        ->mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized), m_mux->outputFolder,
+              progress, offset, m_fingerprints)
         .then(this, [this](QFuture<MuxResult> done) { finishPair(done); });
     // A cancel from a slot of the notifications above came before this pair's mux, which
     // starts with the executor's flag cleared.

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "inspect/ToolLocations.h"
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
+#include "media/FileFingerprint.h"
 #include "media/MediaInspection.h"
+#include "tools/ToolLocations.h"
 
 #include <QFuture>
 #include <QHash>
@@ -74,13 +75,16 @@ public:
     const SyncChecks &syncChecks() const;
 
     // Scans and pairs both source folders, inspects every file one at a time off the main
-    // thread and judges the ready pairs. Returns at once; `analysisFinished` follows. Does
-    // nothing while a source folder is unset or an analysis is already running.
+    // thread, leaves out the sidecar subtitle files that cannot be muxed and judges the ready
+    // pairs. Returns at once; `analysisFinished` follows. Does nothing while a source folder is
+    // unset or an analysis is already running; pairs nothing, with an error issue, when both
+    // source folders are one.
     void analyze();
 
     // Muxes every ready pair of the last analysis into the output folder, one after another,
     // and adds the results to the issue list. Returns at once; `muxFinished` follows. Does
-    // nothing without an output folder or while a mux run is already going on.
+    // nothing without an output folder or while a mux run is already going on; only adds an
+    // error issue when the output folder is a source folder.
     void startMux();
     // Stops the mux run: the running mkvmerge is terminated, no further pair starts.
     void cancelMux();
@@ -108,6 +112,7 @@ private:
     struct MuxRun;
 
     void inspectNextFile();
+    void checkNextSidecar();
     void finishAnalysis();
     void checkNextPairSync();
     void endAnalysis();
@@ -136,6 +141,7 @@ private:
     std::optional<QUrl> m_outputFolder;
     QList<EpisodePair> m_pairs;
     Inspections m_inspections;
+    SourceFingerprints m_fingerprints; // of every file of `m_pairs`, before its inspection
     QList<AnalysisIssue> m_issues;
     bool m_isAnalyzing = false;
     bool m_isMuxing = false;

@@ -25,6 +25,9 @@ QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &resu
     if (result.appliedSyncOffset)
         information(QStringLiteral(": Tonversatz von %1 Sekunden ausgeglichen.")
                         .arg(std::abs(*result.appliedSyncOffset), 0, 'f', 2));
+    for (const QString &line : result.warnings)
+        issues << AnalysisIssue(AnalysisIssueSeverity::warning,
+                                label + QStringLiteral(": mkvmerge meldet: ") + line);
     information(QStringLiteral(": Erstellt: ") + fileNameOf(result.outputURL));
     return issues;
 }

@@ -1,10 +1,10 @@
 #include "SyncChecker.h"
 
 #include "analysis/PalSpeedup.h"
-#include "inspect/ToolDiscovery.h"
 #include "mux/MuxPlan.h"
+#include "tools/ToolDiscovery.h"
 
-#include "inspect/SerialWorker.h"
+#include "tools/SerialWorker.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ SyncChecker::SyncChecker(ToolLocations tools) : m_tools(std::move(tools))
 
 SyncChecker::~SyncChecker()
 {
-    m_abandoned = true;
+    m_stop = true;
     m_worker.waitForDone();
 }
 
@@ -51,7 +51,7 @@ QFuture<SyncMeasurement> SyncChecker::check(const MediaInspection &primary,
         // The same judgement as the mux: the German axis is stretched where it will be.
         options.localizedStretch =
             showsPalSpeedup(english->duration, german->duration) ? palTimingFactor : 1.0;
-        options.stop = &m_abandoned;
+        options.stop = &m_stop;
         return measureSync(*english, *german, options);
     });
 }

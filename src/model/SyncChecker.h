@@ -1,9 +1,9 @@
 #pragma once
 
-#include "inspect/ToolLocations.h"
 #include "media/EpisodePair.h"
 #include "media/MediaInspection.h"
 #include "sync/SyncCheck.h"
+#include "tools/ToolLocations.h"
 
 #include <QFuture>
 #include <QThreadPool>
@@ -28,6 +28,6 @@ public:
 
 private:
     ToolLocations m_tools;
-    AbandonFlag m_abandoned{false};
+    StopFlag m_stop{false};
     QThreadPool m_worker;
 };

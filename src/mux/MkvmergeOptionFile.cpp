@@ -1,24 +1,33 @@
 #include "MkvmergeOptionFile.h"
 
-#include <QDir>
+#include "tools/TemporaryFolder.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
+using namespace Qt::Literals::StringLiterals;
+
 bool MkvmergeOptionFile::write(const QStringList &arguments)
 {
-    // QTemporaryFile creates the file exclusively and readable by its owner only.
-    m_file.setFileTemplate(QDir::tempPath() +
-                           QStringLiteral("/Spurenflechter-options-XXXXXX.json"));
-    if (!m_file.open())
+    const TemporaryFolder &folder = temporaryFolder();
+    if (folder.path.isEmpty()) {
+        m_error = folder.problem;
         return false;
+    }
+    // QTemporaryFile creates the file exclusively, readable by its owner only and with
+    // O_CLOEXEC, so no tool inherits it.
+    m_file.setFileTemplate(folder.filePath(u"Spurenflechter-options-XXXXXX.json"_s));
     const QByteArray json =
         QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact);
-    const bool written = m_file.write(json) == json.size() && m_file.flush();
+    const bool written = m_file.open() && m_file.write(json) == json.size() && m_file.flush();
+    if (!written)
+        m_error = u"Die Optionsdatei für mkvmerge ließ sich nicht in %1 schreiben: %2"_s.arg(
+            folder.path, m_file.errorString());
     m_file.close();
     return written;
 }
 
 QString MkvmergeOptionFile::argument() const
 {
-    return QStringLiteral("@") + m_file.fileName();
+    return u"@"_s + m_file.fileName();
 }

@@ -9,13 +9,16 @@
 // user and removed when this object goes.
 class MkvmergeOptionFile {
 public:
-    // Writes the file; false when it could not be written (see errorString()).
+    // Writes the file into the temporary folder; false when it could not be written (see
+    // errorString()).
     bool write(const QStringList &arguments);
 
     // The one argument for mkvmerge: "@" and the file's path.
     QString argument() const;
-    QString errorString() const { return m_file.errorString(); }
+    // German, naming the folder.
+    const QString &errorString() const { return m_error; }
 
 private:
     QTemporaryFile m_file;
+    QString m_error;
 };

@@ -15,6 +15,10 @@ QString MuxError::errorDescription() const
         return QStringLiteral("Die Trackanalyse fehlt. Bitte die Dateien erneut analysieren.");
     case Kind::cancelled:
         return QStringLiteral("Die Verarbeitung wurde abgebrochen.");
+    case Kind::sourceChanged:
+        return m_detail +
+               QStringLiteral(
+                   ": Die Datei wurde seit der Analyse verändert. Bitte erneut analysieren.");
     }
     Q_UNREACHABLE();
     return {};

@@ -12,6 +12,7 @@ public:
         incompletePair,
         inspectionMissing,
         cancelled,
+        sourceChanged,
     };
 
     static MuxError outputExists(QString name) { return {Kind::outputExists, std::move(name)}; }
@@ -20,9 +21,10 @@ public:
     static MuxError incompletePair() { return {Kind::incompletePair, {}}; }
     static MuxError inspectionMissing() { return {Kind::inspectionMissing, {}}; }
     static MuxError cancelled() { return {Kind::cancelled, {}}; }
+    static MuxError sourceChanged(QString name) { return {Kind::sourceChanged, std::move(name)}; }
 
     Kind kind() const { return m_kind; }
-    // The file name of `outputExists`, the reason of `failed`.
+    // The file name of `outputExists` and `sourceChanged`, the reason of `failed`.
     const QString &detail() const { return m_detail; }
 
     QString errorDescription() const override;

@@ -1,14 +1,15 @@
 #include "MuxExecutor.h"
 
-#include "inspect/SerialWorker.h"
 #include "MkvmergeOptionFile.h"
+#include "MkvmergeWarnings.h"
 #include "MuxError.h"
+#include "OutputDirectory.h"
 #include "ProgressScanner.h"
 #include "RemainingTime.h"
+#include "tools/SerialWorker.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QThread>
 
@@ -18,15 +19,48 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// How often a quiet mkvmerge is checked for a cancel: a cancel takes effect within this time
-// even when the tool prints nothing.
+// How often a report waiting for the caller's thread checks whether the executor goes away.
 constexpr int pollMilliseconds = 20;
-// A tool that ignores SIGTERM this long is killed.
-constexpr int terminateGraceMilliseconds = 5000;
 
-void removeFile(const QUrl &file)
+void throwIfChanged(const QList<QUrl> &files, const std::optional<SourceFingerprints> &seen)
 {
-    QFile::remove(file.toLocalFile()); // a failure only leaves a stray file behind
+    if (!seen)
+        return;
+    if (const std::optional<QUrl> changed = firstChangedFile(files, *seen))
+        throw MuxError::sourceChanged(fileNameOf(*changed));
+}
+
+// The checks that come after mkvmerge has written the temporary file: it is kept only when
+// the folder is still where the user chose it and the output has every planned track.
+MuxResult resultOf(const MuxPlan &plan, const OutputDirectory &folder, const QByteArray &output)
+{
+    if (!folder.isStillAtItsPath())
+        throw MuxError::failed(
+            QStringLiteral(
+                "Der Ausgabeordner wurde während des Muxens verschoben oder entfernt: ") +
+            folder.path());
+    MuxResult result = MuxResult::of(plan);
+    const QString text = folder.withFolderPath(QString::fromUtf8(output));
+    result.warnings = mkvmergeWarnings(text);
+    if (std::any_of(result.warnings.cbegin(), result.warnings.cend(), reportsMissingTrack))
+        throw MuxError::failed(text.trimmed());
+    return result;
+}
+
+// Whatever appeared at the output name while mkvmerge ran stays untouched, and the pair fails.
+void giveOutputName(const OutputDirectory &folder, const QString &temporaryName,
+                    const QString &outputName)
+{
+    QString reason;
+    switch (folder.moveWithoutReplacing(temporaryName, outputName, reason)) {
+    case OutputDirectory::MoveOutcome::moved:
+        return;
+    case OutputDirectory::MoveOutcome::nameTaken:
+        throw MuxError::outputExists(outputName);
+    case OutputDirectory::MoveOutcome::failed:
+        break;
+    }
+    throw MuxError::failed(reason);
 }
 
 } // namespace
@@ -38,7 +72,10 @@ MuxExecutor::MuxExecutor(ToolLocations tools) : m_discovery(std::move(tools))
 
 MuxExecutor::~MuxExecutor()
 {
-    m_abandoned = true;
+    // Stops a planning step's mkvextract as well as mkvmerge, and keeps a stopped planning
+    // from going on to the mux.
+    m_closing = true;
+    m_stop = true;
     m_worker.waitForDone();
 }
 
@@ -46,25 +83,54 @@ QFuture<MuxResult> MuxExecutor::mux(const EpisodePair &pair,
                                     const std::optional<MediaInspection> &primary,
                                     const std::optional<MediaInspection> &localized,
                                     const QUrl &outputFolder, ProgressCallback progress,
-                                    std::optional<double> localizedOffset)
+                                    std::optional<double> localizedOffset,
+                                    std::optional<SourceFingerprints> seenByAnalysis)
 {
     // Cleared here rather than on the worker, so that a cancel that comes before the worker
     // has picked the call up still stops it.
-    m_cancellationRequested = false;
+    m_stop = false;
     return runOnWorker<MuxResult>(m_worker, [=, this] {
-        const MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
-                                          localizedOffset, &m_cancellationRequested);
-        // A cancel during the planning ends the pair before anything is written.
-        if (m_cancellationRequested)
+        // Held from here on: whatever happens to the folder's path, the pair writes into the
+        // folder it started with, or nowhere.
+        const OutputDirectory folder(outputFolder.toLocalFile());
+        const QList<QUrl> sources = sourceFilesOf(pair);
+        throwIfChanged(sources, seenByAnalysis);
+        MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
+                                    localizedOffset, &m_stop);
+        // A stop during the planning ends the pair before anything is written.
+        if (m_stop)
             throw MuxError::cancelled();
-        return runMux(plan, progress);
+        const QString temporaryName = fileNameOf(plan.temporaryURL);
+        // mkvmerge opens its output by path: the path through the held folder is the one that
+        // cannot lead elsewhere.
+        plan.arguments[plan.arguments.indexOf(QStringLiteral("--output")) + 1] =
+            folder.pathInside(temporaryName);
+        auto removeTemporary = qScopeGuard([&] { folder.remove(temporaryName); });
+
+        QByteArray output;
+        try {
+            output = runMux(plan, progress);
+        } catch (const MuxError &error) {
+            // A source changed while mkvmerge read it explains the failure better than the tool.
+            if (error.kind() != MuxError::Kind::failed)
+                throw;
+            throwIfChanged(sources, seenByAnalysis);
+            throw MuxError::failed(folder.withFolderPath(error.detail()));
+        }
+        // A source changed while mkvmerge read it gives a file of unknown content.
+        throwIfChanged(sources, seenByAnalysis);
+        MuxResult result = resultOf(plan, folder, output);
+        report(progress, 1.0, std::nullopt);
+        giveOutputName(folder, temporaryName, fileNameOf(plan.outputURL));
+        removeTemporary.dismiss();
+        return result;
     });
 }
 
 void MuxExecutor::cancel()
 {
     // The running mux watches the flag and terminates its mkvmerge within a poll interval.
-    m_cancellationRequested = true;
+    m_stop = true;
 }
 
 void MuxExecutor::report(const ProgressCallback &progress, double fraction,
@@ -87,76 +153,40 @@ void MuxExecutor::report(const ProgressCallback &progress, double fraction,
         },
         Qt::QueuedConnection);
     while (!done->tryAcquire(1, pollMilliseconds)) {
-        if (m_abandoned)
+        if (m_closing)
             return;
     }
 }
 
-MuxResult MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &progress)
+QByteArray MuxExecutor::runMux(const MuxPlan &plan, const ProgressCallback &progress)
 {
     MkvmergeOptionFile options;
     if (!options.write(plan.arguments))
         throw MuxError::failed(options.errorString());
 
-    QProcess process;
-    process.setProgram(plan.mkvmergeURL.toLocalFile());
-    process.setArguments({options.argument()});
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::MergedChannels);
+    ProgressScanner scanner;
     QElapsedTimer clock;
     clock.start();
-    process.start();
-    if (!process.waitForStarted(-1)) {
-        removeFile(plan.temporaryURL);
-        throw MuxError::failed(process.errorString());
-    }
-
-    ProgressScanner scanner;
-    QElapsedTimer terminating;
-    const auto stopRequested = [this] { return m_cancellationRequested || m_abandoned; };
-    for (;;) {
-        const bool readable = process.waitForReadyRead(pollMilliseconds);
-        if (const QByteArray chunk = process.readAll(); !chunk.isEmpty()) {
-            if (const std::optional<int> percentage = scanner.take(chunk);
-                percentage && !stopRequested())
+    const ChildRequest request{
+        plan.mkvmergeURL.toLocalFile(),
+        {options.argument()},
+        ChildOutput::merged,
+        &m_stop,
+        0,
+        [&](const QByteArray &chunk) {
+            if (const std::optional<int> percentage = scanner.take(chunk); percentage && !m_stop)
                 report(progress, *percentage / 100.0,
                        linearRemainingSeconds(*percentage / 100.0, clock.elapsed() / 1000.0));
-        }
-        if (!readable && process.state() == QProcess::NotRunning)
-            break;
-        if (stopRequested() && !terminating.isValid()) {
-            process.terminate();
-            terminating.start();
-        } else if (terminating.isValid() && terminating.hasExpired(terminateGraceMilliseconds)) {
-            process.kill();
-        }
-    }
-    process.waitForFinished(-1);
-    scanner.take(process.readAll());
-
-    if (stopRequested()) {
-        removeFile(plan.temporaryURL);
+        }};
+    const ChildOutcome outcome = runChild(request);
+    if (!outcome.started)
+        throw MuxError::failed(outcome.errorString);
+    // A stop that came as mkvmerge ended still cancels the pair.
+    if (outcome.stopped || m_stop)
         throw MuxError::cancelled();
-    }
-    const bool succeeded = process.exitStatus() == QProcess::NormalExit &&
-                           (process.exitCode() == 0 || process.exitCode() == 1);
-    if (!succeeded) {
-        removeFile(plan.temporaryURL);
-        QString text = QString::fromUtf8(scanner.output()).trimmed();
-        // A tool killed by a signal may say nothing; the platform's text then says what happened.
-        if (text.isEmpty())
-            text = process.errorString();
-        throw MuxError::failed(text);
-    }
-
-    report(progress, 1.0, std::nullopt);
-    // QFile::rename never replaces an existing file: whatever appeared at the output name
-    // while mkvmerge ran stays untouched and the pair fails.
-    QFile temporary(plan.temporaryURL.toLocalFile());
-    if (!temporary.rename(plan.outputURL.toLocalFile())) {
-        const QString reason = temporary.errorString();
-        removeFile(plan.temporaryURL);
-        throw MuxError::failed(reason);
-    }
-    return MuxResult::of(plan);
+    const bool succeeded = !outcome.signal && (outcome.exitCode == 0 || outcome.exitCode == 1);
+    if (!succeeded)
+        throw MuxError::failed(withEndingSignal(QString::fromUtf8(outcome.standardOutput).trimmed(),
+                                                request, outcome));
+    return outcome.standardOutput;
 }

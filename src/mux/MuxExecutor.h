@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/FileFingerprint.h"
 #include "MuxPlan.h"
 
 #include <QFuture>
@@ -18,15 +19,18 @@ public:
     explicit MuxExecutor(ToolLocations tools = ToolLocations::platformDefault());
     ~MuxExecutor(); // stops a running mux and waits for it to clean up
 
-    // Builds the plan, runs mkvmerge into a temporary file and renames it to the output name.
-    // The future carries the MuxResult or the MuxError that ended the pair. `progress` is
-    // called on the creating thread, in order, and the run waits for each call; that thread
-    // must keep its event loop running.
+    // Builds the plan, runs mkvmerge into a temporary file and renames it to the output name,
+    // never replacing a file. The future carries the MuxResult or the MuxError that ended the
+    // pair. `progress` is called on the creating thread, in order, and the run waits for each
+    // call; that thread must keep its event loop running.
     // `localizedOffset` is a measured offset of the German audio to undo (see buildMuxPlan).
+    // `seenByAnalysis`: the fingerprints of the pair's files when they were analysed; a file
+    // changed since then, or while mkvmerge reads it, fails the pair.
     QFuture<MuxResult> mux(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                            const std::optional<MediaInspection> &localized,
                            const QUrl &outputFolder, ProgressCallback progress,
-                           std::optional<double> localizedOffset = {});
+                           std::optional<double> localizedOffset = {},
+                           std::optional<SourceFingerprints> seenByAnalysis = {});
 
     // Stops the running mux at once: its mkvmerge is terminated and the pair ends with
     // MuxError::cancelled. Without a running mux it only sets a flag that the next mux clears.
@@ -34,12 +38,14 @@ public:
     void cancel();
 
 private:
-    MuxResult runMux(const MuxPlan &plan, const ProgressCallback &progress);
+    // Runs mkvmerge; returns its output when it wrote the file. The caller removes the file
+    // on every other outcome.
+    QByteArray runMux(const MuxPlan &plan, const ProgressCallback &progress);
     void report(const ProgressCallback &progress, double fraction, std::optional<double> remaining);
 
     ToolDiscovery m_discovery;
-    AbandonFlag m_cancellationRequested{false};
-    AbandonFlag m_abandoned{false}; // the executor is going away
-    QObject m_callerThread;         // progress is delivered through its thread's event loop
+    StopFlag m_stop{false};             // set by cancel() and by the destructor
+    std::atomic<bool> m_closing{false}; // the executor is going away
+    QObject m_callerThread;             // progress is delivered through its thread's event loop
     QThreadPool m_worker;
 };

@@ -2,6 +2,7 @@
 
 #include "analysis/LanguageCodes.h"
 #include "analysis/PalSpeedup.h"
+#include "inspect/UnmarkedUtf16.h"
 #include "media/Naming.h"
 #include "MuxError.h"
 #include "SubtitleDuplicates.h"
@@ -99,14 +100,28 @@ QStringList trackArguments(qint64 track, const TrackLabel &label)
            timingArguments(track, label.timing);
 }
 
-// A sidecar file holds one track, track 0; its name says whether it is forced.
+// The file mkvmerge reads for a sidecar: unmarked UTF-16 text as a marked copy, its encoding
+// named.
+QStringList sidecarInput(const QUrl &sidecar, MarkedUtf16Copies &copies)
+{
+    const QString path = toolFileArgument(sidecar);
+    const std::optional<Utf16ByteOrder> order = unmarkedUtf16OrderOfFile(path);
+    if (!order)
+        return {path};
+    return {u"--sub-charset"_s, u"0:"_s + utf16CharsetName(*order),
+            copies.add(path, *order).value_or(path)};
+}
+
+// A sidecar file holds one track, track 0; its name says whether it is forced. Only subtitles
+// are read from it, whatever else mkvmerge might take the file for.
 QStringList sidecarArguments(const QUrl &sidecar, const QString &language, const QString &base,
-                             const std::optional<QString> &timing)
+                             const std::optional<QString> &timing, MarkedUtf16Copies &copies)
 {
     const bool forced = isForcedFileName(fileNameOf(sidecar));
-    return QStringList{u"--no-chapters"_s, u"--no-global-tags"_s, u"--no-track-tags"_s} +
+    return QStringList{u"--no-video"_s, u"--no-audio"_s, u"--no-chapters"_s, u"--no-global-tags"_s,
+                       u"--no-track-tags"_s} +
            trackArguments(0, {language, baseTrackName(base, forced), false, forced, timing}) +
-           QStringList{toolFileArgument(sidecar)};
+           sidecarInput(sidecar, copies);
 }
 
 QStringList fileNamesOf(const QList<QUrl> &files)
@@ -190,7 +205,7 @@ QStringList trackSelectionArguments(const QString &option, const QList<MediaTrac
 MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                      const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
                      const ToolDiscovery &tools, std::optional<double> localizedOffset,
-                     const AbandonFlag *stop)
+                     const StopFlag *stop)
 {
     if (!pair.primary || !pair.localized)
         throw MuxError::incompletePair();
@@ -295,10 +310,12 @@ MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspectio
     }
     arguments << toolFileArgument(pair.localized->url);
 
+    plan.sidecarCopies = std::make_shared<MarkedUtf16Copies>();
     for (const QUrl &sidecar : germanSidecars.kept)
-        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, timing);
+        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, timing, *plan.sidecarCopies);
     for (const QUrl &sidecar : englishSidecars.kept)
-        arguments << sidecarArguments(sidecar, u"eng"_s, u"English"_s, std::nullopt);
+        arguments << sidecarArguments(sidecar, u"eng"_s, u"English"_s, std::nullopt,
+                                      *plan.sidecarCopies);
 
     arguments << u"--track-order"_s
               << trackOrder(*video, germanAudio, englishAudio, keptGermanSubtitles,

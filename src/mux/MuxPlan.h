@@ -1,14 +1,17 @@
 #pragma once
 
-#include "inspect/ChildProcess.h"
-#include "inspect/ToolDiscovery.h"
 #include "media/EpisodePair.h"
 #include "media/MediaInspection.h"
+#include "tools/ChildProcess.h"
+#include "tools/ToolDiscovery.h"
 
 #include <QStringList>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
+
+class MarkedUtf16Copies;
 
 // Everything mkvmerge needs to write one pair's output file, decided before it runs.
 struct MuxPlan {
@@ -21,6 +24,9 @@ struct MuxPlan {
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor; // set when the folder-2 tracks are stretched
     std::optional<double> appliedSyncOffset;   // seconds of measured offset undone
+    // Marked copies of unmarked UTF-16 sidecars that `arguments` name; they are removed when
+    // the last copy of the plan goes.
+    std::shared_ptr<MarkedUtf16Copies> sidecarCopies;
 };
 
 // What a successful mux reports back.
@@ -31,6 +37,7 @@ struct MuxResult {
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor;
     std::optional<double> appliedSyncOffset;
+    QStringList warnings; // mkvmerge's warning lines
 
     static MuxResult of(const MuxPlan &plan);
     friend bool operator==(const MuxResult &, const MuxResult &) = default;
@@ -44,7 +51,7 @@ struct MuxResult {
 MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                      const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
                      const ToolDiscovery &tools, std::optional<double> localizedOffset = {},
-                     const AbandonFlag *stop = nullptr);
+                     const StopFlag *stop = nullptr);
 
 // The audio tracks the output takes: from folder 1 all but the German ones, from folder 2
 // all but the English ones, in track order.

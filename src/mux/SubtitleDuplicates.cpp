@@ -1,5 +1,8 @@
 #include "SubtitleDuplicates.h"
 
+#include "inspect/UnmarkedUtf16.h"
+#include "tools/TemporaryFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,10 +16,16 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// UTF-8 when the bytes are valid UTF-8, else UTF-16 when they are valid UTF-16 (little-endian
-// unless a byte-order mark says otherwise), else UTF-8 with invalid sequences replaced.
+// UTF-16 without a byte-order mark when its zero bytes say so, UTF-8 when the bytes are valid
+// UTF-8, else UTF-16 when they are valid UTF-16 (little-endian unless a byte-order mark says
+// otherwise), else UTF-8 with invalid sequences replaced.
 QString decodeSubtitleBytes(const QByteArray &bytes)
 {
+    // Checked first: the zero bytes of such text are valid UTF-8.
+    if (const std::optional<Utf16ByteOrder> order = unmarkedUtf16Order(bytes))
+        return QStringDecoder(*order == Utf16ByteOrder::littleEndian
+                                  ? QStringConverter::Utf16LE
+                                  : QStringConverter::Utf16BE)(bytes);
     // Stateless: a sequence cut off at the end is an error, not input still to come.
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8(bytes);
@@ -56,16 +65,9 @@ template <typename Predicate> QStringView trimmed(QStringView text, Predicate is
     return text;
 }
 
-bool isStopped(const AbandonFlag *stop)
+bool isStopped(const StopFlag *stop)
 {
     return stop && stop->load();
-}
-
-// A private folder per extraction, removed as a whole with everything mkvextract wrote into
-// it: VobSub, for one, becomes NAME.idx and NAME.sub instead of the name it was given.
-QString extractionFolderTemplate()
-{
-    return QDir::tempPath() + u"/Spurenflechter-subtitle-XXXXXX"_s;
 }
 
 QString extractionPath(const QTemporaryDir &dir, qint64 trackID)
@@ -76,13 +78,12 @@ QString extractionPath(const QTemporaryDir &dir, qint64 trackID)
 // Runs mkvextract once for `trackIDs`, each written to its extraction path in `dir`.
 // Its output is not wanted: only the exit status counts, and 1 (warnings) is a failure here.
 bool runMkvextract(const QString &mkvextract, const QUrl &file, const QList<qint64> &trackIDs,
-                   const QTemporaryDir &dir, const AbandonFlag *stop)
+                   const QTemporaryDir &dir, const StopFlag *stop)
 {
     QStringList arguments{toolFileArgument(file), u"tracks"_s};
     for (const qint64 id : trackIDs)
         arguments << QString::number(id) + u':' + extractionPath(dir, id);
-    const ChildOutcome outcome = runChild(mkvextract, arguments, StandardError::capture, stop);
-    return outcome.started && !outcome.crashed && outcome.exitCode == 0;
+    return runChild({mkvextract, arguments, ChildOutput::separate, stop}).succeeded();
 }
 
 // The normalised text of a whole file, absent when it cannot be read.
@@ -98,9 +99,14 @@ std::optional<QString> readText(const QString &path)
 }
 
 std::optional<QString> extractTrack(qint64 trackID, const QString &mkvextract, const QUrl &file,
-                                    const AbandonFlag *stop)
+                                    const StopFlag *stop)
 {
-    const QTemporaryDir dir(extractionFolderTemplate());
+    // A private folder per extraction, removed as a whole with everything mkvextract wrote
+    // into it: VobSub, for one, becomes NAME.idx and NAME.sub instead of the name it was given.
+    const std::optional<QString> folderTemplate = subtitleFolderTemplate();
+    if (!folderTemplate)
+        return std::nullopt;
+    const QTemporaryDir dir(*folderTemplate);
     if (!dir.isValid() || !runMkvextract(mkvextract, file, {trackID}, dir, stop))
         return std::nullopt;
     return readText(extractionPath(dir, trackID));
@@ -128,13 +134,13 @@ QString normalizeSubtitleText(const QByteArray &bytes)
 }
 
 std::optional<QString> extractSubtitleText(const MediaTrack &track, const QUrl &mkvextract,
-                                           const QUrl &file, const AbandonFlag *stop)
+                                           const QUrl &file, const StopFlag *stop)
 {
     return extractTrack(track.id, mkvextract.toLocalFile(), file, stop);
 }
 
 QHash<qint64, QString> extractSubtitleTexts(const QList<MediaTrack> &tracks, const QUrl &mkvextract,
-                                            const QUrl &file, const AbandonFlag *stop)
+                                            const QUrl &file, const StopFlag *stop)
 {
     QList<qint64> trackIDs;
     for (const MediaTrack &track : tracks) {
@@ -143,12 +149,13 @@ QHash<qint64, QString> extractSubtitleTexts(const QList<MediaTrack> &tracks, con
     }
     QHash<qint64, QString> texts;
     const QString program = mkvextract.toLocalFile();
-    if (trackIDs.isEmpty() || isStopped(stop))
+    const std::optional<QString> folderTemplate = subtitleFolderTemplate();
+    if (trackIDs.isEmpty() || isStopped(stop) || !folderTemplate)
         return texts;
 
     // One read of a possibly large file serves every track.
     if (trackIDs.size() > 1) {
-        const QTemporaryDir dir(extractionFolderTemplate());
+        const QTemporaryDir dir(*folderTemplate);
         if (dir.isValid() && runMkvextract(program, file, trackIDs, dir, stop)) {
             for (const qint64 id : trackIDs) {
                 if (std::optional<QString> text = readText(extractionPath(dir, id)))
@@ -171,7 +178,7 @@ QHash<qint64, QString> extractSubtitleTexts(const QList<MediaTrack> &tracks, con
 
 SidecarSelection removeDuplicateSidecars(const QList<QUrl> &sidecars,
                                          const QList<MediaTrack> &tracks, const MediaFile &file,
-                                         const QUrl &mkvmerge, const AbandonFlag *stop)
+                                         const QUrl &mkvmerge, const StopFlag *stop)
 {
     SidecarSelection selection{sidecars, {}};
     const QString mkvmergePath = mkvmerge.toLocalFile();

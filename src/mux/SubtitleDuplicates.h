@@ -1,8 +1,8 @@
 #pragma once
 
-#include "inspect/ChildProcess.h"
 #include "media/MediaFile.h"
 #include "media/MediaTrack.h"
+#include "tools/ChildProcess.h"
 
 #include <QHash>
 #include <QStringList>
@@ -21,16 +21,16 @@ struct SidecarSelection {
 // `stop` set while it runs kills the running mkvextract; the rest then counts as unreadable.
 SidecarSelection removeDuplicateSidecars(const QList<QUrl> &sidecars,
                                          const QList<MediaTrack> &tracks, const MediaFile &file,
-                                         const QUrl &mkvmerge, const AbandonFlag *stop = nullptr);
+                                         const QUrl &mkvmerge, const StopFlag *stop = nullptr);
 
 // The normalised texts of `tracks` of `file`, by track id: one mkvextract run for all of
 // them, or one run per track where that fails. A track whose text cannot be read is absent.
 QHash<qint64, QString> extractSubtitleTexts(const QList<MediaTrack> &tracks, const QUrl &mkvextract,
-                                            const QUrl &file, const AbandonFlag *stop = nullptr);
+                                            const QUrl &file, const StopFlag *stop = nullptr);
 
 // The normalised text of one track, read with its own mkvextract run; absent on any failure.
 std::optional<QString> extractSubtitleText(const MediaTrack &track, const QUrl &mkvextract,
-                                           const QUrl &file, const AbandonFlag *stop = nullptr);
+                                           const QUrl &file, const StopFlag *stop = nullptr);
 
 // Subtitle file contents as comparable text: decoded (UTF-8, else UTF-16), byte-order marks
 // removed, line ends unified, each line and the whole text trimmed, canonically composed.

@@ -1,15 +1,10 @@
 #include "AudioDecoding.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QtEndian>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// How often a running decode looks at the time limit and the stop flag.
-constexpr int pollMilliseconds = 50;
 
 QStringList ffmpegArguments(const PcmRequest &request)
 {
@@ -30,11 +25,6 @@ QStringList ffmpegArguments(const PcmRequest &request)
             u"-"_s};
 }
 
-bool mustStop(const QElapsedTimer &timer, const DecodeLimits &limits)
-{
-    return timer.hasExpired(limits.timeoutMilliseconds) || (limits.stop && limits.stop->load());
-}
-
 std::vector<std::int16_t> samplesOf(const QByteArray &pcm)
 {
     // s16le: a trailing odd byte is the rest of a sample cut short.
@@ -48,33 +38,12 @@ std::vector<std::int16_t> samplesOf(const QByteArray &pcm)
 std::optional<std::vector<std::int16_t>>
 decodeMonoPcm(const QString &ffmpeg, const PcmRequest &request, const DecodeLimits &limits)
 {
-    QProcess process;
-    process.setProgram(ffmpeg);
-    process.setArguments(ffmpegArguments(request));
-    process.setStandardInputFile(QProcess::nullDevice());
     // Nothing reads ffmpeg's messages, so they go nowhere rather than into a pipe that could
     // fill up.
-    process.setStandardErrorFile(QProcess::nullDevice());
-
-    QElapsedTimer timer;
-    timer.start();
-    process.start();
-    if (!process.waitForStarted(limits.timeoutMilliseconds))
+    const ChildOutcome outcome =
+        runChild({ffmpeg, ffmpegArguments(request), ChildOutput::standardOutputOnly, limits.stop,
+                  limits.timeoutMilliseconds});
+    if (!outcome.succeeded() || outcome.standardOutput.size() < 2)
         return std::nullopt;
-
-    QByteArray pcm;
-    pcm.reserve(qsizetype(request.lengthSeconds * syncSampleRate * 2) + 4096);
-    while (process.state() != QProcess::NotRunning) {
-        if (mustStop(timer, limits)) {
-            process.kill();
-            process.waitForFinished(-1);
-            return std::nullopt;
-        }
-        process.waitForFinished(pollMilliseconds);
-        pcm += process.readAllStandardOutput();
-    }
-    pcm += process.readAllStandardOutput();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || pcm.size() < 2)
-        return std::nullopt;
-    return samplesOf(pcm);
+    return samplesOf(outcome.standardOutput);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "inspect/ChildProcess.h"
+#include "tools/ChildProcess.h"
 
 #include <QString>
 #include <QUrl>
@@ -22,7 +22,7 @@ struct PcmRequest {
 
 struct DecodeLimits {
     int timeoutMilliseconds = 120000;
-    const AbandonFlag *stop = nullptr;
+    const StopFlag *stop = nullptr;
 };
 
 // The requested stretch as mono 16-bit samples at syncSampleRate, shorter when the track

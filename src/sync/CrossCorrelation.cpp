@@ -72,7 +72,8 @@ CorrelationPeak findPeak(std::span<const float> values, int neighbourhood)
     const double deviation = std::sqrt(std::max(0.0, squares / double(count) - mean * mean));
     if (!(deviation > 0))
         return {.index = double(best)};
-    return {.index = double(best) + parabolicShift(values[best - 1], values[best], values[best + 1]),
+    return {.index =
+                double(best) + parabolicShift(values[best - 1], values[best], values[best + 1]),
             .score = (values[best] - mean) / deviation,
             .found = true};
 }

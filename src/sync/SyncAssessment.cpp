@@ -145,8 +145,7 @@ QList<bool> trustedOnly(const SyncMeasurement &measurement, const QList<Match> &
     return flags;
 }
 
-std::optional<SyncAssessment> drift(const SyncMeasurement &measurement,
-                                    const QList<Match> &matches)
+std::optional<SyncAssessment> drift(const SyncMeasurement &measurement, const QList<Match> &matches)
 {
     const Line line = bestLine(matches);
     if (line.points.size() < fewestOnLine || !areMost(line.points.size(), measurement))

@@ -33,10 +33,10 @@ Decoded decode(const SyncCheckOptions &options, const PcmRequest &request)
 {
     QElapsedTimer timer;
     timer.start();
-    Decoded decoded{decodeMonoPcm(options.ffmpeg, request,
-                                  {options.decodeTimeoutMilliseconds, options.stop})};
-    decoded.endsCheck = !decoded.samples && (stopped(options) ||
-                                             timer.hasExpired(options.decodeTimeoutMilliseconds));
+    Decoded decoded{
+        decodeMonoPcm(options.ffmpeg, request, {options.decodeTimeoutMilliseconds, options.stop})};
+    decoded.endsCheck = !decoded.samples &&
+                        (stopped(options) || timer.hasExpired(options.decodeTimeoutMilliseconds));
     return decoded;
 }
 
@@ -54,9 +54,8 @@ SyncSegment measureSegment(const SyncSource &english, const SyncSource &german,
 
     // The same stretch of film time in the German file's own time.
     const double stretch = options.localizedStretch > 0 ? options.localizedStretch : 1.0;
-    const Decoded germanPcm =
-        decode(options, {german.file, german.audioIndex, span.start / stretch,
-                         span.length / stretch});
+    const Decoded germanPcm = decode(
+        options, {german.file, german.audioIndex, span.start / stretch, span.length / stretch});
     endsCheck = germanPcm.endsCheck;
     if (!germanPcm.samples)
         return segment;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "inspect/ChildProcess.h"
 #include "media/AnalysisIssue.h"
+#include "tools/ChildProcess.h"
 
 #include <QList>
 #include <QString>
@@ -40,10 +40,10 @@ struct SyncMeasurement {
 };
 
 struct SyncCheckOptions {
-    QString ffmpeg;                // the ffmpeg executable
-    double localizedStretch = 1.0; // 1001/960 when folder 2 runs at PAL speed
+    QString ffmpeg;                         // the ffmpeg executable
+    double localizedStretch = 1.0;          // 1001/960 when folder 2 runs at PAL speed
     int decodeTimeoutMilliseconds = 120000; // per decode; one that runs out ends the check
-    const AbandonFlag *stop = nullptr; // set: the running ffmpeg is killed, nothing is measured
+    const StopFlag *stop = nullptr; // set: the running ffmpeg is stopped, nothing is measured
 };
 
 // Decodes and compares. An episode too short for three segments, or without a running time,
@@ -62,7 +62,7 @@ enum class SyncPattern {
 // What the segments say together.
 struct SyncAssessment {
     SyncPattern pattern = SyncPattern::unsure;
-    QList<bool> trusted; // per segment of the measurement: part of the agreement found
+    QList<bool> trusted;      // per segment of the measurement: part of the agreement found
     double offsetSeconds = 0; // inSync, constant: the agreed lag
     double cutSeconds = 0;    // cut: the English film time of the first jump
     // cut: the lags before and after the first jump; drift: the fitted lags at the start and

@@ -36,17 +36,18 @@ SyncVerdict judgeSync(const QString &label, const SyncMeasurement &measurement)
         break;
     case SyncPattern::constant:
         verdict.finding = warning(
-            label, u"Die deutsche Tonspur läuft %1 Sekunden %2; wird beim Muxen ausgeglichen."_s.arg(
-                       seconds(std::abs(found.offsetSeconds)),
-                       found.offsetSeconds > 0 ? u"zu spät"_s : u"zu früh"_s));
+            label,
+            u"Die deutsche Tonspur läuft %1 Sekunden %2; wird beim Muxen ausgeglichen."_s.arg(
+                seconds(std::abs(found.offsetSeconds)),
+                found.offsetSeconds > 0 ? u"zu spät"_s : u"zu früh"_s));
         verdict.correctionOffsetSeconds = found.offsetSeconds;
         break;
     case SyncPattern::cut:
         verdict.finding = warning(
-            label, u"Der Versatz der deutschen Tonspur springt bei etwa %1 von %2 auf %3 Sekunden; "
-                   u"die Fassungen sind unterschiedlich geschnitten."_s.arg(
-                       filmTime(found.cutSeconds), seconds(found.fromSeconds),
-                       seconds(found.toSeconds)));
+            label,
+            u"Der Versatz der deutschen Tonspur springt bei etwa %1 von %2 auf %3 Sekunden; "
+            u"die Fassungen sind unterschiedlich geschnitten."_s.arg(
+                filmTime(found.cutSeconds), seconds(found.fromSeconds), seconds(found.toSeconds)));
         break;
     case SyncPattern::drift:
         verdict.finding = warning(

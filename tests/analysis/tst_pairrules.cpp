@@ -1,5 +1,6 @@
 #include "analysis/LanguageCodes.h"
 #include "analysis/PairRules.h"
+#include "model/IssueLine.h"
 
 #include <QTest>
 
@@ -7,33 +8,67 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The findings by short name, as "<I|W|E> <label>: <message>"; %1 is the label, %2 a number.
-const QHash<QString, QString> findings{
-    {u"noDe"_s, u"E %1: Keine deutsche Audiospur gefunden."_s},
-    {u"de?"_s, u"I %1: Mindestens eine Audiospur aus Ordner 2 hat keine Sprachkennung und "
-               u"wird als Deutsch (deu) behandelt."_s},
-    {u"en?"_s, u"I %1: Mindestens eine Audiospur aus Ordner 1 hat keine Sprachkennung und "
-               u"wird als Englisch (eng) behandelt."_s},
-    {u"-en"_s, u"I %1: Englische Audiospur %2 aus Ordner 2 wird übersprungen; Englisch "
-               u"stammt aus Ordner 1."_s},
-    {u"-de"_s, u"I %1: Deutsche Audiospur %2 aus Ordner 1 wird übersprungen; Deutsch stammt "
-               u"aus Ordner 2."_s},
-    {u"srt"_s, u"I %1: %2 externe Untertiteldatei(en) zugeordnet."_s},
-    {u"pal"_s, u"I %1: 25→23,976-PAL-Speedup erkannt (%2 Sekunden Differenz); wird beim "
-               u"Muxen automatisch korrigiert."_s},
-    {u"I"_s, u"I %1: Die Laufzeiten unterscheiden sich um %2 Sekunden."_s},
-    {u"W"_s, u"W %1: Die Laufzeiten unterscheiden sich um %2 Sekunden."_s}};
+// Findings for S01E01; %1 stands for a track id or a number of seconds.
+const QString noGerman = u"[Fehler] S01E01: Keine deutsche Audiospur gefunden."_s;
+const QString assumedGerman = u"[Hinweis] S01E01: Mindestens eine Audiospur aus Ordner 2 hat "
+                              u"keine Sprachkennung und wird als Deutsch (deu) behandelt."_s;
+const QString assumedEnglish = u"[Hinweis] S01E01: Mindestens eine Audiospur aus Ordner 1 hat "
+                               u"keine Sprachkennung und wird als Englisch (eng) behandelt."_s;
+const QString skippedEnglish = u"[Hinweis] S01E01: Englische Audiospur %1 aus Ordner 2 wird "
+                               u"übersprungen; Englisch stammt aus Ordner 1."_s;
+const QString skippedGerman = u"[Hinweis] S01E01: Deutsche Audiospur %1 aus Ordner 1 wird "
+                              u"übersprungen; Deutsch stammt aus Ordner 2."_s;
+const QString timesDifferNote =
+    u"[Hinweis] S01E01: Die Laufzeiten unterscheiden sich um %1 Sekunden."_s;
+const QString timesDifferWarning =
+    u"[Warnung] S01E01: Die Laufzeiten unterscheiden sich um %1 Sekunden."_s;
+const QString palSpeedup = u"[Hinweis] S01E01: 25→23,976-PAL-Speedup erkannt (%1 Sekunden "
+                           u"Differenz); wird beim Muxen automatisch korrigiert."_s;
 
-// "ger", "-" (untagged), "video:ger", "subtitles:ger": a track with the given id.
-MediaTrack track(qint64 id, const QString &token)
+// An untagged video track (id 0), as many releases have, then audio tracks in the given
+// languages with ids from 1; "" stands for one without language tag.
+MediaInspection inspection(const QUrl &file, const QStringList &audioLanguages,
+                           std::optional<double> seconds)
 {
-    MediaTrack result;
-    result.id = id;
-    result.type = trackTypeFromRawValue(token.section(u':', 0, 0)).value_or(TrackType::audio);
-    if (const QString language = token.section(u':', -1); language != u"-")
-        result.language = language;
+    MediaInspection result{file, seconds, {MediaTrack{.type = TrackType::video}}};
+    for (const QString &language : audioLanguages) {
+        result.tracks << MediaTrack{.id = result.tracks.size(), .type = TrackType::audio};
+        if (!language.isEmpty())
+            result.tracks.last().language = language;
+    }
     return result;
 }
+
+// The pairs and inspections an analysis hands to the rules.
+struct Analysis {
+    QList<EpisodePair> pairs;
+    QHash<QUrl, MediaInspection> inspections;
+
+    // Adds the ready pair S01E0n with both files inspected.
+    EpisodePair &add(const QStringList &folder1Audio, const QStringList &folder2Audio,
+                     std::optional<double> folder1Seconds = {},
+                     std::optional<double> folder2Seconds = {})
+    {
+        EpisodePair &pair = pairs.emplace_back();
+        pair.episodeID = EpisodeID{1, pairs.size()};
+        pair.status = PairStatus::ready;
+        pair.primary = MediaFile{.url = QUrl::fromLocalFile(u"/eins/%1.mkv"_s.arg(pairs.size()))};
+        pair.localized = MediaFile{.url = QUrl::fromLocalFile(u"/zwei/%1.mkv"_s.arg(pairs.size()))};
+        inspections.insert(pair.primary->url,
+                           inspection(pair.primary->url, folder1Audio, folder1Seconds));
+        inspections.insert(pair.localized->url,
+                           inspection(pair.localized->url, folder2Audio, folder2Seconds));
+        return pair;
+    }
+
+    QStringList findings() const
+    {
+        QStringList lines;
+        for (const AnalysisIssue &issue : evaluatePairs(pairs, inspections))
+            lines << issueLine(issue);
+        return lines;
+    }
+};
 
 } // namespace
 
@@ -45,106 +80,120 @@ class TestPairRules : public QObject {
 private slots:
     void languages_data()
     {
+        QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("code");
         QTest::addColumn<LanguageClass>("kind");
-        QTest::newRow("de-DE") << u"de"_s << LanguageClass::german;
-        QTest::newRow("GER") << u"ger"_s << LanguageClass::german;
-        QTest::newRow("--deu") << u"deu"_s << LanguageClass::german;
-        QTest::newRow("en-US") << u"en"_s << LanguageClass::english;
-        QTest::newRow("ENG") << u"eng"_s << LanguageClass::english;
-        QTest::newRow("") << u""_s << LanguageClass::other;
-        QTest::newRow("-") << u"-"_s << LanguageClass::other;
-        QTest::newRow("de_AT") << u"de_at"_s << LanguageClass::other;
-        QTest::newRow("germ") << u"germ"_s << LanguageClass::other;
+        const auto row = [](const char *language, const char *code, LanguageClass kind) {
+            QTest::newRow(language)
+                << QString::fromUtf8(language) << QString::fromUtf8(code) << kind;
+        };
+        row("de-DE", "de", LanguageClass::german);
+        row("GER", "ger", LanguageClass::german);
+        row("--deu", "deu", LanguageClass::german);
+        row("en-US", "en", LanguageClass::english);
+        row("ENG", "eng", LanguageClass::english);
+        row("", "", LanguageClass::other);
+        row("-", "-", LanguageClass::other);
+        row("de_AT", "de_at", LanguageClass::other);
+        row("germ", "germ", LanguageClass::other);
     }
     void languages()
     {
+        QFETCH(QString, language);
         QFETCH(QString, code);
         QFETCH(LanguageClass, kind);
-        const QString language = QString::fromUtf8(QTest::currentDataTag());
         QCOMPARE(normalizedLanguageCode(language), code);
-        MediaTrack tagged;
-        tagged.language = language;
-        QCOMPARE(classifyLanguage(tagged), kind);
+        QCOMPARE(classifyLanguage(MediaTrack{.language = language}), kind);
         QCOMPARE(classifyLanguage(MediaTrack{}), LanguageClass::untagged);
     }
 
-    // Pairs separated by ";": "<folder 1>|<folder 2>[|single, or PairStatus 1, 2, 3]". A side
-    // holds tracks (see track(); ids count from 1), "@seconds", "+n" sidecar subtitles, "!" (not
-    // inspected) and "x" (no file); one without tracks has an audio track in its folder's
-    // language. Pair n is S01E0n. Expected: "[label:]finding[ number]", label S01E01 by default.
-    void evaluate_data()
+    void audioLanguages_data()
     {
-        QTest::addColumn<QString>("pairs");
-        QTest::addColumn<QString>("expected");
-        const auto row = [](const char *name, const QString &pairs, const QString &expected) {
-            QTest::newRow(name) << pairs << expected;
+        QTest::addColumn<QStringList>("folder1Audio"); // "": no language tag
+        QTest::addColumn<QStringList>("folder2Audio");
+        QTest::addColumn<QStringList>("findings");
+        const auto row = [](const char *name, const QStringList &folder1Audio,
+                            const QStringList &folder2Audio, const QStringList &findings) {
+            QTest::newRow(name) << folder1Audio << folder2Audio << findings;
         };
-        row("not ready or not fully inspected", u"|eng|1;|eng|2;|eng|3;!|eng;|eng !;|eng x"_s, {});
-        row("video and subtitle tags never count", u"|video:ger eng subtitles:ger eng"_s,
-            u"noDe;-en 2;-en 4"_s);
-        row("folder 2: untagged, fra, de_AT assumed German, de-AT German",
-            u"|- -;|ger fra;|de_AT;|de-AT"_s, u"de?;S01E02:de?;S01E03:de?"_s);
-        row("folder 1: German skipped, no English needed", u"ger eng subtitles:ger|;ger|;- -|"_s,
-            u"-de 1;S01E02:-de 1;S01E03:en?"_s);
-        row("rules in order", u"ger - ger @1500 +3|- eng eng @1510 +1"_s,
-            u"de?;-en 2;-en 3;en?;-de 1;-de 3;srt 4;W 10.00"_s);
-        row("differences 1, 1.5, 5, 7.5", u"@1500|@1501;@1500|@1501.5;@1505|@1500;@2637.5|@2630"_s,
-            u"S01E02:I 1.50;S01E03:I 5.00;S01E04:W 7.50"_s);
-        row("PAL only for folder 1 longer", u"@2637.5|@2529.5;@2529.5|@2637.5;@1500|@0"_s,
-            u"pal 108.00;S01E02:W 108.00;S01E03:W 1500.00"_s);
-        row("no running time", u"@nan|@1500;@1500|@inf;@2637.5|"_s, {});
-        row("pairs in order, single file", u"|video:ger;|eng|3;@1500|@1502;+1 @1500|@1503|single"_s,
-            u"noDe;S01E03:I 2.00;Einzeldatei:srt 1;Einzeldatei:I 3.00"_s);
+        row("folder 2 English only", {u"eng"_s}, {u"eng"_s}, {noGerman, skippedEnglish.arg(1)});
+        row("folder 2 fra beside German", {u"eng"_s}, {u"ger"_s, u"fra"_s}, {assumedGerman});
+        row("folder 2 untagged twice: one note", {u"eng"_s}, {u""_s, u""_s}, {assumedGerman});
+        row("folder 1 untagged and fra: one note", {u"eng"_s, u""_s, u"fra"_s}, {u"ger"_s},
+            {assumedEnglish});
+        row("folder 1 German only: no rule asks for English", {u"ger"_s}, {u"ger"_s},
+            {skippedGerman.arg(1)});
+        row("folder 1 English and German", {u"eng"_s, u"ger"_s}, {u"ger"_s},
+            {skippedGerman.arg(2)});
+        row("rules in order", {u"ger"_s, u""_s, u"ger"_s}, {u""_s, u"eng"_s, u"eng"_s},
+            {assumedGerman, skippedEnglish.arg(2), skippedEnglish.arg(3), assumedEnglish,
+             skippedGerman.arg(1), skippedGerman.arg(3)});
     }
-    void evaluate()
+    void audioLanguages()
     {
-        QFETCH(QString, pairs);
-        QFETCH(QString, expected);
-        QList<EpisodePair> episodes;
-        QHash<QUrl, MediaInspection> inspections;
-        for (const QString &description : pairs.split(u';')) {
-            const QStringList parts = description.split(u'|');
-            EpisodePair &pair = episodes.emplace_back();
-            pair.episodeID = EpisodeID{1, episodes.size()};
-            if (parts.value(2) == u"single")
-                pair.episodeID.reset();
-            pair.status = PairStatus(parts.value(2).toInt());
-            for (const int folder : {0, 1}) {
-                MediaFile file;
-                file.url = QUrl::fromLocalFile(u"/%1/%2.mkv"_s.arg(folder).arg(episodes.size()));
-                MediaInspection inspection{file.url, {}, {}};
-                bool present = true, inspected = true;
-                for (const QString &token : parts[folder].split(u' ', Qt::SkipEmptyParts)) {
-                    if (token == u"x" || token == u"!")
-                        (token == u"x" ? present : inspected) = false;
-                    else if (token.startsWith(u'@'))
-                        inspection.duration = token.mid(1).toDouble();
-                    else if (token.startsWith(u'+'))
-                        file.sidecarSubtitles.resize(token.toInt());
-                    else
-                        inspection.tracks << track(inspection.tracks.size() + 1, token);
-                }
-                if (inspection.tracks.isEmpty())
-                    inspection.tracks << track(1, folder ? u"ger"_s : u"eng"_s);
-                if (inspected)
-                    inspections.insert(file.url, inspection);
-                (folder ? pair.localized : pair.primary) =
-                    present ? std::optional(file) : std::nullopt;
-            }
-        }
+        QFETCH(QStringList, folder1Audio);
+        QFETCH(QStringList, folder2Audio);
+        Analysis analysis;
+        analysis.add(folder1Audio, folder2Audio);
+        QTEST(analysis.findings(), "findings");
+    }
 
-        QStringList actual, wanted;
-        for (const AnalysisIssue &issue : evaluatePairs(episodes, inspections))
-            actual << QChar(u"IWE"[rawValue(issue.severity)]) + u' ' + issue.message;
-        for (const QString &item : expected.split(u';', Qt::SkipEmptyParts)) {
-            const qsizetype colon = item.indexOf(u':');
-            const QStringList words = item.mid(colon + 1).split(u' ');
-            wanted << QString(findings.value(words[0]))
-                          .replace(u"%1"_s, colon < 0 ? u"S01E01"_s : item.left(colon))
-                          .replace(u"%2"_s, words.value(1));
-        }
-        QCOMPARE(actual, wanted);
+    void runningTimes_data()
+    {
+        QTest::addColumn<std::optional<double>>("folder1Seconds");
+        QTest::addColumn<std::optional<double>>("folder2Seconds");
+        QTest::addColumn<QString>("finding"); // empty: none
+        const auto row = [](const char *name, std::optional<double> folder1Seconds,
+                            std::optional<double> folder2Seconds, const QString &finding) {
+            QTest::newRow(name) << folder1Seconds << folder2Seconds << finding;
+        };
+        row("1 s apart", 1500, 1501, {});
+        row("1.5 s apart", 1500, 1501.5, timesDifferNote.arg(u"1.50"));
+        row("5 s apart", 1505, 1500, timesDifferNote.arg(u"5.00"));
+        row("7.5 s apart", 2637.5, 2630, timesDifferWarning.arg(u"7.50"));
+        row("PAL speed-up", 2637.5, 2529.5, palSpeedup.arg(u"108.00"));
+        row("ratio 0.0019 below PAL: within tolerance", 1040.81, 1000, palSpeedup.arg(u"40.81"));
+        row("ratio 0.0021 below PAL: outside tolerance", 1040.6, 1000,
+            timesDifferWarning.arg(u"40.60"));
+        row("folder 2 longer by the PAL ratio", 2529.5, 2637.5, timesDifferWarning.arg(u"108.00"));
+        row("folder 2 of zero length", 1500, 0, timesDifferWarning.arg(u"1500.00"));
+        row("folder 2 length unknown", 2637.5, std::nullopt, {});
+        row("not a number", qQNaN(), 1500, {});
+        row("infinite", 1500, qInf(), {});
+    }
+    void runningTimes()
+    {
+        QFETCH(std::optional<double>, folder1Seconds);
+        QFETCH(std::optional<double>, folder2Seconds);
+        QFETCH(QString, finding);
+        Analysis analysis;
+        analysis.add({u"eng"_s}, {u"ger"_s}, folder1Seconds, folder2Seconds);
+        QCOMPARE(analysis.findings(), finding.isEmpty() ? QStringList{} : QStringList{finding});
+    }
+
+    void readyInspectedPairsAreJudgedInOrder()
+    {
+        // Folder 2 holds no German audio: every pair judged gives findings. The first pair also
+        // has subtitle files and differing running times, whose findings follow the audio ones.
+        Analysis analysis;
+        EpisodePair &judged = analysis.add({u"eng"_s}, {u"eng"_s}, 1500, 1510);
+        judged.primary->sidecarSubtitles.resize(1);
+        judged.localized->sidecarSubtitles.resize(3);
+        for (const PairStatus status :
+             {PairStatus::missingPrimary, PairStatus::missingLocalized, PairStatus::ambiguous})
+            analysis.add({u"eng"_s}, {}).status = status;
+        const QUrl folder1Uninspected = analysis.add({u"eng"_s}, {}).primary->url;
+        const QUrl folder2Uninspected = analysis.add({u"eng"_s}, {}).localized->url;
+        analysis.inspections.remove(folder1Uninspected);
+        analysis.inspections.remove(folder2Uninspected);
+        analysis.add({u"eng"_s}, {}).localized.reset();
+        analysis.add({u"eng"_s}, {}).episodeID.reset();
+
+        QCOMPARE(analysis.findings(),
+                 (QStringList{noGerman, skippedEnglish.arg(1),
+                              u"[Hinweis] S01E01: 4 externe Untertiteldatei(en) zugeordnet."_s,
+                              timesDifferWarning.arg(u"10.00"),
+                              u"[Fehler] Einzeldatei: Keine deutsche Audiospur gefunden."_s}));
     }
 };
 

@@ -11,6 +11,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -18,8 +22,8 @@ namespace {
 
 QStringList entriesOf(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 QByteArray contentsOf(const QString &path)
@@ -135,9 +139,11 @@ private slots:
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("count");
-        QTest::newRow("Ctrl+C") << SIGINT << 1;
-        QTest::newRow("Ctrl+C twice in quick succession") << SIGINT << 2;
-        QTest::newRow("SIGTERM") << SIGTERM << 1;
+        QTest::addColumn<int>("exitStatus");
+        QTest::newRow("Ctrl+C") << SIGINT << 1 << 130;
+        QTest::newRow("Ctrl+C twice in quick succession") << SIGINT << 2 << 130;
+        QTest::newRow("SIGTERM") << SIGTERM << 1 << 143;
+        QTest::newRow("SIGQUIT") << SIGQUIT << 1 << 131;
     }
 
     // The running mkvmerge stops, its temporary file goes, and the results so far are printed.
@@ -145,6 +151,7 @@ private slots:
     {
         QFETCH(int, signal);
         QFETCH(int, count);
+        QFETCH(int, exitStatus);
         const QString output = m_dir.filePath(u"interrupted-%1-%2"_s.arg(signal).arg(count));
         QVERIFY(QDir().mkpath(output));
         std::unique_ptr<QProcess> process(start({u"mux"_s, u"big-eng"_s, u"big-deu"_s, output}));
@@ -156,12 +163,59 @@ private slots:
             ::kill(process->processId(), signal);
         QVERIFY(process->waitForFinished(30000));
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process->exitCode(), 130);
+        QCOMPARE(process->exitCode(), exitStatus);
         QVERIFY(process->readAllStandardOutput().endsWith(
             u"[Hinweis] Verarbeitung nach S01E01 abgebrochen.\n"_s.toUtf8()));
         QCOMPARE(entriesOf(output), QStringList());
         QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
         QCOMPARE(processesNaming(output), QStringList());
+    }
+
+    // A closed terminal: SIGHUP reaches the whole process group, mkvmerge included, and the
+    // terminal is gone before the report is written.
+    void terminalClosed()
+    {
+        const QString output = m_dir.filePath(u"hangup"_s);
+        QVERIFY(QDir().mkpath(output));
+        // Everything the child needs is made before the fork; it inherits the environment.
+        qputenv("TMPDIR", QFile::encodeName(m_temporaryDirectory));
+        QByteArrayList arguments{
+            SPURENFLECHTER_CLI, "mux", QFile::encodeName(m_dir.filePath(u"big-eng"_s)),
+            QFile::encodeName(m_dir.filePath(u"big-deu"_s)), QFile::encodeName(output)};
+        std::vector<char *> argv;
+        for (QByteArray &argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+
+        int terminal = -1;
+        const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        QVERIFY(pid > 0);
+        QByteArray shown;
+        QDeadlineTimer deadline(60000);
+        while (!shown.contains("(1 von 1)") && !deadline.hasExpired()) {
+            pollfd readable{terminal, POLLIN, 0};
+            char bytes[512];
+            const ssize_t count =
+                ::poll(&readable, 1, 100) > 0 ? ::read(terminal, bytes, sizeof bytes) : 0;
+            if (count < 0)
+                break;
+            shown.append(bytes, count);
+        }
+        QVERIFY2(shown.contains("(1 von 1)"), shown.constData());
+        QCOMPARE(::killpg(pid, SIGHUP), 0);
+        ::close(terminal);
+
+        int status = 0;
+        QVERIFY(QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 30000));
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 128 + SIGHUP);
+        QCOMPARE(entriesOf(output), QStringList());
+        QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
+        QCOMPARE(processesNaming(m_temporaryDirectory), QStringList());
     }
 };
 

@@ -45,7 +45,7 @@ private slots:
             QTest::addRow("%s %s", ffprobe ? "ffprobe" : "mkvmerge", name)
                 << ffprobe << json.replace('\'', '"') << track;
         };
-        const MediaTrack bare{0, TrackType::unknown, u"Unbekannt"_s, {}, {}, {}, {}, false, false};
+        const MediaTrack bare{.codec = u"Unbekannt"_s};
         row(false, "all fields",
             "{'id':3,'type':'audio','codec':'AC-3','properties':{'language':'ger',"
             "'track_name':'Deutsch','tag_duration':'00:00:25.008000000',"
@@ -60,14 +60,12 @@ private slots:
             bare);
         row(false, "unknown type, properties no object",
             "{'id':0,'type':'chapters','properties':['language']}", bare);
-        // The index count stands in for a missing ("-") or unreadable frame count.
-        for (const char *frames : {"-", " 12", "12a", "", "1 2", "9223372036854775808", "1.0"})
-            row(false, frames,
-                "{'id':0,'properties':{'language':'','num_index_entries':7" +
-                    (*frames == '-' ? QByteArray()
-                                    : ",'tag_number_of_frames':'" + QByteArray(frames) + "'") +
-                    "}}",
-                MediaTrack{0, TrackType::unknown, u"Unbekannt"_s, u""_s, {}, {}, 7, false, false});
+        // The index count stands in for a missing or unreadable frame count.
+        const MediaTrack indexed{.codec = u"Unbekannt"_s, .language = u""_s, .elementCount = 7};
+        const QByteArray indexedJson = "{'id':0,'properties':{'language':'','num_index_entries':7";
+        row(false, "no frame count", indexedJson + "}}", indexed);
+        for (const char *frames : {" 12", "12a", "", "9223372036854775808", "1.0"})
+            row(false, frames, indexedJson + ",'tag_number_of_frames':'" + frames + "'}}", indexed);
 
         row(true, "all fields",
             "{'index':1,'codec_type':'audio','codec_name':'ac3','codec_long_name':'ATSC AC-3',"
@@ -84,7 +82,7 @@ private slots:
             "'tags':{'DURATION':'5'},'disposition':{'default':true,'forced':'1'}}",
             bare);
 
-        // Each reader reads only its own key.
+        // A track without an id that is an integer in range is dropped.
         for (const bool ffprobe : {false, true})
             for (const char *json : {"{}", "{'id':'3','index':'3'}", "{'id':1.5,'index':1.5}",
                                      "{'id':1e19,'index':1e19}"})

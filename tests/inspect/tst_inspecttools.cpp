@@ -1,5 +1,6 @@
 #include "inspect/MKVInspector.h"
 #include "inspect/MKVInspectorError.h"
+#include "support/FakeTool.h"
 #include "support/TestMedia.h"
 
 #include <QDir>
@@ -32,7 +33,7 @@ QString outcome(const ToolLocations &tools, const QString &file)
 } // namespace
 
 // The real tools on files made at run time; shell scripts stand in for them where only a
-// misbehaving tool shows the behaviour. A bundled mkvmerge runs without the architecture check.
+// misbehaving tool shows the behaviour.
 class InspectToolsTest final : public QObject {
     Q_OBJECT
 
@@ -40,34 +41,15 @@ class InspectToolsTest final : public QObject {
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // An executable; a body without its own "#!" line is run by sh.
     QString write(const QString &name, const QByteArray &body)
     {
-        QFile file(path(name));
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(body.startsWith("#!") ? body : "#!/bin/sh\n" + body) < 0 ||
-            !file.setPermissions(file.permissions() | QFile::ExeOwner))
-            qFatal("cannot write %s", qPrintable(name));
-        return file.fileName();
+        return writeFakeTool(path(name), body);
     }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        // Names "host-arch" unless the target's path ends in "foreign"; like the real `file`,
-        // echoes the path unless told "-b" and calls a link a link unless told "-L".
-        write(u"file"_s, "for a; do case $a in -b) b=1;; -L) l=1;; *) p=$a;; esac; done\n"
-                         "[ $b ] || printf '%s: ' \"$p\"\n"
-                         "[ -L \"$p\" ] && [ -z \"$l\" ] && { echo 'symbolic link'; exit; }\n"
-                         "case $(readlink -f \"$p\") in *foreign) echo 'ELF, other-arch' ;;\n"
-                         "*) echo 'ELF, host-arch' ;; esac");
-        QVERIFY(QDir(m_dir.path()).mkdir(u"host-arch"_s));
-        for (const QString &name : {u"host"_s, u"foreign"_s, u"host-arch/foreign"_s})
-            write(name, "exit 0");
-        QVERIFY(QFile::setPermissions(write(u"noexec"_s, "exit 0"), QFile::ReadOwner));
-        QVERIFY(QFile::link(path(u"host"_s), path(u"link"_s)));
-
         write(u"text.mkv"_s, "Hallo");
         const TestMediaLayout episode{
             3.0,
@@ -78,28 +60,6 @@ private slots:
         QCOMPARE(makeTestMatroska(path(u"episode.mkv"_s), episode), QString());
         for (const QString &odd : {u"-J.mkv"_s, u"@options"_s, u"a b 'c\" d.mkv"_s})
             QVERIFY(QFile::copy(path(u"episode.mkv"_s), path(odd)));
-    }
-
-    // The bundled mkvmerge first, unchecked; then the first candidate `file -b -L` accepts.
-    void locateMkvmerge()
-    {
-        const auto located = [&](const QString &bundled, const QString &candidates,
-                                 const QString &fileCommand = u"file"_s) {
-            QStringList paths;
-            for (const QString &candidate : candidates.split(u' '))
-                paths << path(candidate);
-            const auto url =
-                ToolDiscovery({path(bundled), paths, {}, path(fileCommand), {u"host-arch"_s}})
-                    .locateMkvmerge();
-            return url ? url->fileName() : u"none"_s;
-        };
-        const QString all = u"missing noexec foreign host"_s;
-        QCOMPARE(located({}, all), u"host"_s);
-        QCOMPARE(located({}, u"host-arch/foreign"_s), u"none"_s); // marker in a folder name
-        QCOMPARE(located({}, u"link"_s), u"link"_s);              // judged by its target
-        QCOMPARE(located(u"foreign"_s, all), u"foreign"_s);
-        QCOMPARE(located(u"noexec"_s, all), u"host"_s);
-        QCOMPARE(located({}, all, u"missing"_s), u"none"_s);
     }
 
     void fakeTools_data()
@@ -125,8 +85,10 @@ private slots:
         // mkvmerge reports an unreadable file in its JSON and leaves standard error blank.
         row("errors in the report", "echo '{\"errors\":[\"Nicht lesbar.\\n\"]}'; echo >&2; exit 2",
             failed + u"\nNicht lesbar.\n"_s);
-        row("crash with text", "echo Speicher >&2; kill -SEGV $$", failed + u"Speicher\n"_s);
-        row("crash without text", "kill -SEGV $$", failed + u"Process crashed"_s);
+        row("crash with text", "echo Speicher >&2; kill -SEGV $$",
+            failed + u"Speicher (mkvmerge wurde durch Signal 11 beendet)"_s);
+        row("crash without text", "kill -SEGV $$",
+            failed + u"mkvmerge wurde durch Signal 11 beendet"_s);
         row("no JSON", "echo 'kein JSON'",
             QJsonParseError{0, QJsonParseError::IllegalValue}.errorString());
         row("no start", "#!/nonexistent/sh", unstartable.errorString());
@@ -161,15 +123,11 @@ private slots:
     // An inspector that goes away stops its running tool instead of waiting for it.
     void destroyedInspectorStopsItsTool()
     {
-        const QByteArray pid = path(u"pid"_s).toUtf8();
-        const QString hanging = write(u"hanging"_s, "echo $$ > '" + pid + ".tmp'; mv '" + pid +
-                                                        ".tmp' '" + pid + "'; exec sleep 600");
+        const QString hanging = write(u"hanging"_s, hangingToolBody);
         auto inspector = std::make_unique<MKVInspector>(ToolLocations{hanging, {}, {}, {}, {}});
         auto pending = inspector->inspectAsync(QUrl::fromLocalFile(u"/x"_s));
-        QFile pidFile(path(u"pid"_s));
-        QTRY_VERIFY(pidFile.exists());
-        QVERIFY(pidFile.open(QIODevice::ReadOnly));
-        const pid_t tool = pidFile.readAll().trimmed().toInt();
+        const pid_t tool = hangingToolProcess(hanging);
+        QVERIFY(tool > 0);
         inspector.reset();
         QVERIFY(pending.isFinished());
         QCOMPARE(::kill(tool, 0), -1); // the tool is gone, not left behind

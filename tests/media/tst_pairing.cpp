@@ -46,63 +46,50 @@ private slots:
         QTest::addColumn<QStringList>("primary");
         QTest::addColumn<QStringList>("localized");
         QTest::addColumn<QStringList>("expected");
-
-        QTest::newRow("lone files pair whatever their numbers")
-            << QStringList{u"A.S01E01.mkv"_s} << QStringList{u"B.S01E02.mkv"_s}
-            << QStringList{u"single S01E01 Bereit A.S01E01.mkv | B.S01E02.mkv"_s};
-        QTest::newRow("lone film takes folder-2 number")
-            << QStringList{u"Film.mkv"_s} << QStringList{u"Kinofilm S02E03.mkv"_s}
-            << QStringList{u"single S02E03 Bereit Film.mkv | Kinofilm S02E03.mkv"_s};
-        QTest::newRow("lone films")
-            << QStringList{u"Film.mkv"_s} << QStringList{u"Kinofilm.mkv"_s}
-            << QStringList{u"single Einzeldatei Bereit Film.mkv | Kinofilm.mkv"_s};
-        QTest::newRow("both empty") << QStringList{} << QStringList{} << QStringList{};
-        QTest::newRow("folder 1 empty")
-            << QStringList{} << QStringList{u"S01E01.mkv"_s}
-            << QStringList{u"S01E01 S01E01 Datei in Ordner 1 fehlt – | S01E01.mkv"_s};
-        QTest::newRow("gaps on both sides")
-            << QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s, u"S01E03.mkv"_s}
-            << QStringList{u"S01E01.mkv"_s, u"S01E03.mkv"_s, u"S01E04.mkv"_s}
-            << QStringList{u"S01E01 S01E01 Bereit S01E01.mkv | S01E01.mkv"_s,
-                           u"S01E02 S01E02 Datei in Ordner 2 fehlt S01E02.mkv | –"_s,
-                           u"S01E03 S01E03 Bereit S01E03.mkv | S01E03.mkv"_s,
-                           u"S01E04 S01E04 Datei in Ordner 1 fehlt – | S01E04.mkv"_s};
-        QTest::newRow("two folder-1 files for one episode")
-            << QStringList{u"a.S01E01.mkv"_s, u"b.S01E01.mkv"_s}
-            << QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s}
-            << QStringList{u"S01E01 S01E01 Zuordnung nicht eindeutig a.S01E01.mkv | S01E01.mkv"_s,
-                           u"S01E02 S01E02 Datei in Ordner 1 fehlt – | S01E02.mkv"_s};
-        QTest::newRow("two folder-2 files for one episode")
-            << QStringList{u"S01E05.mkv"_s, u"S01E06.mkv"_s}
-            << QStringList{u"x S01E05.mkv"_s, u"y S01E05.mkv"_s}
-            << QStringList{u"S01E05 S01E05 Zuordnung nicht eindeutig S01E05.mkv | x S01E05.mkv"_s,
-                           u"S01E06 S01E06 Datei in Ordner 2 fehlt S01E06.mkv | –"_s};
-        QTest::newRow("unnumbered file last")
-            << QStringList{u"Extra.mkv"_s, u"S01E01.mkv"_s} << QStringList{u"S01E01.mkv"_s}
-            << QStringList{
-                   u"S01E01 S01E01 Bereit S01E01.mkv | S01E01.mkv"_s,
-                   u"unmatched-Extra.mkv Einzeldatei Zuordnung nicht eindeutig Extra.mkv | –"_s};
-        QTest::newRow("unnumbered files of both folders")
-            << QStringList{u"Bonus A.mkv"_s, u"Bonus B.mkv"_s}
-            << QStringList{u"S01E01.mkv"_s, u"Zusatz.mkv"_s}
-            << QStringList{u"S01E01 S01E01 Datei in Ordner 1 fehlt – | S01E01.mkv"_s,
-                           u"unmatched-Bonus A.mkv Einzeldatei Zuordnung nicht eindeutig "_s
-                           u"Bonus A.mkv | Zusatz.mkv"_s};
-        QTest::newRow("unnumbered only in folder 2")
-            << QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s}
-            << QStringList{u"Zusatz.mkv"_s, u"S01E01.mkv"_s}
-            << QStringList{
-                   u"S01E01 S01E01 Bereit S01E01.mkv | S01E01.mkv"_s,
-                   u"S01E02 S01E02 Datei in Ordner 2 fehlt S01E02.mkv | –"_s,
-                   u"unmatched-Zusatz.mkv Einzeldatei Zuordnung nicht eindeutig – | Zusatz.mkv"_s};
-        QTest::newRow("sorted by season then episode")
-            << QStringList{u"S02E01.mkv"_s, u"S01E10.mkv"_s, u"S01E02.mkv"_s}
-            << QStringList{u"S03E01.mkv"_s, u"S00E01.mkv"_s}
-            << QStringList{u"S00E01 S00E01 Datei in Ordner 1 fehlt – | S00E01.mkv"_s,
-                           u"S01E02 S01E02 Datei in Ordner 2 fehlt S01E02.mkv | –"_s,
-                           u"S01E10 S01E10 Datei in Ordner 2 fehlt S01E10.mkv | –"_s,
-                           u"S02E01 S02E01 Datei in Ordner 2 fehlt S02E01.mkv | –"_s,
-                           u"S03E01 S03E01 Datei in Ordner 1 fehlt – | S03E01.mkv"_s};
+        const auto row = [](const char *name, const QStringList &primary,
+                            const QStringList &localized, const QStringList &expected) {
+            QTest::newRow(name) << primary << localized << expected;
+        };
+        row("lone files pair whatever their numbers", {u"A.S01E01.mkv"_s}, {u"B.S01E02.mkv"_s},
+            {u"single S01E01 Bereit A.S01E01.mkv | B.S01E02.mkv"_s});
+        row("lone film takes folder-2 number", {u"Film.mkv"_s}, {u"Kinofilm S02E03.mkv"_s},
+            {u"single S02E03 Bereit Film.mkv | Kinofilm S02E03.mkv"_s});
+        row("lone films", {u"Film.mkv"_s}, {u"Kinofilm.mkv"_s},
+            {u"single Einzeldatei Bereit Film.mkv | Kinofilm.mkv"_s});
+        row("both empty", {}, {}, {});
+        row("folder 1 empty", {}, {u"S01E01.mkv"_s},
+            {u"S01E01 S01E01 Datei in Ordner 1 fehlt – | S01E01.mkv"_s});
+        row("gaps on both sides", {u"S01E01.mkv"_s, u"S01E02.mkv"_s, u"S01E03.mkv"_s},
+            {u"S01E01.mkv"_s, u"S01E03.mkv"_s, u"S01E04.mkv"_s},
+            {u"S01E01 S01E01 Bereit S01E01.mkv | S01E01.mkv"_s,
+             u"S01E02 S01E02 Datei in Ordner 2 fehlt S01E02.mkv | –"_s,
+             u"S01E03 S01E03 Bereit S01E03.mkv | S01E03.mkv"_s,
+             u"S01E04 S01E04 Datei in Ordner 1 fehlt – | S01E04.mkv"_s});
+        row("two folder-1 files for one episode", {u"a.S01E01.mkv"_s, u"b.S01E01.mkv"_s},
+            {u"S01E01.mkv"_s, u"S01E02.mkv"_s},
+            {u"S01E01 S01E01 Zuordnung nicht eindeutig a.S01E01.mkv | S01E01.mkv"_s,
+             u"S01E02 S01E02 Datei in Ordner 1 fehlt – | S01E02.mkv"_s});
+        row("two folder-2 files for one episode", {u"S01E05.mkv"_s, u"S01E06.mkv"_s},
+            {u"x S01E05.mkv"_s, u"y S01E05.mkv"_s},
+            {u"S01E05 S01E05 Zuordnung nicht eindeutig S01E05.mkv | x S01E05.mkv"_s,
+             u"S01E06 S01E06 Datei in Ordner 2 fehlt S01E06.mkv | –"_s});
+        row("unnumbered files of both folders", {u"Bonus A.mkv"_s, u"Bonus B.mkv"_s},
+            {u"S01E01.mkv"_s, u"Zusatz.mkv"_s},
+            {u"S01E01 S01E01 Datei in Ordner 1 fehlt – | S01E01.mkv"_s,
+             u"unmatched-Bonus A.mkv Einzeldatei Zuordnung nicht eindeutig Bonus A.mkv | "
+             u"Zusatz.mkv"_s});
+        row("unnumbered only in folder 2, last", {u"S01E01.mkv"_s, u"S01E02.mkv"_s},
+            {u"Zusatz.mkv"_s, u"S01E01.mkv"_s},
+            {u"S01E01 S01E01 Bereit S01E01.mkv | S01E01.mkv"_s,
+             u"S01E02 S01E02 Datei in Ordner 2 fehlt S01E02.mkv | –"_s,
+             u"unmatched-Zusatz.mkv Einzeldatei Zuordnung nicht eindeutig – | Zusatz.mkv"_s});
+        row("sorted by season then episode", {u"S02E01.mkv"_s, u"S01E10.mkv"_s, u"S01E02.mkv"_s},
+            {u"S03E01.mkv"_s, u"S00E01.mkv"_s},
+            {u"S00E01 S00E01 Datei in Ordner 1 fehlt – | S00E01.mkv"_s,
+             u"S01E02 S01E02 Datei in Ordner 2 fehlt S01E02.mkv | –"_s,
+             u"S01E10 S01E10 Datei in Ordner 2 fehlt S01E10.mkv | –"_s,
+             u"S02E01 S02E01 Datei in Ordner 2 fehlt S02E01.mkv | –"_s,
+             u"S03E01 S03E01 Datei in Ordner 1 fehlt – | S03E01.mkv"_s});
     }
 
     void pairEpisodes()

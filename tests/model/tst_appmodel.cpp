@@ -1,10 +1,15 @@
+#include "inspect/MKVInspector.h"
 #include "model/AppModel.h"
+#include "mux/SubtitleDuplicates.h"
+#include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +17,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+const QString sidecarCue = u"1\n00:00:00,000 --> 00:00:01,000\nGrüße\n"_s;
 
 TestMediaLayout audioIn(const QStringList &languages, double seconds = 2.0)
 {
@@ -40,6 +47,13 @@ bool runAnalysis(AppModel &model)
     return !finished.isEmpty() || finished.wait(120000);
 }
 
+bool runMux(AppModel &model)
+{
+    QSignalSpy finished(&model, &AppModel::muxFinished);
+    model.startMux();
+    return finished.wait(60000);
+}
+
 // Every notification of the model, in order.
 struct NotificationLog {
     explicit NotificationLog(AppModel &model)
@@ -64,6 +78,7 @@ private:
     QTemporaryDir m_media;
     QString m_primary;   // folder 1
     QString m_localized; // folder 2
+    QString m_temporary; // the temporary directory the model sees
 
     static AppModel *modelFor(const QString &primary, const QString &localized,
                               ToolLocations tools = ToolLocations::platformDefault())
@@ -78,6 +93,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_media.isValid());
+        m_temporary = m_media.filePath(u"tmp"_s);
+        QVERIFY(QDir().mkpath(m_temporary));
+        qputenv("TMPDIR", QFile::encodeName(m_temporary));
         m_primary = m_media.filePath(u"Ordner 1"_s);
         m_localized = m_media.filePath(u"Ordner 2"_s);
         QVERIFY(QDir().mkpath(m_primary) && QDir().mkpath(m_localized));
@@ -158,6 +176,107 @@ private slots:
         QCOMPARE(model->issues().size(), 6);
     }
 
+    // A German sidecar that is not one subtitle track is left out with a warning, and the
+    // pair is muxed without it; the output never gains a track the sidecar did not hold.
+    void sidecarContents_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("isFolder");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<bool>("kept");
+        QTest::addColumn<bool>("warned");
+
+        const auto unmarked = [&](QStringConverter::Encoding encoding) {
+            return QByteArray(QStringEncoder(encoding)(sidecarCue));
+        };
+        QByteArray noise(4000, Qt::Uninitialized);
+        QRandomGenerator(14).fillRange(reinterpret_cast<quint32 *>(noise.data()), 1000);
+        const QString srt = u"S01E01.de.srt"_s;
+        QTest::newRow("SubRip") << srt << false << sidecarCue.toUtf8() << true << false;
+        QTest::newRow("UTF-16 LE without byte-order mark")
+            << srt << false << unmarked(QStringConverter::Utf16LE) << true << false;
+        QTest::newRow("UTF-16 BE without byte-order mark")
+            << srt << false << unmarked(QStringConverter::Utf16BE) << true << false;
+        QTest::newRow("random bytes") << srt << false << noise << false << true;
+        QFile video(m_primary + u"/S01E01.mkv"_s);
+        QVERIFY(video.open(QIODevice::ReadOnly));
+        QTest::newRow("a video named like a subtitle")
+            << srt << false << video.readAll() << false << true;
+        QTest::newRow("empty ASS") << u"S01E01.de.ass"_s << false << QByteArray() << false << true;
+        QTest::newRow("folder named like a subtitle")
+            << srt << true << QByteArray() << false << false;
+    }
+    void sidecarContents()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, isFolder);
+        QFETCH(QByteArray, contents);
+        QFETCH(bool, kept);
+        QFETCH(bool, warned);
+        QTemporaryDir run;
+        const QString one = run.filePath(u"1"_s), two = run.filePath(u"2"_s),
+                      out = run.filePath(u"out"_s), sidecar = two + u'/' + name;
+        QVERIFY(QDir().mkpath(one) && QDir().mkpath(two) && QDir().mkpath(out));
+        QVERIFY(QFile::copy(m_primary + u"/S01E01.mkv"_s, one + u"/S01E01.mkv"_s));
+        QVERIFY(QFile::copy(m_localized + u"/S01E01 - Pilot.mkv"_s, two + u"/S01E01.mkv"_s));
+        QFile file(sidecar);
+        QVERIFY(isFolder
+                    ? QDir().mkpath(sidecar)
+                    : file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+        file.close();
+
+        std::unique_ptr<AppModel> model(modelFor(one, two));
+        model->setOutputFolder(QUrl::fromLocalFile(out));
+        QVERIFY(runAnalysis(*model));
+        QCOMPARE(model->pairs().at(0).localized->sidecarSubtitles,
+                 kept ? QList{QUrl::fromLocalFile(sidecar)} : QList<QUrl>());
+        QCOMPARE(issueTexts(model->issues()).filter(u"unlesbar"_s),
+                 warned
+                     ? QStringList{u"1 "_s + name +
+                                   u": Die Untertiteldatei ist unlesbar und wird übersprungen."_s}
+                     : QStringList());
+
+        QVERIFY(runMux(*model));
+        QCOMPARE(issueTexts(model->issues()).last(), u"0 S01E01: Erstellt: S01E01.mkv"_s);
+        const QUrl output = QUrl::fromLocalFile(out + u"/S01E01.mkv"_s);
+        const MediaInspection muxed = MKVInspector().inspect(output);
+        QStringList types;
+        for (const MediaTrack &track : muxed.tracks)
+            types << rawValue(track.type);
+        QCOMPARE(types, QStringList({u"video"_s, u"audio"_s, u"audio"_s}) +
+                            (kept ? QStringList{u"subtitles"_s} : QStringList()));
+        if (kept) // the text arrives as it was written, whatever its encoding
+            QCOMPARE(extractSubtitleText(muxed.tracks.last(),
+                                         QUrl::fromLocalFile(u"/usr/bin/mkvextract"_s), output),
+                     normalizeSubtitleText(sidecarCue.toUtf8()));
+        QCOMPARE(QDir(m_temporary).entryList({u"Spurenflechter*"_s}, QDir::AllEntries),
+                 QStringList());
+    }
+
+    // Folders given twice are refused before any work: the analysis pairs nothing, the mux
+    // starts nothing.
+    void foldersGivenTwice()
+    {
+        const QString link = m_media.filePath(u"Verweis auf Ordner 1"_s);
+        QVERIFY(QFile::link(m_primary, link));
+        std::unique_ptr<AppModel> model(modelFor(m_primary, link + u'/'));
+        QVERIFY(runAnalysis(*model));
+        QVERIFY(model->pairs().isEmpty());
+        QCOMPARE(issueTexts(model->issues()),
+                 QStringList{u"2 Ordner 1 und Ordner 2 sind derselbe Ordner: "_s +
+                             QFileInfo(m_primary).canonicalFilePath() + u'.'});
+
+        model->setLocalizedFolder(QUrl::fromLocalFile(m_localized));
+        QVERIFY(runAnalysis(*model));
+        model->setOutputFolder(QUrl::fromLocalFile(link));
+        QSignalSpy muxing(model.get(), &AppModel::isMuxingChanged);
+        model->startMux();
+        QCOMPARE(issueTexts(model->issues()).last(),
+                 u"2 Der Ausgabeordner darf keiner der beiden Quellordner sein: "_s +
+                     QFileInfo(m_primary).canonicalFilePath() + u'.');
+        QVERIFY(muxing.isEmpty());
+    }
+
     void nothingHappensWithoutBothFolders()
     {
         AppModel model;
@@ -186,14 +305,9 @@ private slots:
     void mainThreadStaysResponsive()
     {
         QTemporaryDir tools;
-        const QString slowTool = tools.filePath(u"mkvmerge"_s);
-        QFile script(slowTool);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nsleep 0.4\necho '{\"tracks\":[]}'\n");
-        script.close();
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
         ToolLocations slow;
-        slow.bundledMkvmerge = slowTool;
+        slow.bundledMkvmerge =
+            writeFakeTool(tools.filePath(u"mkvmerge"_s), "sleep 0.4\necho '{\"tracks\":[]}'");
 
         QTemporaryDir one, two;
         for (const QString &folder : {one.path(), two.path()})

@@ -1,6 +1,7 @@
 #include "model/AppModel.h"
 #include "model/MuxMessages.h"
 #include "mux/RemainingTime.h"
+#include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
@@ -15,24 +16,13 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Stands in for mkvmerge: identification goes to the real one; a mux prints "Progress: 50%"
-// and then does what `behaviour` says for the pair whose title begins with "S01E02".
+// and then does what `secondPair` says for the pair whose title begins with "S01E02".
 QString writeFakeMkvmerge(const QString &path, const QString &secondPair)
 {
-    QFile script(path);
-    if (!script.open(QIODevice::WriteOnly))
-        return {};
-    script.write(R"sh(#!/bin/sh
-case "$1" in @*) ;; *) exec /usr/bin/mkvmerge "$@" ;; esac
-options="${1#@}"
-output=$(sed 's/^\["--output","\([^"]*\)".*/\1/' "$options")
-printf 'Progress: 50%%\r'
-if grep -q '"--title","S01E02' "$options"; then
-)sh");
-    script.write(secondPair.toUtf8());
-    script.write("\nfi\necho data > \"$output\"\n");
-    script.close();
-    script.setPermissions(script.permissions() | QFile::ExeOwner);
-    return path;
+    return writeFakeTool(path, fakeMkvmergePrelude +
+                                   "printf 'Progress: 50%%\\r'\n"
+                                   "if grep -q '\"--title\",\"S01E02' \"$options\"; then\n" +
+                                   secondPair.toUtf8() + "\nfi\necho data > \"$output\"");
 }
 
 // The values a model property took, in order, as its notifications reported them.
@@ -151,6 +141,48 @@ private slots:
         QCOMPARE(output.entryList(QDir::Files | QDir::Hidden), QStringList{u"S01E01.mkv"_s});
     }
 
+    void outputFolderChangedDuringTheRun_data()
+    {
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("cleared, as a cancelled folder dialog does") << true;
+        QTest::newRow("another folder chosen") << false;
+    }
+
+    // The run keeps the folder it started with; the new choice is for the next run.
+    void outputFolderChangedDuringTheRun()
+    {
+        QFETCH(bool, cleared);
+        const auto model = analysedModel(u":"_s);
+        const QString started = model->outputFolder()->toLocalFile();
+        const QString other = m_root.filePath(u"andere-%1"_s.arg(m_runs));
+        QVERIFY(QDir().mkpath(other));
+        connect(model.get(), &AppModel::muxProgressChanged, model.get(), [&] {
+            if (model->muxProgress() == u"S01E01 (1 von 3)")
+                model->setOutputFolder(cleared ? std::nullopt
+                                               : std::optional(QUrl::fromLocalFile(other)));
+        });
+        QVERIFY(runMux(*model));
+        QCOMPARE(QDir(started).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s, u"S01E03.mkv"_s}));
+        QCOMPARE(QDir(other).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A copy of the same content put in its place is still not the file that was analysed.
+    void sourceReplacedAfterTheAnalysis()
+    {
+        const auto model = analysedModel(u":"_s);
+        const QString source = m_root.filePath(u"deu/S01E02.mkv"_s);
+        const QString copy = source + u".neu"_s;
+        QVERIFY(QFile::copy(source, copy) && QFile::remove(source) && QFile::rename(copy, source));
+        const qsizetype analysisIssues = model->issues().size();
+        QVERIFY(runMux(*model));
+        QCOMPARE(issueTexts(model->issues()).mid(analysisIssues),
+                 (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s,
+                              u"2 S01E02: S01E02.mkv: Die Datei wurde seit der Analyse verändert. "
+                              u"Bitte erneut analysieren."_s,
+                              u"0 S01E03: Erstellt: S01E03.mkv"_s}));
+    }
+
     void requestsThatChangeNothing()
     {
         const auto model = analysedModel(u":"_s);
@@ -180,7 +212,8 @@ private slots:
                                {},
                                {3},
                                1001.0 / 960.0,
-                               -0.8};
+                               -0.8,
+                               {u"Warning: 'b.de.srt': komisch"_s}};
         QCOMPARE(issueTexts(muxResultIssues(u"S01E02"_s, result)),
                  (QStringList{
                      u"0 S01E02: Identischer externer Untertitel übersprungen: a.de.srt"_s,
@@ -190,6 +223,7 @@ private slots:
                      u"0 S01E02: PAL-Speedup der deutschen Audio- und Untertitelspuren "
                      u"automatisch korrigiert (Faktor 1.042708)."_s,
                      u"0 S01E02: Tonversatz von 0.80 Sekunden ausgeglichen."_s,
+                     u"1 S01E02: mkvmerge meldet: Warning: 'b.de.srt': komisch"_s,
                      u"0 S01E02: Erstellt: S01E02 - Titel.mkv"_s,
                  }));
     }

@@ -2,8 +2,6 @@
 
 #include <QTest>
 
-#include <limits>
-
 using namespace Qt::StringLiterals;
 
 class RemainingTimeTest final : public QObject {
@@ -15,18 +13,14 @@ private slots:
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QString>("shown");
 
-        QTest::newRow("0.4 s is not shown") << 0.4 << QString();
-        QTest::newRow("0.99 s is not shown") << 0.99 << QString();
+        QTest::newRow("0.99 s is not shown, though it rounds to 1") << 0.99 << QString();
         QTest::newRow("1 s") << 1.0 << u"1 s"_s;
-        QTest::newRow("42 s") << 42.0 << u"42 s"_s;
         QTest::newRow("59.4 s rounds down") << 59.4 << u"59 s"_s;
         QTest::newRow("59.5 s rounds up to a minute") << 59.5 << u"1:00 min"_s;
         QTest::newRow("61 s") << 61.0 << u"1:01 min"_s;
-        QTest::newRow("125 s") << 125.0 << u"2:05 min"_s;
         QTest::newRow("3725 s has no hour field") << 3725.0 << u"62:05 min"_s;
-        QTest::newRow("infinity is not shown")
-            << std::numeric_limits<double>::infinity() << QString();
-        QTest::newRow("NaN is not shown") << std::numeric_limits<double>::quiet_NaN() << QString();
+        QTest::newRow("infinity is not shown") << qInf() << QString();
+        QTest::newRow("NaN is not shown") << qQNaN() << QString();
     }
 
     void formatsSeconds()

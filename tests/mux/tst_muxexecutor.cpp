@@ -3,6 +3,7 @@
 #include "mux/MuxError.h"
 #include "mux/MuxExecutor.h"
 #include "mux/ProgressScanner.h"
+#include "support/FakeTool.h"
 #include "support/TestMedia.h"
 
 #include <QCryptographicHash>
@@ -16,6 +17,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -25,6 +29,7 @@ struct MuxOutcome {
     QString error; // the user's text of the error that ended the pair
     std::optional<MuxError::Kind> errorKind;
     QList<double> fractions; // as the progress callback received them
+    QStringList warnings;    // of the result
 };
 
 // Runs one mux and keeps the event loop going until it has ended; `onProgress` runs inside
@@ -32,25 +37,34 @@ struct MuxOutcome {
 MuxOutcome muxAndWait(MuxExecutor &executor, const EpisodePair &pair,
                       const std::optional<MediaInspection> &primary,
                       const std::optional<MediaInspection> &localized, const QString &outputFolder,
-                      const std::function<void()> &onProgress = {})
+                      const std::function<void()> &onProgress = {},
+                      const std::optional<SourceFingerprints> &seenByAnalysis = {})
 {
     MuxOutcome outcome;
-    QFuture<MuxResult> future =
-        executor.mux(pair, primary, localized, QUrl::fromLocalFile(outputFolder),
-                     [&](double fraction, std::optional<double>) {
-                         outcome.fractions << fraction;
-                         if (onProgress)
-                             onProgress();
-                     });
+    QFuture<MuxResult> future = executor.mux(
+        pair, primary, localized, QUrl::fromLocalFile(outputFolder),
+        [&](double fraction, std::optional<double>) {
+            outcome.fractions << fraction;
+            if (onProgress)
+                onProgress();
+        },
+        std::nullopt, seenByAnalysis);
     if (!QTest::qWaitFor([&] { return future.isFinished(); }, 60000))
         qFatal("the mux did not end");
     try {
         outcome.result = future.result();
+        outcome.warnings = outcome.result->warnings;
     } catch (const MuxError &error) {
         outcome.error = error.errorDescription();
         outcome.errorKind = error.kind();
     }
     return outcome;
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QByteArray sha256Of(const QString &path)
@@ -65,24 +79,8 @@ QByteArray sha256Of(const QString &path)
 
 QStringList entriesOf(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden,
-                                  QDir::Name);
-}
-
-// A stand-in mkvmerge: a shell script that gets the option file as its only argument.
-QString writeFakeMkvmerge(const QString &folder, const QString &name, const QString &body)
-{
-    const QString path = QDir(folder).filePath(name);
-    QFile script(path);
-    if (!script.open(QIODevice::WriteOnly))
-        return {};
-    // The temporary output is the first argument in the option file.
-    script.write(
-        "#!/bin/sh\noutput=$(sed 's/^\\[\"--output\",\"\\([^\"]*\\)\".*/\\1/' \"${1#@}\")\n");
-    script.write(body.toUtf8());
-    script.close();
-    script.setPermissions(script.permissions() | QFile::ExeOwner);
-    return path;
+    return QDir(folder).entryList(
+        QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 } // namespace
@@ -107,7 +105,8 @@ class MuxExecutorTest final : public QObject {
     ToolLocations fakeMkvmerge(const QString &body)
     {
         ToolLocations tools = ToolLocations::platformDefault();
-        tools.bundledMkvmerge = writeFakeMkvmerge(newOutputFolder(), u"mkvmerge"_s, body);
+        tools.bundledMkvmerge =
+            writeFakeTool(newOutputFolder() + u"/mkvmerge"_s, fakeMkvmergePrelude + body.toUtf8());
         return tools;
     }
 
@@ -278,23 +277,52 @@ private slots:
         }
     }
 
+    // Going away during the planning stops its mkvextract at once, and no mkvmerge follows.
+    void destroyedWhilePlanning()
+    {
+        const QString tools = newOutputFolder();
+        ToolLocations locations = ToolLocations::platformDefault();
+        locations.bundledMkvmerge = writeFakeTool(tools + u"/mkvmerge"_s, "touch \"$0.ran\"");
+        const QString mkvextract = writeFakeTool(tools + u"/mkvextract"_s, hangingToolBody);
+        auto executor = std::make_unique<MuxExecutor>(locations);
+        const QString output = newOutputFolder();
+        const QFuture<MuxResult> pending = executor->mux(
+            m_pair, m_primaryInspection, m_localizedInspection, QUrl::fromLocalFile(output), {});
+        const pid_t extraction = hangingToolProcess(mkvextract);
+        QVERIFY(extraction > 0);
+        executor.reset();
+        QVERIFY(pending.isFinished());
+        QCOMPARE(::kill(extraction, 0), -1);
+        QVERIFY(!QFile::exists(locations.bundledMkvmerge + u".ran"_s));
+        QCOMPARE(entriesOf(output), QStringList());
+    }
+
     void toolOutcomes_data()
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("expectedError"); // empty: the pair succeeds
         QTest::addColumn<QList<double>>("expectedFractions");
+        QTest::addColumn<QStringList>("expectedWarnings");
 
         QTest::newRow("exit status 1 is success with warnings")
             << u"printf 'Warnung: komisch\\nProgress: 5%%\\rProgress: 12%%\\r' >&2\n"
                u"echo data > \"$output\"\nexit 1\n"_s
-            << QString() << QList<double>{0.12, 1.0};
+            << QString() << QList<double>{0.12, 1.0} << QStringList{u"Warnung: komisch"_s};
+        QTest::newRow("exit status 1, but a requested track is missing (German wording)")
+            << u"echo \"Warnung: 'x.mkv': Eine Spur mit der ID 2 wurde angegeben, aber in der "
+               u"Quelldatei nicht gefunden.\"\necho data > \"$output\"\nexit 1\n"_s
+            << u"Muxen fehlgeschlagen: Warnung: 'x.mkv': Eine Spur mit der ID 2 wurde angegeben, "
+               u"aber in der Quelldatei nicht gefunden."_s
+            << QList<double>{} << QStringList();
         QTest::newRow("exit status 2: the whole output, trimmed")
             << u"printf '  Progress: 40%%\\r'\necho 'Error: kaputt' >&2\n"
                u"echo data > \"$output\"\nexit 2\n"_s
-            << u"Muxen fehlgeschlagen: Progress: 40%\rError: kaputt"_s << QList<double>{0.4};
-        QTest::newRow("killed by a signal")
-            << u"echo data > \"$output\"\nkill -KILL $$\n"_s
-            << u"Muxen fehlgeschlagen: Process crashed"_s << QList<double>{};
+            << u"Muxen fehlgeschlagen: Progress: 40%\rError: kaputt"_s << QList<double>{0.4}
+            << QStringList();
+        QTest::newRow("killed by a signal: its output, then the signal")
+            << u"printf 'Progress: 1%%\r'\necho data > \"$output\"\nkill -KILL $$\n"_s
+            << u"Muxen fehlgeschlagen: Progress: 1% (mkvmerge wurde durch Signal 9 beendet)"_s
+            << QList<double>{0.01} << QStringList();
     }
 
     void toolOutcomes()
@@ -302,12 +330,14 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QString, expectedError);
         QFETCH(QList<double>, expectedFractions);
+        QFETCH(QStringList, expectedWarnings);
         MuxExecutor executor(fakeMkvmerge(script));
         const QString output = newOutputFolder();
         const MuxOutcome outcome =
             muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
         QCOMPARE(outcome.error, expectedError);
         QCOMPARE(outcome.fractions, expectedFractions);
+        QCOMPARE(outcome.warnings, expectedWarnings);
         QCOMPARE(entriesOf(output), expectedError.isEmpty()
                                         ? QStringList{u"S01E02 - Der Anfang.mkv"_s}
                                         : QStringList());
@@ -315,11 +345,9 @@ private slots:
 
     void startFailure()
     {
-        ToolLocations tools = fakeMkvmerge({});
-        QFile script(tools.bundledMkvmerge);
-        QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        script.write("#!/nonexistent/interpreter\n");
-        script.close();
+        ToolLocations tools = ToolLocations::platformDefault();
+        tools.bundledMkvmerge =
+            writeFakeTool(newOutputFolder() + u"/mkvmerge"_s, "#!/nonexistent/interpreter\n");
         MuxExecutor executor(tools);
         const QString output = newOutputFolder();
         const MuxOutcome outcome =
@@ -329,56 +357,159 @@ private slots:
         QCOMPARE(entriesOf(output), QStringList());
     }
 
-    void fileAppearingAtTheOutputNameStaysUntouched()
+    void nameTakenWhileMkvmergeRuns_data()
     {
+        QTest::addColumn<bool>("danglingLink");
+        QTest::newRow("a file of the user") << false;
+        QTest::newRow("a dangling link to a place outside the output folder") << true;
+    }
+
+    // Whatever takes the output name while mkvmerge writes stays as it is.
+    void nameTakenWhileMkvmergeRuns()
+    {
+        QFETCH(bool, danglingLink);
         MuxExecutor executor;
         const QString output = newOutputFolder();
         const QString target = QDir(output).filePath(u"S01E02 - Der Anfang.mkv"_s);
+        const QString linkTarget = output + u"-link-target"_s;
         const MuxOutcome outcome =
             muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output, [&] {
+                if (QFileInfo(target).isSymLink() || QFileInfo::exists(target))
+                    return;
                 QFile user(target);
-                if (!user.exists() && user.open(QIODevice::WriteOnly))
+                if (danglingLink)
+                    QVERIFY(QFile::link(linkTarget, target));
+                else if (user.open(QIODevice::WriteOnly))
                     user.write("meine Datei");
             });
-        QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::failed));
+        QCOMPARE(outcome.error, u"Die Ausgabedatei existiert bereits: S01E02 - Der Anfang.mkv"_s);
         QCOMPARE(entriesOf(output), QStringList{u"S01E02 - Der Anfang.mkv"_s});
-        QFile user(target);
-        QVERIFY(user.open(QIODevice::ReadOnly));
-        QCOMPARE(user.readAll(), QByteArray("meine Datei"));
+        QCOMPARE(QFileInfo(target).isSymLink(), danglingLink);
+        QVERIFY(!QFileInfo::exists(linkTarget));
+        if (!danglingLink)
+            QCOMPARE(contentsOf(target), QByteArray("meine Datei"));
+    }
+
+    void outputFolderMovedDuringThePair_data()
+    {
+        QTest::addColumn<bool>("newFolderAtItsPath");
+        QTest::newRow("moved") << false;
+        QTest::newRow("moved, and a new folder made at its path") << true;
+    }
+
+    void outputFolderMovedDuringThePair()
+    {
+        QFETCH(bool, newFolderAtItsPath);
+        MuxExecutor executor;
+        const QString output = newOutputFolder();
+        const QString moved = output + u"-verschoben"_s;
+        const MuxOutcome outcome =
+            muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output, [&] {
+                if (QDir().rename(output, moved) && newFolderAtItsPath)
+                    QVERIFY(QDir().mkdir(output));
+            });
+        QCOMPARE(outcome.error, u"Muxen fehlgeschlagen: Der Ausgabeordner wurde während des "
+                                u"Muxens verschoben oder entfernt: "_s +
+                                    output);
+        QVERIFY(QFileInfo(moved).isDir());
+        QCOMPARE(entriesOf(moved), QStringList());
+        QCOMPARE(entriesOf(output), QStringList());
+    }
+
+    void sourceChangedSinceTheAnalysis_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("whileMkvmergeRuns");
+        QTest::newRow("replaced by another file before the pair") << u"replace"_s << false;
+        QTest::newRow("replaced by a named pipe before the pair") << u"pipe"_s << false;
+        QTest::newRow("truncated while mkvmerge reads it") << u"truncate"_s << true;
+    }
+
+    void sourceChangedSinceTheAnalysis()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, whileMkvmergeRuns);
+        QTemporaryDir sources;
+        const QString localized = sources.filePath(u"S01E02.mkv"_s);
+        QVERIFY(QFile::copy(m_pair.localized->url.toLocalFile(), localized));
+        EpisodePair pair = m_pair;
+        pair.localized = MediaFile{QUrl::fromLocalFile(localized), SourceKind::localized};
+        SourceFingerprints seen;
+        recordFingerprints({pair}, seen);
+        bool changed = false;
+        const auto changeSource = [&] {
+            if (std::exchange(changed, true))
+                return;
+            if (change == u"truncate") {
+                QVERIFY(QFile::resize(localized, QFileInfo(localized).size() / 2));
+                return;
+            }
+            QVERIFY(QFile::remove(localized));
+            if (change == u"pipe")
+                QCOMPARE(::mkfifo(QFile::encodeName(localized).constData(), 0600), 0);
+            else
+                QVERIFY(QFile::copy(m_pair.primary->url.toLocalFile(), localized));
+        };
+        if (!whileMkvmergeRuns)
+            changeSource();
+
+        MuxExecutor executor;
+        const QString output = newOutputFolder();
+        const MuxOutcome outcome = muxAndWait(
+            executor, pair, m_primaryInspection, m_localizedInspection, output,
+            [&] {
+                if (whileMkvmergeRuns)
+                    changeSource();
+            },
+            seen);
+        QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::sourceChanged));
+        QCOMPARE(outcome.error, u"S01E02.mkv: Die Datei wurde seit der Analyse verändert. Bitte "
+                                u"erneut analysieren."_s);
+        QCOMPARE(entriesOf(output), QStringList());
     }
 
     void badInput_data()
     {
         QTest::addColumn<QString>("damage");
-        QTest::newRow("folder-2 file deleted after the analysis") << u"delete"_s;
-        QTest::newRow("folder-2 file emptied after the analysis") << u"empty"_s;
-        QTest::newRow("output folder missing") << u"no output folder"_s;
+        QTest::addColumn<QString>("mentioned"); // in the failure text
+        QTest::newRow("folder-2 file deleted after the analysis") << u"delete"_s << u"S01E02.mkv"_s;
+        QTest::newRow("folder-2 file emptied after the analysis") << u"empty"_s << u"S01E02.mkv"_s;
+        QTest::newRow("output folder missing")
+            << u"no output folder"_s << u"Der Ausgabeordner fehlt: "_s;
+        QTest::newRow("the inspection names an audio track the file lacks")
+            << u"unknown track"_s << u"A track with the ID 7 was requested but not found"_s;
     }
 
     void badInput()
     {
         QFETCH(QString, damage);
+        QFETCH(QString, mentioned);
         QTemporaryDir sources;
         const QString localized = sources.filePath(u"S01E02.mkv"_s);
         QVERIFY(QFile::copy(m_pair.localized->url.toLocalFile(), localized));
         EpisodePair pair = m_pair;
         pair.localized = MediaFile{QUrl::fromLocalFile(localized), SourceKind::localized};
         QString output = newOutputFolder();
+        std::optional<MediaInspection> localizedInspection = m_localizedInspection;
         if (damage == u"delete")
             QVERIFY(QFile::remove(localized));
         else if (damage == u"empty")
             QVERIFY(QFile::resize(localized, 0));
+        else if (damage == u"unknown track")
+            localizedInspection->tracks << MediaTrack{7, TrackType::audio, u"AC-3"_s, u"ger"_s};
         else
             output += u"/fehlt"_s;
 
         MuxExecutor executor;
         const MuxOutcome outcome =
-            muxAndWait(executor, pair, m_primaryInspection, m_localizedInspection, output);
+            muxAndWait(executor, pair, m_primaryInspection, localizedInspection, output);
         QVERIFY2(outcome.errorKind == MuxError::Kind::failed, qPrintable(outcome.error));
         QVERIFY(outcome.error.startsWith(u"Muxen fehlgeschlagen: "_s));
-        QCOMPARE(entriesOf(QFileInfo(output).isDir() ? output : sources.path())
-                     .filter(u".Spurenflechter"_s),
-                 QStringList());
+        QVERIFY2(outcome.error.contains(mentioned), qPrintable(outcome.error));
+        // The tool reaches the output folder through a descriptor; the user reads its real path.
+        QVERIFY2(!outcome.error.contains(u"/proc/"_s), qPrintable(outcome.error));
+        QCOMPARE(entriesOf(output), QStringList());
+        QCOMPARE(entriesOf(sources.path()).filter(u".Spurenflechter"_s), QStringList());
     }
 
     void progressLines_data()

@@ -287,11 +287,11 @@ private slots:
         QCOMPARE(valueAfter(result.arguments, u"--track-order"_s),
                  u"0:0,1:1,0:1,1:2,2:0,3:0,0:2,4:0"_s);
         const QStringList forcedGerman = inputArguments(result, u"/subs/S01E02.de.forced.srt"_s);
-        QCOMPARE(forcedGerman,
-                 (QStringList{u"--no-chapters"_s, u"--no-global-tags"_s, u"--no-track-tags"_s,
-                              u"--language"_s, u"0:deu"_s, u"--track-name"_s,
-                              u"0:Deutsch – Erzwungen"_s, u"--default-track-flag"_s, u"0:no"_s,
-                              u"--forced-display-flag"_s, u"0:yes"_s}));
+        QCOMPARE(forcedGerman, (QStringList{u"--no-video"_s, u"--no-audio"_s, u"--no-chapters"_s,
+                                            u"--no-global-tags"_s, u"--no-track-tags"_s,
+                                            u"--language"_s, u"0:deu"_s, u"--track-name"_s,
+                                            u"0:Deutsch – Erzwungen"_s, u"--default-track-flag"_s,
+                                            u"0:no"_s, u"--forced-display-flag"_s, u"0:yes"_s}));
         const QStringList english = inputArguments(result, u"/subs/S01E02.srt"_s);
         QCOMPARE(valueAfter(english, u"--language"_s), u"0:eng"_s);
         QCOMPARE(valueAfter(english, u"--track-name"_s), u"0:English"_s);

@@ -1,7 +1,8 @@
-#include "inspect/ChildProcess.h"
 #include "mux/SubtitleDuplicates.h"
 #include "mux/SubtitleRules.h"
+#include "support/FakeTool.h"
 #include "support/TestMedia.h"
+#include "tools/ChildProcess.h"
 
 #include <QDir>
 #include <QStringEncoder>
@@ -65,7 +66,7 @@ private slots:
         QCOMPARE(makeTestMatroska(video, {}), QString());
         const QStringList arguments{u"-o"_s, episode, video, write(u"1.srt"_s, firstText.toUtf8()),
                                     write(u"2.srt"_s, secondText.toUtf8())};
-        QCOMPARE(runChild(m_mkvmerge.toLocalFile(), arguments).exitCode, 0);
+        QCOMPARE(runChild({m_mkvmerge.toLocalFile(), arguments}).exitCode, 0);
         m_episode = QUrl::fromLocalFile(episode);
     }
 
@@ -152,6 +153,10 @@ private slots:
             << QString(firstText).replace(u"Köln\n"_s, u"Köln\u00A0\t\n"_s).toUtf8() << true;
         QTest::newRow("UTF-16 LE with byte-order mark") << utf16(QStringConverter::Utf16LE) << true;
         QTest::newRow("UTF-16 BE with byte-order mark") << utf16(QStringConverter::Utf16BE) << true;
+        QTest::newRow("UTF-16 LE without mark")
+            << QByteArray(QStringEncoder(QStringConverter::Utf16LE)(firstText)) << true;
+        QTest::newRow("UTF-16 BE without mark")
+            << QByteArray(QStringEncoder(QStringConverter::Utf16BE)(firstText)) << true;
         QTest::newRow("decomposed umlauts")
             << firstText.normalized(QString::NormalizationForm_D).toUtf8() << true;
         QTest::newRow("other case") << firstText.toUpper().toUtf8() << false;
@@ -239,15 +244,13 @@ private slots:
         QFETCH(QList<qint64>, trackIDs);
         QFETCH(int, runs);
         QFETCH(QList<qint64>, readIDs);
-        const QString mkvextract =
-            write(u"mkvextract"_s,
-                  "#!/bin/sh\necho >> \"$0.runs\"; shift 2\nfor pair; do\n"
-                  "  id=${pair%%:*}; out=${pair#*:}; echo \"Spur $id\" > \"$out\"\n"
-                  "  : > \"${out%.txt}.idx\"; : > \"${out%.txt}.sub\"\ndone\n"
-                  "[ $# -gt 1 ] && exit " +
-                      QByteArray::number(statusForSeveral) + "\n[ $id = 7 ] && exit 1\nexit 0\n");
-        QVERIFY(QFile::setPermissions(mkvextract,
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString mkvextract = writeFakeTool(
+            m_dir.filePath(u"mkvextract"_s),
+            "echo >> \"$0.runs\"; shift 2\nfor pair; do\n"
+            "  id=${pair%%:*}; out=${pair#*:}; echo \"Spur $id\" > \"$out\"\n"
+            "  : > \"${out%.txt}.idx\"; : > \"${out%.txt}.sub\"\ndone\n"
+            "[ $# -gt 1 ] && exit " +
+                QByteArray::number(statusForSeveral) + "\n[ $id = 7 ] && exit 1\nexit 0");
         QFile::remove(mkvextract + u".runs"_s);
 
         const QHash<qint64, QString> texts =

@@ -1,6 +1,6 @@
 #include "SyncMedia.h"
 
-#include "inspect/ChildProcess.h"
+#include "tools/ChildProcess.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -72,14 +72,14 @@ void render(const std::vector<Sound> &sounds, std::vector<float> &mix, unsigned 
     std::uniform_real_distribution<float> sample(-1, 1);
     for (const Sound &sound : sounds) {
         const auto first = std::size_t(std::ceil(sound.start * soundtrackRate));
-        const auto end = std::min(mix.size(), std::size_t((sound.start + sound.length) * soundtrackRate));
+        const auto end =
+            std::min(mix.size(), std::size_t((sound.start + sound.length) * soundtrackRate));
         for (std::size_t n = first; n < end; ++n) {
             const double t = double(n) / soundtrackRate - sound.start;
             const double phase = 2 * std::numbers::pi * sound.frequency * t;
-            const double wave = sound.frequency > 0
-                                    ? std::sin(phase) + 0.5 * std::sin(2 * phase) +
-                                          0.25 * std::sin(3 * phase)
-                                    : sample(noise);
+            const double wave = sound.frequency > 0 ? std::sin(phase) + 0.5 * std::sin(2 * phase) +
+                                                          0.25 * std::sin(3 * phase)
+                                                    : sample(noise);
             mix[n] += float(sound.level * std::min(1.0, t / sound.attack) *
                             std::exp(-sound.decay * t / sound.length) * wave);
         }
@@ -89,8 +89,8 @@ void render(const std::vector<Sound> &sounds, std::vector<float> &mix, unsigned 
 // Runs `program`; its standard output, or nothing when it fails.
 std::optional<QByteArray> output(const QString &program, const QStringList &arguments)
 {
-    const ChildOutcome outcome = runChild(program, arguments);
-    if (!outcome.started || outcome.crashed || outcome.exitCode != 0)
+    const ChildOutcome outcome = runChild({program, arguments});
+    if (!outcome.succeeded())
         return std::nullopt;
     return outcome.standardOutput;
 }
@@ -120,8 +120,7 @@ bool addSpeech(std::mt19937 &random, Language language, std::vector<float> &mix)
     if (!output(u"/usr/bin/espeak-ng"_s, {u"-m"_s, u"-v"_s, voice, u"-w"_s, wave, text}))
         return false;
     const std::optional<QByteArray> pcm =
-        output(ffmpeg, u"-nostdin -loglevel error -i %1 -ac 1 -ar %2 -f f32le -"_s
-                           .arg(wave)
+        output(ffmpeg, u"-nostdin -loglevel error -i %1 -ac 1 -ar %2 -f f32le -"_s.arg(wave)
                            .arg(soundtrackRate)
                            .split(u' '));
     if (!pcm)
@@ -183,8 +182,8 @@ QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
         return u"cannot write "_s + raw.fileName();
     raw.close();
     const std::optional<QByteArray> written = output(
-        ffmpeg, u"-nostdin -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(soundtrackRate).split(
-                    u' ')
-                    << raw.fileName() << encoding << path);
+        ffmpeg,
+        u"-nostdin -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(soundtrackRate).split(u' ')
+            << raw.fileName() << encoding << path);
     return written ? QString() : u"ffmpeg could not write "_s + path;
 }

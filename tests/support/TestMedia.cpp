@@ -1,6 +1,6 @@
 #include "TestMedia.h"
 
-#include "inspect/ChildProcess.h"
+#include "tools/ChildProcess.h"
 
 #include <QFile>
 #include <QMutex>
@@ -24,9 +24,11 @@ bool writeSubRip(const QString &path, const QString &text, qint64 endMillisecond
 // Runs `program`; returns an empty text on success, else what went wrong.
 QString run(const QString &program, const QStringList &arguments)
 {
-    const ChildOutcome outcome = runChild(program, arguments);
-    if (!outcome.started || outcome.crashed)
+    const ChildOutcome outcome = runChild({program, arguments});
+    if (!outcome.started)
         return program + u": "_s + outcome.errorString;
+    if (outcome.signal)
+        return program + u" ended by signal %1"_s.arg(*outcome.signal);
     if (outcome.exitCode == 0)
         return {};
     return program + u" exited with %1: "_s.arg(outcome.exitCode) +

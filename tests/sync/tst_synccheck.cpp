@@ -1,5 +1,6 @@
 #include "analysis/PalSpeedup.h"
 #include "model/IssueLine.h"
+#include "support/FakeTool.h"
 #include "support/SyncMedia.h"
 #include "support/TestMedia.h"
 #include "sync/SyncSegments.h"
@@ -29,15 +30,9 @@ constexpr double filmSeconds = episodeSeconds + 10;
 constexpr double pal = palTimingFactor;
 constexpr double drifting = 23.976 / 24; // film seconds per file second at 23.976 fps
 const double noMatch = qQNaN();
-const std::pair<SoundFamily, const char *> families[] = {
-    {SoundFamily::effects, "effects"}, {SoundFamily::speech, "speech"}, {SoundFamily::music, "music"}};
-
-bool writeScript(const QString &path, const QByteArray &body)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body + '\n') > 0 &&
-           file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-}
+const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, "effects"},
+                                                         {SoundFamily::speech, "speech"},
+                                                         {SoundFamily::music, "music"}};
 
 // Ten one-minute segments of a ten-minute episode with the given lags, each matched clearly.
 SyncMeasurement tenMinutes(const QList<double> &lags)
@@ -73,8 +68,8 @@ class SyncCheckTest final : public QObject {
         SyncCheckOptions options = limits;
         options.ffmpeg = limits.ffmpeg.isEmpty() ? ffmpeg : limits.ffmpeg;
         options.localizedStretch = stretch;
-        return measureSync(source(english, episodeSeconds), source(german, episodeSeconds),
-                           options, shortLayout);
+        return measureSync(source(english, episodeSeconds), source(german, episodeSeconds), options,
+                           shortLayout);
     }
 
 private slots:
@@ -94,9 +89,8 @@ private slots:
             }
         }
         const QString error = writeRelease(file(u"silent.mka"_s), {}, {}, episodeSeconds) +
-                              writeRelease(file(u"short.mka"_s), germanSoundtracks.value(
-                                                                     SoundFamily::effects),
-                                           {}, 10) +
+                              writeRelease(file(u"short.mka"_s),
+                                           germanSoundtracks.value(SoundFamily::effects), {}, 10) +
                               makeTestMatroska(file(u"no-audio.mkv"_s), {});
         QVERIFY2(error.isEmpty(), qPrintable(error));
         // A real header followed by garbage.
@@ -107,8 +101,8 @@ private slots:
         for (qsizetype i = 2000; i < bytes.size(); ++i)
             bytes[i] = char(random());
         corrupt.write(bytes);
-        QVERIFY(writeScript(file(u"failing-ffmpeg"_s), "exit 1"));
-        QVERIFY(writeScript(file(u"hanging-ffmpeg"_s), "exec sleep 60"));
+        writeFakeTool(file(u"failing-ffmpeg"_s), "exit 1");
+        writeFakeTool(file(u"hanging-ffmpeg"_s), "exec sleep 60");
     }
 
     // The German release of each family as played with an offset, a cut or the wrong speed;
@@ -185,8 +179,8 @@ private slots:
         const QString german = u"unrelated-0.mka"_s;
         for (const auto &[family, name] : families) {
             QTest::addRow("%s: unrelated audio", name)
-                << ffmpeg << englishName(family) << u"unrelated-%1.mka"_s.arg(int(family))
-                << 60000 << false;
+                << ffmpeg << englishName(family) << u"unrelated-%1.mka"_s.arg(int(family)) << 60000
+                << false;
         }
         QTest::newRow("silence") << ffmpeg << english << u"silent.mka"_s << 60000 << false;
         QTest::newRow("audio shorter than a segment")
@@ -208,10 +202,11 @@ private slots:
         QFETCH(QString, german);
         QFETCH(int, timeout);
         QFETCH(bool, stopped);
-        const AbandonFlag stop{stopped};
+        const StopFlag stop{stopped};
         QElapsedTimer timer;
         timer.start();
-        const SyncMeasurement measurement = measure(english, german, 1, {program, 1, timeout, &stop});
+        const SyncMeasurement measurement =
+            measure(english, german, 1, {program, 1, timeout, &stop});
         QCOMPARE_LT(timer.elapsed(), 20000); // no decode is waited for twice past its limit
 
         const SyncVerdict verdict = judgeSync(u"S01E02"_s, measurement);
@@ -250,7 +245,8 @@ private slots:
         QTest::addColumn<QList<double>>("lags"); // per minute of a ten-minute episode
         QTest::addColumn<QString>("line");       // as the report shows it; empty: no finding
         QTest::addColumn<double>("correction");  // NaN: none
-        const QString notSure = u"[Hinweis] S01E02: Der Tonversatz ließ sich nicht sicher bestimmen."_s;
+        const QString notSure =
+            u"[Hinweis] S01E02: Der Tonversatz ließ sich nicht sicher bestimmen."_s;
         const QString shifted = u"[Warnung] S01E02: Die deutsche Tonspur läuft %1 Sekunden %2; "
                                 u"wird beim Muxen ausgeglichen."_s;
         const QString cut = u"[Warnung] S01E02: Der Versatz der deutschen Tonspur springt bei "

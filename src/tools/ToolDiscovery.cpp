@@ -124,9 +124,9 @@ bool ToolDiscovery::examineArchitecture(const QString &path) const
 {
     // "-b" leaves the file name out of the verdict, so a folder called "x86-64" cannot make a
     // foreign binary pass; "-L" judges a symlinked tool by its target, not as a link.
-    const ChildOutcome outcome =
-        runChild(m_locations.fileCommand, {QStringLiteral("-b"), QStringLiteral("-L"), path},
-                 StandardError::forward);
+    const ChildOutcome outcome = runChild({m_locations.fileCommand,
+                                           {QStringLiteral("-b"), QStringLiteral("-L"), path},
+                                           ChildOutput::standardErrorForwarded});
     if (!outcome.started)
         return false;
     const QString verdict = QString::fromUtf8(outcome.standardOutput);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QUrl>
+
+class MKVInspector;
+
+enum class SidecarVerdict {
+    usable,     // one subtitle track
+    unreadable, // anything else: no track, other tracks, a file the tool rejects
+    unchecked,  // no tool to identify it with
+};
+
+// Whether the external subtitle file `sidecar` can go into a mux: identified with
+// `inspector`, it must hold exactly one track, a subtitle track, since the mux labels its
+// track 0 and reads nothing else from it. Unmarked UTF-16 text is identified as a marked copy.
+SidecarVerdict checkSidecar(const MKVInspector &inspector, const QUrl &sidecar);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "media/AnalysisIssue.h"
+#include "media/EpisodePair.h"
+
+#include <QSet>
+
+// The analysis identifies every external subtitle file and leaves out those it cannot mux, so
+// that the pair table, the findings and the mux see only the ones that will be muxed.
+
+// The sidecar files of `pairs`, each once, in pair order.
+QList<QUrl> sidecarsOf(const QList<EpisodePair> &pairs);
+
+// `pairs` with `leftOut` taken from every file's sidecar list.
+QList<EpisodePair> withoutSidecars(QList<EpisodePair> pairs, const QSet<QUrl> &leftOut);
+
+// The warning for a sidecar that is left out.
+AnalysisIssue unreadableSidecarIssue(const QUrl &sidecar);

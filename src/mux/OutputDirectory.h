@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+// The output folder of one pair, held open from the pair's start to its end. Every file the
+// pair creates, renames or removes is reached through the held folder, so a folder that is
+// moved, removed or replaced meanwhile never receives a file meant for the one chosen.
+class OutputDirectory {
+public:
+    // Opens the folder at `path`; throws MuxError::failed when it is missing or cannot be
+    // opened.
+    explicit OutputDirectory(QString path);
+    ~OutputDirectory();
+    OutputDirectory(const OutputDirectory &) = delete;
+    OutputDirectory &operator=(const OutputDirectory &) = delete;
+
+    const QString &path() const { return m_path; }
+
+    // A path that leads to `name` inside the held folder wherever it is now, also for a child
+    // process.
+    QString pathInside(const QString &name) const;
+    // `toolText` with every path made by pathInside written as the folder's own path, so that
+    // messages name the folder the user chose.
+    QString withFolderPath(QString toolText) const;
+
+    // Whether the folder's path still leads to the held folder.
+    bool isStillAtItsPath() const;
+
+    enum class MoveOutcome { moved, nameTaken, failed };
+    // Renames `from` to `to` inside the folder, never replacing whatever is at `to`, also a
+    // link, dangling or not. Where the file system cannot rename without replacing, the file
+    // is linked under the new name and the old name removed; it is never copied. `failed`
+    // leaves the reason in `error`.
+    MoveOutcome moveWithoutReplacing(const QString &from, const QString &to, QString &error) const;
+
+    // Removes `name` from the folder; a file that cannot be removed is at least emptied.
+    void remove(const QString &name) const;
+
+private:
+    QString m_path;
+    int m_descriptor = -1;
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
+};

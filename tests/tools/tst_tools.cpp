@@ -1,0 +1,160 @@
+#include "support/FakeTool.h"
+#include "tools/ChildProcess.h"
+#include "tools/TemporaryFolder.h"
+#include "tools/ToolDiscovery.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A descriptor that this process opened without O_CLOEXEC.
+constexpr int leakyDescriptor = 100;
+
+// "exit N" or "signal N", then whether the stop flag or the time limit ended the child.
+QString endingOf(const ChildOutcome &outcome)
+{
+    QString ending =
+        outcome.signal ? u"signal %1"_s.arg(*outcome.signal) : u"exit %1"_s.arg(outcome.exitCode);
+    if (outcome.stopped)
+        ending += u", stopped"_s;
+    if (outcome.timedOut)
+        ending += u", timed out"_s;
+    return ending;
+}
+
+} // namespace
+
+// Running a child, finding the tools and the temporary folder. Shell scripts stand in for
+// the tools.
+class ToolsTest final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // Names "host-arch" unless the target's path ends in "foreign"; like the real `file`,
+        // echoes the path unless told "-b" and calls a link a link unless told "-L".
+        writeFakeTool(path(u"file"_s),
+                      "for a; do case $a in -b) b=1;; -L) l=1;; *) p=$a;; esac; done\n"
+                      "[ $b ] || printf '%s: ' \"$p\"\n"
+                      "[ -L \"$p\" ] && [ -z \"$l\" ] && { echo 'symbolic link'; exit; }\n"
+                      "case $(readlink -f \"$p\") in *foreign) echo 'ELF, other-arch' ;;\n"
+                      "*) echo 'ELF, host-arch' ;; esac");
+        for (const QString &folder : {u"host-arch"_s, u"tmp"_s, u"fallback"_s})
+            QVERIFY(QDir(m_dir.path()).mkdir(folder));
+        for (const QString &name : {u"host"_s, u"foreign"_s, u"host-arch/foreign"_s})
+            writeFakeTool(path(name), "exit 0");
+        QVERIFY(
+            QFile::setPermissions(writeFakeTool(path(u"noexec"_s), "exit 0"), QFile::ReadOwner));
+        QVERIFY(QFile::link(path(u"host"_s), path(u"link"_s)));
+
+        const int descriptor = ::open("/dev/null", O_RDONLY);
+        QVERIFY(descriptor >= 0 && ::dup2(descriptor, leakyDescriptor) == leakyDescriptor);
+        ::close(descriptor);
+    }
+
+    void cleanupTestCase() { ::close(leakyDescriptor); }
+
+    // What the tools' own tests cannot show: how a child that will not end is ended, and
+    // what it inherits.
+    void childEndings_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<int>("timeLimitMilliseconds"); // 0: none
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QByteArray>("standardOutput");
+        QTest::newRow("a descriptor opened without O_CLOEXEC stays out")
+            << QByteArray("[ -e /proc/$$/fd/100 ] && echo inherited || echo kept out") << false << 0
+            << u"exit 0"_s << QByteArray("kept out\n");
+        QTest::newRow("stop flag set")
+            << hangingToolBody << true << 0 << u"signal 15, stopped"_s << QByteArray();
+        QTest::newRow("past the time limit")
+            << hangingToolBody << false << 200 << u"signal 15, timed out"_s << QByteArray();
+        QTest::newRow("ignores SIGTERM: killed after the grace time")
+            << QByteArray("trap '' TERM; exec sleep 600") << true << 0 << u"signal 9, stopped"_s
+            << QByteArray();
+    }
+    void childEndings()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(bool, stop);
+        QFETCH(int, timeLimitMilliseconds);
+        QFETCH(QString, ending);
+        QFETCH(QByteArray, standardOutput);
+        const StopFlag stopFlag{stop};
+        const ChildOutcome outcome = runChild({writeFakeTool(path(u"tool"_s), script),
+                                               {},
+                                               ChildOutput::separate,
+                                               &stopFlag,
+                                               timeLimitMilliseconds});
+        QVERIFY(outcome.started);
+        QCOMPARE(endingOf(outcome), ending);
+        QCOMPARE(outcome.standardOutput, standardOutput);
+    }
+
+    // The bundled mkvmerge first, unchecked; then the first candidate `file -b -L` accepts.
+    void locateMkvmerge()
+    {
+        const auto located = [&](const QString &bundled, const QString &candidates,
+                                 const QString &fileCommand = u"file"_s) {
+            QStringList paths;
+            for (const QString &candidate : candidates.split(u' '))
+                paths << path(candidate);
+            const auto url =
+                ToolDiscovery({path(bundled), paths, {}, path(fileCommand), {u"host-arch"_s}})
+                    .locateMkvmerge();
+            return url ? url->fileName() : u"none"_s;
+        };
+        const QString all = u"missing noexec foreign host"_s;
+        QCOMPARE(located({}, all), u"host"_s);
+        QCOMPARE(located({}, u"host-arch/foreign"_s), u"none"_s); // marker in a folder name
+        QCOMPARE(located({}, u"link"_s), u"link"_s);              // judged by its target
+        QCOMPARE(located(u"foreign"_s, all), u"foreign"_s);
+        QCOMPARE(located(u"noexec"_s, all), u"host"_s);
+        QCOMPARE(located({}, all, u"missing"_s), u"none"_s);
+    }
+
+    void temporaryFolder_data()
+    {
+        QTest::addColumn<QString>("tmpdir");   // a name in the test's folder; empty: unset
+        QTest::addColumn<QString>("fallback"); // a name in the test's folder
+        QTest::addColumn<QString>("chosen");   // empty: none is usable
+        QTest::newRow("TMPDIR a writable folder") << u"tmp"_s << u"fallback"_s << u"tmp"_s;
+        QTest::newRow("TMPDIR unset") << QString() << u"fallback"_s << u"fallback"_s;
+        QTest::newRow("TMPDIR missing") << u"missing"_s << u"fallback"_s << u"fallback"_s;
+        QTest::newRow("TMPDIR a file") << u"file"_s << u"fallback"_s << u"fallback"_s;
+        QTest::newRow("TMPDIR missing, the fallback a file")
+            << u"missing"_s << u"file"_s << QString();
+    }
+    void temporaryFolder()
+    {
+        QFETCH(QString, tmpdir);
+        QFETCH(QString, fallback);
+        QFETCH(QString, chosen);
+        const TemporaryFolder folder = findTemporaryFolder(
+            tmpdir.isEmpty() ? QByteArray() : QFile::encodeName(path(tmpdir)), path(fallback));
+        QCOMPARE(folder.path, chosen.isEmpty() ? QString() : path(chosen));
+        QCOMPARE(folder.problem,
+                 chosen.isEmpty()
+                     ? u"Der temporäre Ordner ist nicht beschreibbar: "_s + path(tmpdir)
+                     : QString());
+        // Never a path at the root built from an empty folder name.
+        QCOMPARE(folder.filePath(u"x"_s), chosen.isEmpty() ? QString() : path(chosen + u"/x"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(ToolsTest)
+#include "tst_tools.moc"
