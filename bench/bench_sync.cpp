@@ -13,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -92,21 +91,13 @@ bool fillFolder(const QString &episode, const QString &folder)
 }
 
 // One analysis of both folders; its time, or nothing when not every pair was checked as wanted.
-std::optional<double> analysisMilliseconds(const QString &primary, const QString &localized,
-                                           bool withCheck)
+std::optional<double> timeAnalysis(const QString &primary, const QString &localized, bool withCheck)
 {
     AppModel model;
     model.setPrimaryFolder(QUrl::fromLocalFile(primary));
     model.setLocalizedFolder(QUrl::fromLocalFile(localized));
     model.setSyncCheckEnabled(withCheck);
-    QEventLoop loop;
-    QObject::connect(&model, &AppModel::analysisFinished, &loop, &QEventLoop::quit);
-    QElapsedTimer timer;
-    timer.start();
-    model.analyze();
-    if (model.isAnalyzing())
-        loop.exec();
-    const double milliseconds = timer.nsecsElapsed() / 1e6;
+    const double milliseconds = analysisMilliseconds(model);
     qsizetype corrected = 0;
     for (const PairSyncCheck &check : model.syncChecks())
         corrected += check.verdict.correctionOffsetSeconds &&
@@ -173,9 +164,9 @@ int main(int argc, char *argv[])
         out << "Die Ordner konnten nicht gefüllt werden.\n";
         return 1;
     }
-    analysisMilliseconds(primary, localized, false); // warms the caches for both runs
-    const std::optional<double> withCheck = analysisMilliseconds(primary, localized, true);
-    const std::optional<double> without = analysisMilliseconds(primary, localized, false);
+    timeAnalysis(primary, localized, false); // warms the caches for both runs
+    const std::optional<double> withCheck = timeAnalysis(primary, localized, true);
+    const std::optional<double> without = timeAnalysis(primary, localized, false);
     if (!withCheck || !without) {
         out << "Die Analyse lieferte nicht das erwartete Ergebnis.\n";
         return 1;
