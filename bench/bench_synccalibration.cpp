@@ -81,9 +81,28 @@ Outcome judge(const SyncAssessment &found, const Truth &truth, double seconds, d
     return Outcome::wrong;
 }
 
+// The most segments whose best matches lie within 0.05 s of each other, whatever their scores:
+// how close unrelated audio came to the three that an offset needs.
+qsizetype mostAgreeing(const SyncMeasurement &measurement)
+{
+    std::vector<double> lags;
+    for (const SyncSegment &segment : measurement.segments)
+        if (segment.lagSeconds)
+            lags.push_back(*segment.lagSeconds);
+    std::sort(lags.begin(), lags.end());
+    qsizetype most = 0;
+    for (std::size_t first = 0, last = 0; last < lags.size(); ++last) {
+        while (lags[last] - lags[first] > 0.05)
+            ++first;
+        most = std::max(most, qsizetype(last - first + 1));
+    }
+    return most;
+}
+
 struct Tally {
     int related = 0, found = 0, missed = 0, wrong = 0;
     int unrelated = 0, falseTrust = 0;
+    qsizetype mostAgreeingUnrelated = 0;
     std::vector<double> relatedScores, unrelatedScores; // of every segment with a match
 };
 
@@ -167,6 +186,8 @@ int main(int argc, char *argv[])
                 ++tally.unrelated;
                 if (assessSync(measured).pattern != SyncPattern::unsure)
                     ++tally.falseTrust;
+                tally.mostAgreeingUnrelated =
+                    std::max(tally.mostAgreeingUnrelated, mostAgreeing(measured));
                 for (const SyncSegment &segment : measured.segments)
                     if (segment.lagSeconds)
                         tally.unrelatedScores.push_back(segment.score);
@@ -175,14 +196,16 @@ int main(int argc, char *argv[])
             QFile::remove(dir.filePath(u"%1-%2-eng.mka"_s.arg(name).arg(seed - 1)));
             QFile::remove(dir.filePath(u"%1-%2-ger.mka"_s.arg(name).arg(seed - 1)));
         }
-        out << u"%1: related %2 (found %3, missed %4, wrong %5), unrelated %6 (false trust %7)\n"_s
-                   .arg(name)
+        out << u"%1: related %2 (found %3, missed %4, wrong %5), unrelated %6 (false trust %7, at "
+               u"most "
+               u"%8 segments agreed)\n"_s.arg(name)
                    .arg(tally.related)
                    .arg(tally.found)
                    .arg(tally.missed)
                    .arg(tally.wrong)
                    .arg(tally.unrelated)
-                   .arg(tally.falseTrust);
+                   .arg(tally.falseTrust)
+                   .arg(tally.mostAgreeingUnrelated);
         out << u"  segment scores, related: 10th percentile %1, median %2; unrelated: median %3, "
                u"99th percentile %4, max %5\n"_s
                    .arg(percentile(tally.relatedScores, 0.1), 0, 'f', 1)
