@@ -1,12 +1,14 @@
 #include "BenchSupport.h"
 
 #include "inspect/MKVInspector.h"
+#include "model/AppModel.h"
 #include "mux/MuxPlan.h"
 #include "support/TestMedia.h"
 #include "tools/ChildProcess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 
 std::optional<double> identifyMilliseconds(const QStringList &files)
@@ -28,6 +30,18 @@ QString makeEpisode(const QString &path, double seconds)
     layout.audio = {TestTrack{.language = QStringLiteral("eng")},
                     TestTrack{.language = QStringLiteral("ger")}};
     return makeTestMatroska(path, layout);
+}
+
+double analysisMilliseconds(AppModel &model)
+{
+    QEventLoop loop;
+    QObject::connect(&model, &AppModel::analysisFinished, &loop, &QEventLoop::quit);
+    QElapsedTimer timer;
+    timer.start();
+    model.analyze();
+    if (model.isAnalyzing())
+        loop.exec();
+    return timer.nsecsElapsed() / 1e6;
 }
 
 void printComparison(QTextStream &out, qsizetype items, const QString &measuredName,

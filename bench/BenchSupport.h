@@ -22,6 +22,12 @@ std::optional<double> identifyMilliseconds(const QStringList &files);
 // text on success, else what went wrong.
 QString makeEpisode(const QString &path, double seconds);
 
+class AppModel;
+
+// Runs one analysis of the folders `model` is set to, waiting for its end, and returns the
+// time it took.
+double analysisMilliseconds(AppModel &model);
+
 // Prints both timings with their per-item figures and the ratio `measured` / `baseline`.
 void printComparison(QTextStream &out, qsizetype items, const QString &measuredName,
                      double measuredMs, const QString &baselineName, double baselineMs);
