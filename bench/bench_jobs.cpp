@@ -60,7 +60,7 @@ int main(int argc, char *argv[])
 
     const QString primary = dir.filePath(QStringLiteral("eng.mkv"));
     const QString localized = dir.filePath(QStringLiteral("deu.mkv"));
-    if (!makePalPair(primary, localized, 150, QStringLiteral("1280x720"))) {
+    if (!makePalPair(primary, localized, 300, QStringLiteral("1280x720"))) {
         out << "Die Testdateien konnten nicht erzeugt werden.\n";
         return 1;
     }
