@@ -14,21 +14,15 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <cstdio>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString sidecarCue = u"1\n00:00:00,000 --> 00:00:01,000\nGrüße\n"_s;
-
-TestMediaLayout audioIn(const QStringList &languages, double seconds = 2.0)
-{
-    TestMediaLayout layout;
-    layout.durationSeconds = seconds;
-    for (const QString &language : languages)
-        layout.audio << TestTrack{.language =
-                                      language.isEmpty() ? std::nullopt : std::optional(language)};
-    return layout;
-}
+const TestMediaLayout english{2.0, {{u"eng"_s}}}, german{2.0, {{u"ger"_s}}};
 
 QStringList pairRows(const AppModel &model)
 {
@@ -89,6 +83,34 @@ private:
         return model;
     }
 
+    // What the program left in the temporary directory.
+    QStringList leftovers() const
+    {
+        return QDir(m_temporary).entryList({u"Spurenflechter*"_s}, QDir::AllEntries | QDir::Hidden);
+    }
+
+    // A model on the new folders "1" and "2" of `run`, muxing into "out": "1" holds S01E01 in
+    // English, "2" S01E01 in German, and `more` (paths in `run`) is made beside them.
+    static std::unique_ptr<AppModel>
+    modelOnNewFolders(const QTemporaryDir &run,
+                      const QList<std::pair<QString, TestMediaLayout>> &more = {},
+                      ToolLocations tools = ToolLocations::platformDefault())
+    {
+        for (const QString &folder : {u"1"_s, u"2"_s, u"out"_s})
+            QDir(run.path()).mkpath(folder);
+        for (const auto &[path, layout] :
+             QList{std::pair(u"1/S01E01.mkv"_s, english), std::pair(u"2/S01E01.mkv"_s, german)} +
+                 more) {
+            if (const QString failure = makeTestMatroska(run.filePath(path), layout);
+                !failure.isEmpty())
+                qFatal("%s", qPrintable(failure));
+        }
+        std::unique_ptr<AppModel> model(
+            modelFor(run.filePath(u"1"_s), run.filePath(u"2"_s), std::move(tools)));
+        model->setOutputFolder(QUrl::fromLocalFile(run.filePath(u"out"_s)));
+        return model;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -102,16 +124,16 @@ private slots:
 
         for (const auto &[folder, name, layout] :
              std::initializer_list<std::tuple<QString, QString, TestMediaLayout>>{
-                 {m_primary, u"S01E01.mkv"_s, audioIn({u"eng"_s})},
-                 {m_primary, u"S01E02.mkv"_s, audioIn({u"eng"_s, u"ger"_s}, 25.0)},
-                 {m_primary, u"S01E03.mkv"_s, audioIn({u"eng"_s})},
-                 {m_primary, u"a S01E04.mkv"_s, audioIn({u"eng"_s})},
-                 {m_primary, u"b S01E04.mkv"_s, audioIn({u"eng"_s})},
-                 {m_primary, u"S01E05.mkv"_s, audioIn({u"eng"_s})},
-                 {m_localized, u"S01E01 - Pilot.mkv"_s, audioIn({u"ger"_s, u"eng"_s})},
-                 {m_localized, u"S01E02.mkv"_s, audioIn({QString()}, 25.0 * 960 / 1001)},
-                 {m_localized, u"S01E04.mkv"_s, audioIn({u"ger"_s})},
-                 {m_localized, u"S01E06.mkv"_s, audioIn({u"ger"_s})},
+                 {m_primary, u"S01E01.mkv"_s, english},
+                 {m_primary, u"S01E02.mkv"_s, {25.0, {{u"eng"_s}, {u"ger"_s}}}},
+                 {m_primary, u"S01E03.mkv"_s, english},
+                 {m_primary, u"a S01E04.mkv"_s, english},
+                 {m_primary, u"b S01E04.mkv"_s, english},
+                 {m_primary, u"S01E05.mkv"_s, english},
+                 {m_localized, u"S01E01 - Pilot.mkv"_s, {2.0, {{u"ger"_s}, {u"eng"_s}}}},
+                 {m_localized, u"S01E02.mkv"_s, {25.0 * 960 / 1001, {{}}}}, // untagged
+                 {m_localized, u"S01E04.mkv"_s, german},
+                 {m_localized, u"S01E06.mkv"_s, german},
              }) {
             const QString failure = makeTestMatroska(folder + u'/' + name, layout);
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
@@ -214,19 +236,13 @@ private slots:
         QFETCH(bool, kept);
         QFETCH(bool, warned);
         QTemporaryDir run;
-        const QString one = run.filePath(u"1"_s), two = run.filePath(u"2"_s),
-                      out = run.filePath(u"out"_s), sidecar = two + u'/' + name;
-        QVERIFY(QDir().mkpath(one) && QDir().mkpath(two) && QDir().mkpath(out));
-        QVERIFY(QFile::copy(m_primary + u"/S01E01.mkv"_s, one + u"/S01E01.mkv"_s));
-        QVERIFY(QFile::copy(m_localized + u"/S01E01 - Pilot.mkv"_s, two + u"/S01E01.mkv"_s));
+        std::unique_ptr<AppModel> model = modelOnNewFolders(run);
+        const QString sidecar = run.filePath(u"2/"_s + name);
         QFile file(sidecar);
         QVERIFY(isFolder
                     ? QDir().mkpath(sidecar)
                     : file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
         file.close();
-
-        std::unique_ptr<AppModel> model(modelFor(one, two));
-        model->setOutputFolder(QUrl::fromLocalFile(out));
         QVERIFY(runAnalysis(*model));
         QCOMPARE(model->pairs().at(0).localized->sidecarSubtitles,
                  kept ? QList{QUrl::fromLocalFile(sidecar)} : QList<QUrl>());
@@ -238,7 +254,7 @@ private slots:
 
         QVERIFY(runMux(*model));
         QCOMPARE(issueTexts(model->issues()).last(), u"0 S01E01: Erstellt: S01E01.mkv"_s);
-        const QUrl output = QUrl::fromLocalFile(out + u"/S01E01.mkv"_s);
+        const QUrl output = QUrl::fromLocalFile(run.filePath(u"out/S01E01.mkv"_s));
         const MediaInspection muxed = MKVInspector().inspect(output);
         QStringList types;
         for (const MediaTrack &track : muxed.tracks)
@@ -249,8 +265,7 @@ private slots:
             QCOMPARE(extractSubtitleText(muxed.tracks.last(),
                                          QUrl::fromLocalFile(u"/usr/bin/mkvextract"_s), output),
                      normalizeSubtitleText(sidecarCue.toUtf8()));
-        QCOMPARE(QDir(m_temporary).entryList({u"Spurenflechter*"_s}, QDir::AllEntries),
-                 QStringList());
+        QCOMPARE(leftovers(), QStringList());
     }
 
     // Folders given twice are refused before any work: the analysis pairs nothing, the mux
@@ -285,18 +300,13 @@ private slots:
         model.analyze();
         QVERIFY(analyzing.isEmpty());
         QVERIFY(model.pairs().isEmpty());
-
-        // Setting a folder again to the same value notifies nobody.
-        QSignalSpy folderChanged(&model, &AppModel::primaryFolderChanged);
-        model.setPrimaryFolder(QUrl::fromLocalFile(m_primary));
-        QVERIFY(folderChanged.isEmpty());
     }
 
     void withoutToolsEveryFileFails()
     {
         std::unique_ptr<AppModel> model(modelFor(m_primary, m_localized, ToolLocations{}));
         QVERIFY(runAnalysis(*model));
-        QCOMPARE(model->issues().size(), 10);
+        QCOMPARE(model->issues().size(), 10); // one per file; the sidecar is not blamed
         QCOMPARE(model->issues().first().message, u"S01E01.mkv: mkvmerge wurde nicht gefunden."_s);
         QVERIFY(model->inspections().isEmpty());
     }
@@ -341,6 +351,66 @@ private slots:
                      u"2 S01E01 - Pilot.mkv: MKV-Analyse fehlgeschlagen: The file"_s),
                  qPrintable(issues.first()));
         QCOMPARE(issues.filter(u"MKV-Analyse fehlgeschlagen"_s).size(), 5);
+    }
+
+    // The run keeps the ready pairs it started with and takes each pair's inspections and
+    // fingerprints as the pair starts. During the first pair a pair that sorts first appears,
+    // and the second folder-2 file is replaced: its German audio is now track 1, not 2.
+    void analysisDuringAMuxRun()
+    {
+        QTemporaryDir run;
+        ToolLocations tools = ToolLocations::platformDefault();
+        const QString mkvmerge = tools.bundledMkvmerge = writeFakeTool(
+            run.filePath(u"mkvmerge"_s),
+            fakeMkvmergePrelude + "printf 'Progress: 1%%\\r'\n"
+                                  "until [ -e \"$0.go\" ]; do sleep 0.05; done\n"
+                                  "exec /usr/bin/mkvmerge \"$@\"");
+        std::unique_ptr<AppModel> model =
+            modelOnNewFolders(run,
+                              {{u"1/S01E02.mkv"_s, english},
+                               {u"2/S01E02.mkv"_s, {2.0, {{u"eng"_s}, {u"ger"_s}}}},
+                               {u"S01E02 neu.mkv"_s, german}},
+                              tools);
+        QVERIFY(runAnalysis(*model));
+        const QString one = run.filePath(u"1/"_s), two = run.filePath(u"2/"_s);
+        bool analysisStarted = false;
+        connect(model.get(), &AppModel::muxFractionChanged, this, [&] {
+            if (model->muxFraction().value_or(0) == 0 || std::exchange(analysisStarted, true))
+                return;
+            QVERIFY(QFile::copy(one + u"S01E01.mkv"_s, one + u"S01E00.mkv"_s));
+            QVERIFY(QFile::copy(two + u"S01E01.mkv"_s, two + u"S01E00.mkv"_s));
+            QVERIFY(::rename(QFile::encodeName(run.filePath(u"S01E02 neu.mkv"_s)),
+                             QFile::encodeName(two + u"S01E02.mkv"_s)) == 0);
+            model->analyze();
+        });
+        connect(model.get(), &AppModel::analysisFinished, this,
+                [&] { QFile(mkvmerge + u".go"_s).open(QIODevice::WriteOnly); });
+        QVERIFY(runMux(*model));
+
+        QCOMPARE(model->pairs().size(), 3);
+        QCOMPARE(issueTexts(model->issues()).last(2),
+                 (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s,
+                              u"0 S01E02: Erstellt: S01E02.mkv"_s}));
+        QCOMPARE(folderEntries(run.filePath(u"out"_s)),
+                 (QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s}));
+    }
+
+    // Released while mkvmerge runs: the tool is stopped and nothing stays behind.
+    void releasedDuringAPair()
+    {
+        QTemporaryDir run;
+        ToolLocations tools = ToolLocations::platformDefault();
+        const QString mkvmerge = tools.bundledMkvmerge = writeFakeTool(
+            run.filePath(u"mkvmerge"_s), fakeMkvmergePrelude + hangingToolBody);
+        std::unique_ptr<AppModel> model = modelOnNewFolders(run, {}, tools);
+        QVERIFY(runAnalysis(*model));
+        model->startMux();
+        const pid_t tool = hangingToolProcess(mkvmerge);
+        QVERIFY(tool > 0);
+        model.reset();
+        QCOMPARE(::kill(tool, 0), -1);
+        QCOMPARE(folderEntries(run.filePath(u"out"_s)), QStringList());
+        QCOMPARE(leftovers(), QStringList());
     }
 };
 

@@ -179,6 +179,7 @@ private slots:
         QCOMPARE(fileNameOf(result.temporaryURL).size(), 16 + 36 + 4);
     }
 
+    // Beyond what namesAndFlags shows: a name that only repeats the base, and forced by name.
     void trackDisplayName_data()
     {
         QTest::addColumn<QString>("base");
@@ -187,16 +188,10 @@ private slots:
         QTest::addColumn<QString>("expected");
 
         const auto name = [](const char *text) { return std::optional(QString::fromUtf8(text)); };
-        QTest::newRow("own name added")
-            << u"English"_s << name("Commentary") << false << u"English – Commentary"_s;
         QTest::newRow("base in other case")
             << u"English"_s << name("english") << false << u"English"_s;
         QTest::newRow("surrounding spaces")
             << u"English"_s << name("  English \n") << false << u"English"_s;
-        QTest::newRow("SDH") << u"English"_s << name("English SDH") << false
-                             << u"English – English SDH"_s;
-        QTest::newRow("untitled forced")
-            << u"Deutsch"_s << std::optional<QString>() << true << u"Deutsch – Erzwungen"_s;
         QTest::newRow("blank name") << u"Deutsch"_s << name("   ") << false << u"Deutsch"_s;
         QTest::newRow("named forced, not flagged")
             << u"Deutsch"_s << name("Forced Narrative") << false << u"Deutsch – Erzwungen"_s;

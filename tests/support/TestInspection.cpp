@@ -24,3 +24,9 @@ QStringList issueTexts(const QList<AnalysisIssue> &issues)
         texts << QString::number(rawValue(issue.severity)) + u' ' + issue.message;
     return texts;
 }
+
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
+}

@@ -11,3 +11,6 @@ QStringList processesNaming(const QString &text);
 
 // One "<severity> <message>" line per issue, the severity as its raw number.
 QStringList issueTexts(const QList<AnalysisIssue> &issues);
+
+// Every entry of `folder`, hidden ones included, by name: what a run left there.
+QStringList folderEntries(const QString &folder);
