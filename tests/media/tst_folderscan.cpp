@@ -84,6 +84,9 @@ private slots:
         QTest::newRow("folder named like a media file")
             << QStringList{u"Extras.mkv/"_s, u"S01E01.mkv"_s}
             << QStringList{u"Extras.mkv"_s, u"S01E01.mkv S01E01"_s};
+        QTest::newRow("folder named like a subtitle is no subtitle")
+            << QStringList{u"S01E01.de.srt/"_s, u"S01E01.mkv"_s}
+            << QStringList{u"S01E01.mkv S01E01"_s};
         QTest::newRow("odd characters")
             << QStringList{u"@S01E01.mkv"_s, u"-S01E02 Was?.mkv"_s, u"S01E03: \U0001F37F.mkv"_s,
                            u"S01E03.de.srt"_s}
