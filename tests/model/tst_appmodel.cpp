@@ -142,9 +142,7 @@ private slots:
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
         }
         QVERIFY(writeTestSubtitle(m_localized + u"/S01E01.de.srt"_s));
-        QFile rejected(m_localized + u"/S01E05.mkv"_s); // not Matroska at all
-        QVERIFY(rejected.open(QIODevice::WriteOnly));
-        rejected.write("kein Film\n");
+        writeTestFile(m_localized + u"/S01E05.mkv"_s, "kein Film\n"); // not Matroska at all
     }
 
     void analysisOfRealFolders()
@@ -233,10 +231,7 @@ private slots:
         QFETCH(bool, kept);
         QTemporaryDir run;
         const auto model = modelOnNewFolders(run);
-        const QString sidecar = run.filePath(u"2/"_s + name);
-        QFile file(sidecar);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
-        file.close();
+        const QString sidecar = writeTestFile(run.filePath(u"2/"_s + name), contents);
         QVERIFY(runAnalysis(*model));
         QCOMPARE(model->pairs().at(0).localized->sidecarSubtitles,
                  kept ? QList{QUrl::fromLocalFile(sidecar)} : QList<QUrl>());

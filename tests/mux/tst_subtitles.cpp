@@ -49,10 +49,7 @@ class SubtitlesTest final : public QObject {
 
     QString write(const QString &name, const QByteArray &contents)
     {
-        QFile file(m_dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
-            qFatal("cannot write %s", qPrintable(name));
-        return file.fileName();
+        return writeTestFile(m_dir.filePath(name), contents);
     }
 
 private slots:
