@@ -208,6 +208,7 @@ private slots:
         QCOMPARE(::trackDisplayName(base, t, forced), expected);
     }
 
+    // When the running times show the speed-up is the pair rules' business; here: what is moved.
     void timing_data()
     {
         QTest::addColumn<std::optional<double>>("folder1Duration");
@@ -218,16 +219,10 @@ private slots:
         const std::optional<double> none;
         QTest::newRow("PAL speed-up")
             << std::optional(2595.0) << std::optional(2488.75) << none << u"0,1001/960"_s;
-        QTest::newRow("within tolerance")
-            << std::optional(2500.0) << std::optional(2400.0) << none << u"0,1001/960"_s;
         QTest::newRow("same length")
             << std::optional(2500.0) << std::optional(2500.0) << none << QString();
-        QTest::newRow("folder 2 of zero length")
-            << std::optional(2500.0) << std::optional(0.0) << none << QString();
         QTest::newRow("folder 1 length unknown")
             << none << std::optional(2400.0) << none << QString();
-        QTest::newRow("not a number")
-            << std::optional(qQNaN()) << std::optional(2400.0) << none << QString();
         QTest::newRow("German 1.2 s late, PAL") << std::optional(2500.0) << std::optional(2400.0)
                                                 << std::optional(1.2) << u"-1200,1001/960"_s;
         QTest::newRow("German 0.8 s early, same speed")
