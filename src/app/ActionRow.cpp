@@ -35,6 +35,7 @@ ActionState ActionState::of(const AppModel &model)
         .isMuxing = model.isMuxing(),
         .isCancelling = model.isCancelling(),
         .isSyncCheckEnabled = model.isSyncCheckEnabled(),
+        .isPitchRestoreEnabled = model.isPitchRestoreEnabled(),
         .muxProgress = model.muxProgress(),
         .muxFraction = model.muxFraction(),
         .muxETA = model.muxETA(),
@@ -43,6 +44,7 @@ ActionState ActionState::of(const AppModel &model)
 
 ActionRow::ActionRow(QWidget *parent)
     : QWidget(parent), m_syncCheck(new QCheckBox(QStringLiteral("Tonversatz prüfen"), this)),
+      m_pitchRestore(new QCheckBox(QStringLiteral("Tonhöhe korrigieren (neu kodieren)"), this)),
       m_analyze(new QPushButton(QStringLiteral("Dateien analysieren"), this)),
       m_analysisSpinner(new Spinner(this)),
       m_mux(new QPushButton(QStringLiteral("Muxen starten"), this)), m_muxItems(new QWidget(this)),
@@ -76,13 +78,14 @@ ActionRow::ActionRow(QWidget *parent)
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget *item : std::initializer_list<QWidget *>{m_syncCheck, m_analyze, m_analysisSpinner,
-                                                          m_mux, m_muxItems})
+    for (QWidget *item : std::initializer_list<QWidget *>{m_syncCheck, m_pitchRestore, m_analyze,
+                                                          m_analysisSpinner, m_mux, m_muxItems})
         layout->addWidget(item, 0, Qt::AlignVCenter);
     layout->addStretch(1);
     layout->addWidget(m_pairCount, 0, Qt::AlignVCenter);
 
     connect(m_syncCheck, &QCheckBox::toggled, this, &ActionRow::syncCheckToggled);
+    connect(m_pitchRestore, &QCheckBox::toggled, this, &ActionRow::pitchRestoreToggled);
     connect(m_analyze, &QPushButton::clicked, this, &ActionRow::analyzeClicked);
     connect(m_mux, &QPushButton::clicked, this, &ActionRow::muxClicked);
     connect(m_cancel, &QPushButton::clicked, this, &ActionRow::cancelClicked);
@@ -94,10 +97,14 @@ void ActionRow::showState(const ActionState &state)
     m_analyze->setEnabled(state.hasSourceFolders && !state.isAnalyzing);
     // Switched during an analysis, the box would not say what that analysis does.
     m_syncCheck->setEnabled(!state.isAnalyzing);
+    // A mux run keeps the choice it started with.
+    m_pitchRestore->setEnabled(!state.isMuxing);
     {
-        // Showing the model's value is no request to change it.
-        const QSignalBlocker quiet(m_syncCheck);
+        // Showing the model's values is no request to change them.
+        const QSignalBlocker quietSyncCheck(m_syncCheck);
+        const QSignalBlocker quietPitchRestore(m_pitchRestore);
         m_syncCheck->setChecked(state.isSyncCheckEnabled);
+        m_pitchRestore->setChecked(state.isPitchRestoreEnabled);
     }
     m_analysisSpinner->setVisible(state.isAnalyzing);
     m_mux->setEnabled(state.hasOutputFolder && state.readyPairCount > 0 && !state.isAnalyzing &&

@@ -22,6 +22,7 @@ struct ActionState {
     bool isMuxing = false;
     bool isCancelling = false;
     bool isSyncCheckEnabled = false;
+    bool isPitchRestoreEnabled = false;
     QString muxProgress;
     std::optional<double> muxFraction;
     std::optional<double> muxETA;
@@ -39,6 +40,7 @@ public:
     void showState(const ActionState &state);
 
     QCheckBox *syncCheckBox() const { return m_syncCheck; }
+    QCheckBox *pitchRestoreBox() const { return m_pitchRestore; }
     QPushButton *analyzeButton() const { return m_analyze; }
     QPushButton *muxButton() const { return m_mux; }
     QPushButton *cancelButton() const { return m_cancel; }
@@ -53,6 +55,7 @@ public:
 
 signals:
     void syncCheckToggled(bool enabled);
+    void pitchRestoreToggled(bool enabled);
     void analyzeClicked();
     void muxClicked();
     void cancelClicked();
@@ -64,6 +67,7 @@ private:
     void styleButtons();
 
     QCheckBox *m_syncCheck;
+    QCheckBox *m_pitchRestore;
     QPushButton *m_analyze;
     Spinner *m_analysisSpinner;
     QPushButton *m_mux;

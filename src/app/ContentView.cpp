@@ -60,13 +60,16 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
     // The model's workflows return at once and report through its properties.
     connect(m_actionRow, &ActionRow::syncCheckToggled, &m_model,
             [this](bool enabled) { m_model.setSyncCheckEnabled(enabled); });
+    connect(m_actionRow, &ActionRow::pitchRestoreToggled, &m_model,
+            [this](bool enabled) { m_model.setPitchRestoreEnabled(enabled); });
     connect(m_actionRow, &ActionRow::analyzeClicked, &m_model, &AppModel::analyze);
     connect(m_actionRow, &ActionRow::muxClicked, &m_model, &AppModel::startMux);
     connect(m_actionRow, &ActionRow::cancelClicked, &m_model, &AppModel::cancelMux);
     for (auto changed : {&AppModel::pairsChanged, &AppModel::isAnalyzingChanged,
                          &AppModel::isMuxingChanged, &AppModel::isCancellingChanged,
                          &AppModel::muxProgressChanged, &AppModel::muxFractionChanged,
-                         &AppModel::muxETAChanged, &AppModel::isSyncCheckEnabledChanged})
+                         &AppModel::muxETAChanged, &AppModel::isSyncCheckEnabledChanged,
+                         &AppModel::isPitchRestoreEnabledChanged})
         connect(&m_model, changed, this, &ContentView::showActions);
 
     m_pairTable = makePairTable();

@@ -4,7 +4,8 @@ QString usageText()
 {
     return QStringLiteral(
         "Aufruf: spurenflechter-cli [--json] [--sync-check] analyze ORDNER1 ORDNER2\n"
-        "        spurenflechter-cli [--json] [--sync-check] mux ORDNER1 ORDNER2 AUSGABE\n"
+        "        spurenflechter-cli [--json] [--sync-check] [--restore-pitch]\n"
+        "                           mux ORDNER1 ORDNER2 AUSGABE\n"
         "\n"
         "ORDNER1 enthält die Fassung mit Bild und englischem Ton, ORDNER2 die deutsche\n"
         "Fassung. Die Dateien beider Ordner werden nach Episoden (S01E02) einander\n"
@@ -26,6 +27,9 @@ QString usageText()
         "                der Tonversatzprüfung\n"
         "  --sync-check  prüfen, ob die deutsche Tonspur zeitlich zum Bild passt; ein\n"
         "                gleichbleibender Versatz wird beim Muxen ausgeglichen\n"
+        "  --restore-pitch\n"
+        "                die deutschen Tonspuren einer PAL-Fassung mit ffmpeg auf Film-\n"
+        "                geschwindigkeit und Originaltonhöhe bringen (neu kodiert, lückenlos)\n"
         "  --help        Diese Hilfe anzeigen\n"
         "\n"
         "Exit-Status: 0 ohne Fehler, 1 bei mindestens einem Fehler, 2 bei falschem Aufruf,\n"
@@ -46,6 +50,8 @@ CliParseResult parseCliArguments(const QStringList &arguments)
                 parsed.json = true;
             else if (argument == u"--sync-check")
                 parsed.syncCheck = true;
+            else if (argument == u"--restore-pitch")
+                parsed.restorePitch = true;
             else if (argument == u"--help" || argument == u"-h")
                 return {CliArguments{}, {}};
             else

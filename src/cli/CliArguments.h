@@ -11,8 +11,9 @@ struct CliArguments {
 
     Command command = Command::help;
     bool json = false;
-    bool syncCheck = false; // also measure the offset of the German audio
-    QStringList folders;    // folder 1, folder 2 and, for mux, the output folder
+    bool syncCheck = false;    // also measure the offset of the German audio
+    bool restorePitch = false; // convert PAL German audio to film speed and pitch
+    QStringList folders;       // folder 1, folder 2 and, for mux, the output folder
 };
 
 // The parsed arguments, or the German usage error to print.

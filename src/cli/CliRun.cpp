@@ -57,6 +57,7 @@ CliRun::CliRun(CliArguments arguments, const QUrl &primary, const QUrl &localize
     m_model->setLocalizedFolder(localized);
     m_model->setOutputFolder(output);
     m_model->setSyncCheckEnabled(m_arguments.syncCheck);
+    m_model->setPitchRestoreEnabled(m_arguments.restorePitch);
     AppModel *model = m_model.get();
     connect(model, &AppModel::analysisFinished, this, &CliRun::onAnalysisFinished);
     connect(model, &AppModel::muxFinished, this, &CliRun::onMuxFinished);

@@ -62,6 +62,11 @@ void AppModel::setSyncCheckEnabled(bool enabled)
     assign(m_isSyncCheckEnabled, enabled, &AppModel::isSyncCheckEnabledChanged);
 }
 
+void AppModel::setPitchRestoreEnabled(bool enabled)
+{
+    assign(m_isPitchRestoreEnabled, enabled, &AppModel::isPitchRestoreEnabledChanged);
+}
+
 const AppModel::SyncChecks &AppModel::syncChecks() const
 {
     return *m_syncChecks;
@@ -239,6 +244,7 @@ bool isCancellation(const std::exception_ptr &error)
 struct AppModel::MuxRun {
     QList<EpisodePair> readyPairs;
     QUrl outputFolder;
+    bool restorePitch = false;
     qsizetype next = 0; // position of the pair being muxed, once started
     QElapsedTimer clock;
 };
@@ -263,6 +269,7 @@ void AppModel::startMux()
 
     m_mux = std::make_unique<MuxRun>();
     m_mux->outputFolder = *m_outputFolder;
+    m_mux->restorePitch = m_isPitchRestoreEnabled;
     for (const EpisodePair &pair : std::as_const(m_pairs)) {
         if (pair.status == PairStatus::ready)
             m_mux->readyPairs << pair;
@@ -316,7 +323,7 @@ void AppModel::muxNextPair()
         check != m_syncChecks->cend() ? check->verdict.correctionOffsetSeconds : std::nullopt;
     m_muxExecutor
         ->mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized), m_mux->outputFolder,
-              progress, offset, m_fingerprints)
+              progress, offset, m_fingerprints, m_mux->restorePitch)
         .then(this, [this](QFuture<MuxResult> done) { finishPair(done); });
     // A cancel from a slot of the notifications above came before this pair's mux, which
     // starts with the executor's flag cleared.

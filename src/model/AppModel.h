@@ -40,6 +40,8 @@ class AppModel final : public QObject {
     Q_PROPERTY(std::optional<double> muxETA READ muxETA NOTIFY muxETAChanged)
     Q_PROPERTY(bool isSyncCheckEnabled READ isSyncCheckEnabled WRITE setSyncCheckEnabled NOTIFY
                    isSyncCheckEnabledChanged)
+    Q_PROPERTY(bool isPitchRestoreEnabled READ isPitchRestoreEnabled WRITE setPitchRestoreEnabled
+                   NOTIFY isPitchRestoreEnabledChanged)
 
 public:
     using Inspections = QHash<QUrl, MediaInspection>; // keyed by the inspected file's URL
@@ -71,6 +73,10 @@ public:
     // ready pair, and the mux undoes a constant offset.
     bool isSyncCheckEnabled() const { return m_isSyncCheckEnabled; }
     void setSyncCheckEnabled(bool enabled);
+    // Off by default: a mux run started while it is on converts the German audio of every PAL
+    // pair to film speed and pitch instead of stretching its timestamps.
+    bool isPitchRestoreEnabled() const { return m_isPitchRestoreEnabled; }
+    void setPitchRestoreEnabled(bool enabled);
     // The results of the last analysis' sync check; empty when it did not run.
     const SyncChecks &syncChecks() const;
 
@@ -103,6 +109,7 @@ signals:
     void muxFractionChanged();
     void muxETAChanged();
     void isSyncCheckEnabledChanged();
+    void isPitchRestoreEnabledChanged();
 
     void analysisFinished();
     void muxFinished();
@@ -150,6 +157,7 @@ private:
     std::optional<double> m_muxFraction;
     std::optional<double> m_muxETA;
     bool m_isSyncCheckEnabled = false;
+    bool m_isPitchRestoreEnabled = false;
     std::unique_ptr<SyncChecks> m_syncChecks;
 
     std::unique_ptr<AnalysisRun> m_analysis;

@@ -22,6 +22,10 @@ QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &resu
         information(QStringLiteral(": PAL-Speedup der deutschen Audio- und Untertitelspuren "
                                    "automatisch korrigiert (Faktor %1).")
                         .arg(*result.appliedTimingFactor, 0, 'f', 6));
+    if (!result.restoredAudioEncodings.isEmpty())
+        information(QStringLiteral(": Deutsche Tonspur auf Filmgeschwindigkeit und "
+                                   "Originaltonhöhe gebracht (%1).")
+                        .arg(result.restoredAudioEncodings.join(QStringLiteral("; "))));
     if (result.appliedSyncOffset)
         information(QStringLiteral(": Tonversatz von %1 Sekunden ausgeglichen.")
                         .arg(std::abs(*result.appliedSyncOffset), 0, 'f', 2));

@@ -19,6 +19,8 @@ QString MuxError::errorDescription() const
         return m_detail +
                QStringLiteral(
                    ": Die Datei wurde seit der Analyse verändert. Bitte erneut analysieren.");
+    case Kind::conversionFailed:
+        return QStringLiteral("Die deutsche Tonspur ließ sich nicht umrechnen: ") + m_detail;
     }
     Q_UNREACHABLE();
     return {};

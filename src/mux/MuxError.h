@@ -13,6 +13,7 @@ public:
         inspectionMissing,
         cancelled,
         sourceChanged,
+        conversionFailed, // a German audio track could not be brought to film speed
     };
 
     static MuxError outputExists(QString name) { return {Kind::outputExists, std::move(name)}; }
@@ -22,9 +23,14 @@ public:
     static MuxError inspectionMissing() { return {Kind::inspectionMissing, {}}; }
     static MuxError cancelled() { return {Kind::cancelled, {}}; }
     static MuxError sourceChanged(QString name) { return {Kind::sourceChanged, std::move(name)}; }
+    static MuxError conversionFailed(QString reason)
+    {
+        return {Kind::conversionFailed, std::move(reason)};
+    }
 
     Kind kind() const { return m_kind; }
-    // The file name of `outputExists` and `sourceChanged`, the reason of `failed`.
+    // The file name of `outputExists` and `sourceChanged`, the reason of `failed` and
+    // `conversionFailed`.
     const QString &detail() const { return m_detail; }
 
     QString errorDescription() const override;

@@ -26,11 +26,14 @@ public:
     // `localizedOffset` is a measured offset of the German audio to undo (see buildMuxPlan).
     // `seenByAnalysis`: the fingerprints of the pair's files when they were analysed; a file
     // changed since then, or while mkvmerge reads it, fails the pair.
+    // `restorePitch`: a PAL pair's German audio tracks are first converted to film speed and
+    // pitch with ffmpeg (see buildMuxPlan); the conversion is part of the pair's progress.
     QFuture<MuxResult> mux(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                            const std::optional<MediaInspection> &localized,
                            const QUrl &outputFolder, ProgressCallback progress,
                            std::optional<double> localizedOffset = {},
-                           std::optional<SourceFingerprints> seenByAnalysis = {});
+                           std::optional<SourceFingerprints> seenByAnalysis = {},
+                           bool restorePitch = false);
 
     // Stops the running mux at once: its mkvmerge is terminated and the pair ends with
     // MuxError::cancelled. Without a running mux it only sets a flag that the next mux clears.
@@ -38,9 +41,15 @@ public:
     void cancel();
 
 private:
+    // The fraction of the whole pair that is done, reported with the remaining time.
+    using FractionCallback = std::function<void(double fraction)>;
+
+    // Converts the plan's German audio tracks; returns how each was encoded. `onFraction`
+    // gets the fraction of all conversions done.
+    QStringList convertAudio(const MuxPlan &plan, const FractionCallback &onFraction);
     // Runs mkvmerge; returns its output when it wrote the file. The caller removes the file
-    // on every other outcome.
-    QByteArray runMux(const MuxPlan &plan, const ProgressCallback &progress);
+    // on every other outcome. `onFraction` gets the fraction of the mux done.
+    QByteArray runMux(const MuxPlan &plan, const FractionCallback &onFraction);
     void report(const ProgressCallback &progress, double fraction, std::optional<double> remaining);
 
     ToolDiscovery m_discovery;

@@ -7,10 +7,12 @@
 #include "MuxError.h"
 #include "SubtitleDuplicates.h"
 #include "SubtitleRules.h"
+#include "tools/TemporaryFolder.h"
 #include "TrackNaming.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QUuid>
 
 #include <cmath>
@@ -144,29 +146,79 @@ QList<MediaTrack> withoutTracks(const QList<MediaTrack> &tracks, const QList<Med
     return kept;
 }
 
-// Input 0 is the folder-1 file, input 1 the folder-2 file; the sidecars follow from input 2.
+// Input 0 is the folder-1 file, input 1 the folder-2 file; the converted German audio tracks
+// follow from input 2, each as track 0 of its own file, then the sidecars.
 QString trackOrder(const MediaTrack &video, const QList<MediaTrack> &germanAudio,
-                   const QList<MediaTrack> &englishAudio, const QList<MediaTrack> &germanSubtitles,
-                   qsizetype germanSidecars, const QList<MediaTrack> &englishSubtitles,
-                   qsizetype englishSidecars)
+                   bool germanAudioConverted, const QList<MediaTrack> &englishAudio,
+                   const QList<MediaTrack> &germanSubtitles, qsizetype germanSidecars,
+                   const QList<MediaTrack> &englishSubtitles, qsizetype englishSidecars)
 {
     QStringList entries{u"0:%1"_s.arg(video.id)};
     const auto addTracks = [&](int input, const QList<MediaTrack> &tracks) {
         for (const MediaTrack &track : tracks)
             entries << u"%1:%2"_s.arg(input).arg(track.id);
     };
-    qsizetype nextSidecarInput = 2;
-    const auto addSidecars = [&](qsizetype count) {
+    qsizetype nextSingleTrackInput = 2;
+    const auto addSingleTrackInputs = [&](qsizetype count) {
         for (qsizetype i = 0; i < count; ++i)
-            entries << u"%1:0"_s.arg(nextSidecarInput++);
+            entries << u"%1:0"_s.arg(nextSingleTrackInput++);
     };
-    addTracks(1, germanAudio);
+    if (germanAudioConverted)
+        addSingleTrackInputs(germanAudio.size());
+    else
+        addTracks(1, germanAudio);
     addTracks(0, englishAudio);
     addTracks(1, germanSubtitles);
-    addSidecars(germanSidecars);
+    addSingleTrackInputs(germanSidecars);
     addTracks(0, englishSubtitles);
-    addSidecars(englishSidecars);
+    addSingleTrackInputs(englishSidecars);
     return entries.join(u',');
+}
+
+int audioIndexOf(const MediaTrack &track, const MediaInspection &inspection)
+{
+    int index = 0;
+    for (const MediaTrack &other : inspection.tracks) {
+        if (other.id == track.id)
+            break;
+        if (other.type == TrackType::audio)
+            ++index;
+    }
+    return index;
+}
+
+// Finds the tools and makes the private folder for converting `germanAudio` of `localized`.
+void planAudioConversions(MuxPlan &plan, const QList<MediaTrack> &germanAudio,
+                          const MediaFile &localizedFile, const MediaInspection &localized,
+                          const ToolDiscovery &tools)
+{
+    const std::optional<QUrl> ffmpeg = tools.locateFfmpeg();
+    const std::optional<QUrl> ffprobe = tools.locateFfprobe();
+    if (!ffmpeg || !ffprobe)
+        throw MuxError::conversionFailed(u"ffmpeg und ffprobe werden dafür gebraucht, wurden "
+                                         u"aber nicht gefunden."_s);
+    plan.ffmpegURL = *ffmpeg;
+    plan.ffprobeURL = *ffprobe;
+    const std::optional<QString> folderTemplate = privateFolderTemplate(u"audio"_s);
+    if (!folderTemplate)
+        throw MuxError::conversionFailed(temporaryFolder().problem);
+    plan.conversionFolder = std::make_shared<QTemporaryDir>(*folderTemplate);
+    if (!plan.conversionFolder->isValid())
+        throw MuxError::conversionFailed(plan.conversionFolder->errorString());
+    for (const MediaTrack &track : germanAudio) {
+        plan.audioConversions << GermanAudioConversion{
+            localizedFile.url, track.id, audioIndexOf(track, localized),
+            plan.conversionFolder->filePath(u"%1.mka"_s.arg(track.id)),
+            track.duration.value_or(localized.duration.value_or(0))};
+    }
+}
+
+// A converted German audio track: track 0 of a file of its own, already at film speed.
+QStringList convertedAudioArguments(const QString &file, const TrackLabel &label)
+{
+    return QStringList{u"--no-video"_s, u"--no-subtitles"_s, u"--no-chapters"_s,
+                       u"--no-global-tags"_s, u"--no-track-tags"_s} +
+           trackArguments(0, label) + QStringList{file};
 }
 
 } // namespace
@@ -205,7 +257,7 @@ QStringList trackSelectionArguments(const QString &option, const QList<MediaTrac
 MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
                      const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
                      const ToolDiscovery &tools, std::optional<double> localizedOffset,
-                     const StopFlag *stop)
+                     const StopFlag *stop, bool restorePitch)
 {
     if (!pair.primary || !pair.localized)
         throw MuxError::incompletePair();
@@ -252,6 +304,9 @@ MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspectio
         plan.appliedSyncOffset = localizedOffset;
     const std::optional<QString> timing =
         localizedTiming(plan.appliedTimingFactor.has_value(), delay);
+    if (restorePitch && plan.appliedTimingFactor && !germanAudio.isEmpty())
+        planAudioConversions(plan, germanAudio, *pair.localized, *localized, tools);
+    const bool germanAudioConverted = !plan.audioConversions.isEmpty();
 
     const SidecarSplit germanSplit = splitSidecars(pair.localized->sidecarSubtitles, u"eng"_s);
     const SidecarSplit englishSplit = splitSidecars(pair.primary->sidecarSubtitles, u"deu"_s);
@@ -292,14 +347,18 @@ MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspectio
     // Input 1: the German material of folder 2, stretched back to film speed where needed.
     arguments << u"--no-video"_s << u"--no-chapters"_s << u"--no-global-tags"_s
               << u"--no-track-tags"_s;
-    arguments << trackSelectionArguments(u"--audio-tracks"_s, germanAudio, u"--no-audio"_s);
+    arguments << trackSelectionArguments(u"--audio-tracks"_s,
+                                         germanAudioConverted ? QList<MediaTrack>() : germanAudio,
+                                         u"--no-audio"_s);
     arguments << trackSelectionArguments(u"--subtitle-tracks"_s, keptGermanSubtitles,
                                          u"--no-subtitles"_s);
-    for (qsizetype i = 0; i < germanAudio.size(); ++i) {
-        const MediaTrack &track = germanAudio.at(i);
-        arguments << trackArguments(
-            track.id,
-            {u"deu"_s, trackDisplayName(u"Deutsch"_s, track, false), i == 0, false, timing});
+    const auto germanAudioLabel = [&](qsizetype i, const std::optional<QString> &trackTiming) {
+        return TrackLabel{u"deu"_s, trackDisplayName(u"Deutsch"_s, germanAudio.at(i), false),
+                          i == 0, false, trackTiming};
+    };
+    if (!germanAudioConverted) {
+        for (qsizetype i = 0; i < germanAudio.size(); ++i)
+            arguments << trackArguments(germanAudio.at(i).id, germanAudioLabel(i, timing));
     }
     for (const MediaTrack &track : keptGermanSubtitles) {
         // Forced is judged against every German track, the replaced full tracks included.
@@ -310,6 +369,12 @@ MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspectio
     }
     arguments << toolFileArgument(pair.localized->url);
 
+    // Inputs from 2 on: the converted German audio, at film speed already, so only a measured
+    // offset still applies.
+    for (qsizetype i = 0; i < plan.audioConversions.size(); ++i)
+        arguments << convertedAudioArguments(plan.audioConversions.at(i).outputPath,
+                                             germanAudioLabel(i, localizedTiming(false, delay)));
+
     plan.sidecarCopies = std::make_shared<MarkedUtf16Copies>();
     for (const QUrl &sidecar : germanSidecars.kept)
         arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, timing, *plan.sidecarCopies);
@@ -318,8 +383,8 @@ MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspectio
                                       *plan.sidecarCopies);
 
     arguments << u"--track-order"_s
-              << trackOrder(*video, germanAudio, englishAudio, keptGermanSubtitles,
-                            germanSidecars.kept.size(), englishSubtitles,
+              << trackOrder(*video, germanAudio, germanAudioConverted, englishAudio,
+                            keptGermanSubtitles, germanSidecars.kept.size(), englishSubtitles,
                             englishSidecars.kept.size());
     return plan;
 }

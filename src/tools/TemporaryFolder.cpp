@@ -42,8 +42,13 @@ const TemporaryFolder &temporaryFolder()
     return folder;
 }
 
+std::optional<QString> privateFolderTemplate(const QString &purpose)
+{
+    const QString path = temporaryFolder().filePath(u"Spurenflechter-"_s + purpose + u"-XXXXXX"_s);
+    return path.isEmpty() ? std::nullopt : std::optional(path);
+}
+
 std::optional<QString> subtitleFolderTemplate()
 {
-    const QString path = temporaryFolder().filePath(u"Spurenflechter-subtitle-XXXXXX"_s);
-    return path.isEmpty() ? std::nullopt : std::optional(path);
+    return privateFolderTemplate(u"subtitle"_s);
 }

@@ -22,7 +22,10 @@ TemporaryFolder findTemporaryFolder(const QByteArray &tmpdir,
 // The folder found from this process's TMPDIR, once, at the first call.
 const TemporaryFolder &temporaryFolder();
 
-// The QTemporaryDir template for a private folder of subtitle files in the temporary folder;
-// absent when there is no usable one (QTemporaryDir would take an empty template for its
-// default one).
+// The QTemporaryDir template for a private folder in the temporary folder, its name telling
+// what it holds (`purpose`: "subtitle", "audio"); absent when there is no usable one
+// (QTemporaryDir would take an empty template for its default one).
+std::optional<QString> privateFolderTemplate(const QString &purpose);
+
+// The private folder template for extracted subtitle files.
 std::optional<QString> subtitleFolderTemplate();

@@ -93,13 +93,17 @@ private slots:
         }
         QVERIFY(view.issueBox()->isHidden());
 
-        // The sync check is off at each start; the box switches the model and shows its value.
+        // Both options are off at each start; the box switches the model and shows its value.
         QCheckBox *syncCheck = view.actionRow()->syncCheckBox();
         QVERIFY(!syncCheck->isChecked() && !model.isSyncCheckEnabled());
         syncCheck->click();
         QVERIFY(model.isSyncCheckEnabled());
         model.setSyncCheckEnabled(false);
         QVERIFY(!syncCheck->isChecked());
+        QCheckBox *pitchRestore = view.actionRow()->pitchRestoreBox();
+        QVERIFY(!pitchRestore->isChecked() && !model.isPitchRestoreEnabled());
+        pitchRestore->click();
+        QVERIFY(model.isPitchRestoreEnabled());
     }
 
     void workflowThroughTheWindow()
@@ -234,7 +238,8 @@ private slots:
             return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
         };
         QList<QWidget *> controls{view.pairTable(), view.issueBox()->list(),
-                                  view.actionRow()->syncCheckBox()};
+                                  view.actionRow()->syncCheckBox(),
+                                  view.actionRow()->pitchRestoreBox()};
         for (QPushButton *button : view.findChildren<QPushButton *>()) {
             controls << button;
             QVERIFY(button->focusPolicy() & Qt::TabFocus);

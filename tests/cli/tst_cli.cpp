@@ -112,7 +112,8 @@ private slots:
         row("empty folders", u"analyze empty leer"_s, 0, u"\n"_s);
         row("help names both commands", u"--help"_s, 0,
             u"Aufruf: spurenflechter-cli [--json] [--sync-check] analyze ORDNER1 ORDNER2\n"
-            u"        spurenflechter-cli [--json] [--sync-check] mux ORDNER1 ORDNER2 AUSGABE\n…"_s);
+            u"        spurenflechter-cli [--json] [--sync-check] [--restore-pitch]\n"
+            u"                           mux ORDNER1 ORDNER2 AUSGABE\n…"_s);
         row("tab and line break in a file name", u"analyze odd empty"_s, 1,
             u"S01E01\tS01E01 a b c.mkv\t–\tS01E01 - a_b_c.mkv\tDatei in Ordner 2 fehlt\n\n"
             u"[Fehler] S01E01 a b c.mkv: mkvmerge hat keine lesbaren Analysedaten geliefert.\n"_s);

@@ -115,6 +115,20 @@ private slots:
         QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
     }
 
+    void restorePitchOption()
+    {
+        QVERIFY(QDir(m_dir.path()).mkdir(u"pitch"_s));
+        const auto [status, out, err] =
+            run({u"--restore-pitch"_s, u"mux"_s, u"eng"_s, u"deu"_s, u"pitch"_s});
+        QVERIFY2(status == 0, qPrintable(out + err));
+        for (const QString &episode : {u"S01E01"_s, u"S01E02"_s})
+            QVERIFY2(out.contains(u"[Hinweis] %1: Deutsche Tonspur auf Filmgeschwindigkeit und "
+                                  u"Originaltonhöhe gebracht (AC-3, 32 kbit/s).\n"_s.arg(episode)),
+                     qPrintable(out));
+        QCOMPARE(entriesOf(m_dir.filePath(u"pitch"_s)).size(), 2);
+        QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
+    }
+
     // Runs after the first: nothing is overwritten, and the failures make the exit status 1.
     void existingFilesStay()
     {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "AudioEncodingChoice.h"
+#include "tools/ChildProcess.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+// One German audio track of a PAL release, slowed back to film speed with ffmpeg: its
+// samples are read as if recorded at rate × 960/1001 and resampled to the rate, so the pitch
+// falls with the speed, exactly undoing the PAL speed-up.
+struct FilmSpeedRequest {
+    QString ffmpeg;
+    QString ffprobe;
+    QUrl source;
+    int audioIndex = 0;       // among the source's audio tracks
+    QString outputPath;       // a new Matroska audio file, in a folder the caller removes
+    double sourceSeconds = 0; // the source's running time, for the progress
+};
+
+struct FilmSpeedLimits {
+    int timeLimitMilliseconds = 0;
+    const StopFlag *stop = nullptr;
+    std::function<void(double fraction)> onProgress; // on the running thread
+};
+
+// A limit no working conversion reaches, so that only a hanging ffmpeg runs into it: half
+// the track's running time, and a minute to start.
+int filmSpeedTimeLimitMilliseconds(double sourceSeconds);
+
+// Writes the converted track to `outputPath` and returns how it was encoded. Throws
+// MuxError::conversionFailed with the reason (ffmpeg's last line of error output where it
+// gave one), or MuxError::cancelled when `stop` ended it.
+AudioEncoding convertToFilmSpeed(const FilmSpeedRequest &request, const FilmSpeedLimits &limits);
