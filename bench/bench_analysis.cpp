@@ -7,8 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -60,14 +58,7 @@ int main(int argc, char *argv[])
     AppModel model;
     model.setPrimaryFolder(QUrl::fromLocalFile(primaryFolder));
     model.setLocalizedFolder(QUrl::fromLocalFile(localizedFolder));
-    QEventLoop loop;
-    QObject::connect(&model, &AppModel::analysisFinished, &loop, &QEventLoop::quit);
-    QElapsedTimer timer;
-    timer.start();
-    model.analyze();
-    if (model.isAnalyzing())
-        loop.exec();
-    const double analysisMs = timer.nsecsElapsed() / 1e6;
+    const double analysisMs = analysisMilliseconds(model);
 
     const bool failed =
         std::any_of(model.issues().cbegin(), model.issues().cend(), [](const AnalysisIssue &i) {

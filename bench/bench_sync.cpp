@@ -1,113 +1,110 @@
-// Times the sync check on one PAL pair of 13 minutes, long enough for both windows, against
-// the four ffmpeg decodes it needs (each window of each track) run on their own. What the
-// check adds on top is the onset envelopes and the correlation over ±30 s; the correlation of
-// a full ten-minute window is timed on its own as well.
+// Times the sync check on one 45-minute PAL pair with 5.1 AC-3 audio, as broadcast releases
+// carry it, against the ffmpeg decodes it runs (each segment of both tracks) run on their own:
+// what the check adds on top is the envelopes, the correlations and the judgement. Then times
+// the analysis of two folders of 20 episodes of 22 minutes with and without the check.
 
 #include "analysis/PalSpeedup.h"
 #include "BenchSupport.h"
-#include "sync/CrossCorrelation.h"
-#include "sync/SyncWindows.h"
+#include "model/AppModel.h"
+#include "model/SyncChecker.h"
+#include "support/SyncMedia.h"
+#include "sync/SyncSegments.h"
 #include "tools/ChildProcess.h"
 
 #include <QCoreApplication>
-#include <QFile>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cmath>
 #include <limits>
-#include <numbers>
-#include <random>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int rounds = 5;
-constexpr double episodeSeconds = 13 * 60;
+constexpr int rounds = 3;
+constexpr double longEpisode = 45 * 60;
+constexpr double shortEpisode = 22 * 60;
+constexpr int pairCount = 20;
 constexpr double germanDelay = 1.2;
-constexpr int pcmRate = 8000;
 const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
 
-// Adds a decaying tone or noise burst every `minGap` to `maxGap` seconds, from `seed`, placed
-// by `fileTime` and played `stretch` times faster.
-void addSounds(std::vector<float> &mix, unsigned seed, double minGap, double maxGap,
-               double (*fileTime)(double), double stretch)
+// The English and the German (1.2 s late, at PAL speed) release of one episode.
+QString writePair(const QString &english, const QString &german, double seconds,
+                  const QStringList &encoding)
 {
-    std::mt19937 random(seed), noiseSource(seed + 1); // noise draws must not move the times
-    std::uniform_real_distribution<double> unit(0, 1);
-    std::uniform_real_distribution<float> noise(-1, 1);
-    for (double t = 0; t < episodeSeconds; t += minGap + unit(random) * (maxGap - minGap)) {
-        const double start = fileTime(t), length = (0.05 + 0.3 * unit(random)) / stretch;
-        const double frequency = unit(random) < 0.4 ? 0 : (100 + 1500 * unit(random)) * stretch;
-        const double level = 0.1 + 0.3 * unit(random);
-        const auto first = std::ptrdiff_t(std::ceil(start * pcmRate));
-        for (auto n = std::max<std::ptrdiff_t>(first, 0);
-             n < std::min<double>((start + length) * pcmRate, double(mix.size())); ++n) {
-            const double since = double(n) / pcmRate - start;
-            const double wave = frequency > 0 ? std::sin(2 * std::numbers::pi * frequency * since)
-                                              : noise(noiseSource);
-            mix[std::size_t(n)] += float(level * std::exp(-3 * since / length) * wave);
-        }
-    }
+    const auto soundtrack = [&](Language language) {
+        return makeSoundtrack(SoundFamily::effects, language, 3, seconds + 10);
+    };
+    return writeRelease(english, soundtrack(Language::english), {}, seconds, encoding) +
+           writeRelease(german, soundtrack(Language::german), {palTimingFactor, germanDelay},
+                        seconds / palTimingFactor, encoding);
 }
 
-// Shared effects, its own dialogue; encoded as 48 kHz 5.1 AC-3 like a broadcast release.
-bool makeTrack(const QString &path, unsigned dialogueSeed, double (*fileTime)(double),
-               double stretch)
-{
-    std::vector<float> mix(std::size_t(episodeSeconds / stretch * pcmRate), 0.0f);
-    addSounds(mix, 1, 0.2, 2.0, fileTime, stretch);
-    addSounds(mix, dialogueSeed, 0.1, 0.6, fileTime, stretch);
-    QByteArray pcm(qsizetype(mix.size() * 2), Qt::Uninitialized);
-    for (std::size_t i = 0; i < mix.size(); ++i) {
-        const auto sample = qint16(std::clamp(mix[i], -1.0f, 1.0f) * 32767);
-        pcm[qsizetype(2 * i)] = char(sample & 0xff);
-        pcm[qsizetype(2 * i + 1)] = char((sample >> 8) & 0xff);
-    }
-    QFile raw(path + u".raw"_s);
-    if (!raw.open(QIODevice::WriteOnly) || raw.write(pcm) != pcm.size())
-        return false;
-    raw.close();
-    const ChildOutcome outcome = runChild(
-        {ffmpeg,
-         u"-nostdin -hide_banner -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(pcmRate).split(
-             u' ')
-             << raw.fileName() << u"-ar 48000 -ac 6 -c:a ac3 -b:a 384k"_s.split(u' ') << path});
-    raw.remove();
-    return outcome.succeeded();
-}
-
-// The decodes the check runs: each window of the English track, and the same window of
-// the German track in its own time, widened by the 30 s searched on both sides.
+// The decodes the check runs: each segment of the English track, and the same stretch of film
+// time of the German track in its own time.
 QList<QStringList> decodeArguments(const QString &english, const QString &german)
 {
-    const SyncWindowPlan plan = planSyncWindows(episodeSeconds);
     QList<QStringList> runs;
-    for (const SyncSpan &window : {plan.early, *plan.late}) {
-        const double germanStart = std::max(0.0, window.start - 30);
-        const double germanLength =
-            std::min(window.start + window.length + 30, episodeSeconds) - germanStart;
+    for (const SyncSpan &span : planSyncSegments(longEpisode)) {
         for (const auto &[file, start, length] :
-             {std::tuple{english, window.start, window.length},
-              {german, germanStart / palTimingFactor, germanLength / palTimingFactor}}) {
+             {std::tuple{english, span.start, span.length},
+              {german, span.start / palTimingFactor, span.length / palTimingFactor}}) {
             runs << (u"-nostdin -hide_banner -loglevel error -ss"_s.split(u' ')
                      << QString::number(start, 'f', 6) << u"-t"_s << QString::number(length, 'f', 6)
-                     << u"-i"_s << file << u"-map 0:a:0 -ac 1 -ar 4000 -f s16le -"_s.split(u' '));
+                     << u"-i"_s << file
+                     << u"-map 0:a:0 -af aresample=async=1:first_pts=0 -ac 1 -ar 4000 -f s16le -"_s
+                            .split(u' '));
         }
     }
     return runs;
 }
 
-double englishTime(double filmTime)
+// A Matroska episode: a tiny black video as long as `audio`, and `audio` tagged `language`.
+bool writeEpisode(const QString &path, const QString &audio, double seconds,
+                  const QString &language)
 {
-    return filmTime;
+    const ChildOutcome outcome = runChild(
+        {ffmpeg,
+         u"-nostdin -loglevel error -y -f lavfi -i color=c=black:s=64x36:r=25:d=%1 -i"_s
+                 .arg(seconds, 0, 'f', 3)
+                 .split(u' ')
+             << audio
+             << u"-map 0:v -c:v mpeg4 -q:v 31 -map 1:a -c:a copy -metadata:s:a:0 language=%1"_s
+                    .arg(language)
+                    .split(u' ')
+             << path});
+    return outcome.succeeded();
 }
 
-// Late by germanDelay, at PAL speed.
-double germanTime(double filmTime)
+// Copies `episode` into `folder` as S01E01.mkv and onwards.
+bool fillFolder(const QString &episode, const QString &folder)
 {
-    return (filmTime + germanDelay) / palTimingFactor;
+    if (!QDir().mkpath(folder))
+        return false;
+    for (int number = 1; number <= pairCount; ++number) {
+        if (!QFile::copy(episode, folder + u"/S01E%1.mkv"_s.arg(number, 2, 10, QChar(u'0'))))
+            return false;
+    }
+    return true;
+}
+
+// One analysis of both folders; its time, or nothing when not every pair was checked as wanted.
+std::optional<double> timeAnalysis(const QString &primary, const QString &localized, bool withCheck)
+{
+    AppModel model;
+    model.setPrimaryFolder(QUrl::fromLocalFile(primary));
+    model.setLocalizedFolder(QUrl::fromLocalFile(localized));
+    model.setSyncCheckEnabled(withCheck);
+    const double milliseconds = analysisMilliseconds(model);
+    qsizetype corrected = 0;
+    for (const PairSyncCheck &check : model.syncChecks())
+        corrected += check.verdict.correctionOffsetSeconds &&
+                     std::abs(*check.verdict.correctionOffsetSeconds - germanDelay) <= 0.02;
+    if (model.pairs().size() != pairCount || corrected != (withCheck ? pairCount : 0))
+        return std::nullopt;
+    return milliseconds;
 }
 
 } // namespace
@@ -118,22 +115,23 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
 
     QTemporaryDir dir;
-    const QString english = dir.filePath(u"english.mka"_s), german = dir.filePath(u"german.mka"_s);
-    if (!dir.isValid() || !makeTrack(english, 2, englishTime, 1) ||
-        !makeTrack(german, 3, germanTime, palTimingFactor)) {
+    const QString english = dir.filePath(u"english.ac3"_s), german = dir.filePath(u"german.ac3"_s);
+    if (!dir.isValid() || !writePair(english, german, longEpisode,
+                                     u"-ar 48000 -ac 6 -c:a ac3 -b:a 384k"_s.split(u' '))
+                               .isEmpty()) {
         out << "Die Testdateien konnten nicht erzeugt werden.\n";
         return 1;
     }
 
-    const SyncSource englishSource{QUrl::fromLocalFile(english), 0, episodeSeconds};
-    const SyncSource germanSource{QUrl::fromLocalFile(german), 0, episodeSeconds / palTimingFactor};
-    // Alternating rounds, so a busy spell of the machine hits both sides alike.
-    SyncMeasurement measurement;
+    const SyncSource englishSource{QUrl::fromLocalFile(english), 0, longEpisode};
+    const SyncSource germanSource{QUrl::fromLocalFile(german), 0, longEpisode / palTimingFactor};
+    SyncVerdict verdict;
     const QList<QStringList> decodes = decodeArguments(english, german);
     bool decoded = true;
     double checkMs = std::numeric_limits<double>::infinity(), decodeMs = checkMs;
     const auto check = [&] {
-        measurement = measureSync(englishSource, germanSource, {ffmpeg, palTimingFactor});
+        verdict = judgeSync(u"S01E01"_s,
+                            measureSync(englishSource, germanSource, {ffmpeg, palTimingFactor}));
     };
     const auto decodeOnly = [&] {
         for (const QStringList &arguments : decodes) {
@@ -141,34 +139,39 @@ int main(int argc, char *argv[])
             decoded = decoded && outcome.succeeded() && !outcome.standardOutput.isEmpty();
         }
     };
+    // Alternating rounds, so a busy spell of the machine hits both sides alike.
     for (int round = 0; round < rounds; ++round) {
         checkMs = std::min(checkMs, bestMilliseconds(1, check));
         decodeMs = std::min(decodeMs, bestMilliseconds(1, decodeOnly));
     }
-    if (!measurement.early || !measurement.late || !decoded) {
+    if (!verdict.correctionOffsetSeconds || !decoded) {
         out << "Die Prüfung lieferte kein Ergebnis.\n";
         return 1;
     }
-    printComparison(out, 1, u"measureSync"_s, checkMs, u"ffmpeg decodes alone"_s, decodeMs);
-    for (const auto &[name, window] :
-         {std::pair{u"early"_s, *measurement.early}, {u"late"_s, *measurement.late}}) {
-        out << u"%1 window: offset %2 s (true %3 s), confidence %4\n"_s.arg(name)
-                   .arg(window.offsetSeconds, 0, 'f', 4)
-                   .arg(germanDelay, 0, 'f', 4)
-                   .arg(window.confidence, 0, 'f', 1);
-    }
+    out << u"45-minute pair, %1 segments: offset %2 s (true %3 s)\n"_s.arg(decodes.size() / 2)
+               .arg(*verdict.correctionOffsetSeconds, 0, 'f', 4)
+               .arg(germanDelay, 0, 'f', 4);
+    printComparison(out, 1, u"measureSync"_s, checkMs, u"its ffmpeg decodes alone"_s, decodeMs);
 
-    // Ten minutes of envelope against ±30 s of lags: 60,000 × 6,001 multiply-adds.
-    std::mt19937 random(7);
-    std::normal_distribution<float> normal;
-    std::vector<float> a(60000), b(a.size() + 6000);
-    std::generate(a.begin(), a.end(), [&] { return normal(random); });
-    std::generate(b.begin(), b.end(), [&] { return normal(random); });
-    std::vector<float> sums;
-    const double correlationMs =
-        bestMilliseconds(rounds, [&] { sums = crossCorrelate(a, b, 3000); });
-    out << u"correlation of a ten-minute window: %1 ms for %2 lags\n"_s
-               .arg(correlationMs, 0, 'f', 1)
-               .arg(sums.size());
+    const QString englishEpisode = dir.filePath(u"english.mkv"_s);
+    const QString germanEpisode = dir.filePath(u"german.mkv"_s);
+    const QString primary = dir.filePath(u"Ordner 1"_s), localized = dir.filePath(u"Ordner 2"_s);
+    const QStringList stereo = u"-ar 48000 -ac 2 -c:a ac3 -b:a 192k"_s.split(u' ');
+    if (!writePair(english, german, shortEpisode, stereo).isEmpty() ||
+        !writeEpisode(englishEpisode, english, shortEpisode, u"eng"_s) ||
+        !writeEpisode(germanEpisode, german, shortEpisode / palTimingFactor, u"ger"_s) ||
+        !fillFolder(englishEpisode, primary) || !fillFolder(germanEpisode, localized)) {
+        out << "Die Ordner konnten nicht gefüllt werden.\n";
+        return 1;
+    }
+    timeAnalysis(primary, localized, false); // warms the caches for both runs
+    const std::optional<double> withCheck = timeAnalysis(primary, localized, true);
+    const std::optional<double> without = timeAnalysis(primary, localized, false);
+    if (!withCheck || !without) {
+        out << "Die Analyse lieferte nicht das erwartete Ergebnis.\n";
+        return 1;
+    }
+    printComparison(out, pairCount, u"analysis with the sync check"_s, *withCheck,
+                    u"analysis without"_s, *without);
     return 0;
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libqt6svg6 qt6-translations-l10n
-    mkvtoolnix ffmpeg file
+    mkvtoolnix ffmpeg file espeak-ng
 )
 
 missing=()

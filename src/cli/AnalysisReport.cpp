@@ -62,13 +62,38 @@ QString severityName(AnalysisIssueSeverity severity)
     return {};
 }
 
-QJsonValue windowJson(const std::optional<SyncWindowResult> &window)
+QString patternName(SyncPattern pattern)
 {
-    if (!window)
-        return QJsonValue::Null;
-    return QJsonObject{{QStringLiteral("offsetSeconds"), window->offsetSeconds},
-                       {QStringLiteral("confidence"), window->confidence},
-                       {QStringLiteral("confident"), window->isConfident}};
+    switch (pattern) {
+    case SyncPattern::inSync:
+        return QStringLiteral("inSync");
+    case SyncPattern::constant:
+        return QStringLiteral("constant");
+    case SyncPattern::cut:
+        return QStringLiteral("cut");
+    case SyncPattern::drift:
+        return QStringLiteral("drift");
+    case SyncPattern::unsure:
+        return QStringLiteral("unsure");
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+QJsonArray segmentsJson(const SyncMeasurement &measurement, const SyncAssessment &assessment)
+{
+    QJsonArray segments;
+    for (qsizetype i = 0; i < measurement.segments.size(); ++i) {
+        const SyncSegment &segment = measurement.segments.at(i);
+        segments.append(
+            QJsonObject{{QStringLiteral("start"), segment.startSeconds},
+                        {QStringLiteral("length"), segment.lengthSeconds},
+                        {QStringLiteral("lag"),
+                         segment.lagSeconds ? QJsonValue(*segment.lagSeconds) : QJsonValue::Null},
+                        {QStringLiteral("score"), segment.score},
+                        {QStringLiteral("trusted"), assessment.trusted.value(i)}});
+    }
+    return segments;
 }
 
 QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QString &pairID)
@@ -76,11 +101,23 @@ QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QStr
     const auto check = checks.constFind(pairID);
     if (check == checks.cend())
         return QJsonValue::Null; // not a ready pair with both inspections
+    const SyncAssessment &assessment = check->verdict.assessment;
     const std::optional<double> correction = check->verdict.correctionOffsetSeconds;
-    return QJsonObject{{QStringLiteral("start"), windowJson(check->measurement.early)},
-                       {QStringLiteral("end"), windowJson(check->measurement.late)},
-                       {QStringLiteral("correctionSeconds"),
-                        correction ? QJsonValue(*correction) : QJsonValue::Null}};
+    QJsonObject json{{QStringLiteral("segments"), segmentsJson(check->measurement, assessment)},
+                     {QStringLiteral("verdict"), patternName(assessment.pattern)},
+                     {QStringLiteral("cut"), QJsonValue::Null},
+                     {QStringLiteral("drift"), QJsonValue::Null},
+                     {QStringLiteral("correctionSeconds"),
+                      correction ? QJsonValue(*correction) : QJsonValue::Null}};
+    if (assessment.pattern == SyncPattern::cut)
+        json[QStringLiteral("cut")] = QJsonObject{{QStringLiteral("time"), assessment.cutSeconds},
+                                                  {QStringLiteral("from"), assessment.fromSeconds},
+                                                  {QStringLiteral("to"), assessment.toSeconds}};
+    if (assessment.pattern == SyncPattern::drift)
+        json[QStringLiteral("drift")] =
+            QJsonObject{{QStringLiteral("start"), assessment.fromSeconds},
+                        {QStringLiteral("end"), assessment.toSeconds}};
+    return json;
 }
 
 } // namespace

@@ -15,7 +15,7 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 
 // The same content as one JSON document, with "complete" false when the analysis was stopped
 // before every file was inspected. With `syncChecks` (the audio sync check ran), each pair
-// carries its measured figures under "syncCheck".
+// carries its segments and the verdict under "syncCheck".
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               bool complete,
                               const QHash<QString, PairSyncCheck> *syncChecks = nullptr);

@@ -13,6 +13,7 @@ struct CliArguments {
     bool json = false;
     bool syncCheck = false;    // also measure the offset of the German audio
     bool restorePitch = false; // convert PAL German audio to film speed and pitch
+    int jobs = 1;              // pairs muxed at once; 0: one per processor core
     QStringList folders;       // folder 1, folder 2 and, for mux, the output folder
 };
 
@@ -23,5 +24,7 @@ struct CliParseResult {
 };
 
 CliParseResult parseCliArguments(const QStringList &arguments); // without the program name
+
+constexpr int maximumJobs = 64;
 
 QString usageText();

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTextStream>
+#include <QThread>
 
 #include <algorithm>
 
@@ -58,6 +59,8 @@ CliRun::CliRun(CliArguments arguments, const QUrl &primary, const QUrl &localize
     m_model->setOutputFolder(output);
     m_model->setSyncCheckEnabled(m_arguments.syncCheck);
     m_model->setPitchRestoreEnabled(m_arguments.restorePitch);
+    m_model->setMuxJobs(m_arguments.jobs == 0 ? std::min(QThread::idealThreadCount(), maximumJobs)
+                                              : m_arguments.jobs);
     AppModel *model = m_model.get();
     connect(model, &AppModel::analysisFinished, this, &CliRun::onAnalysisFinished);
     connect(model, &AppModel::muxFinished, this, &CliRun::onMuxFinished);
@@ -132,7 +135,7 @@ void CliRun::onTerminationSignal(int signalNumber)
         return; // the stop is under way; a second signal must not cut its clean-up short
     m_stopSignal = signalNumber;
     if (m_model->isMuxing()) {
-        // As "Abbrechen" does: the running mkvmerge is terminated, its temporary file removed,
+        // As "Abbrechen" does: every running mkvmerge is terminated, its temporary file removed,
         // and the run ends with its results so far.
         m_model->cancelMux();
         return;

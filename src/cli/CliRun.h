@@ -11,7 +11,7 @@
 
 // One run of the command-line front end over the application model: the analysis, for `mux`
 // the batch run after it, progress on standard error, and the report on standard output.
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT stop the running tool; the results so far are still
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT stop the running tools; the results so far are still
 // reported, and the exit status is 128 plus the signal's number, as a shell reports a program
 // that the signal ended.
 class CliRun final : public QObject {

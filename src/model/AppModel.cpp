@@ -11,12 +11,12 @@
 #include "mux/MuxExecutor.h"
 #include "mux/RemainingTime.h"
 #include "MuxMessages.h"
+#include "MuxScheduler.h"
 #include "SidecarScreening.h"
 #include "SyncChecker.h"
 
 #include <QElapsedTimer>
 #include <QFuture>
-#include <QPointer>
 
 // The state of one analysis run: the files still to inspect and the inspector that does it,
 // then the pairs still to check for their audio offset.
@@ -35,8 +35,7 @@ struct AppModel::AnalysisRun {
 };
 
 AppModel::AppModel(ToolLocations tools, QObject *parent)
-    : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>()),
-      m_muxExecutor(std::make_unique<MuxExecutor>(tools))
+    : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>())
 {
 }
 
@@ -245,13 +244,19 @@ struct AppModel::MuxRun {
     QList<EpisodePair> readyPairs;
     QUrl outputFolder;
     bool restorePitch = false;
-    qsizetype next = 0; // position of the pair being muxed, once started
     QElapsedTimer clock;
+    bool isCancelled = false; // a pair ended with the cancel
+    std::unique_ptr<MuxScheduler> scheduler;
 };
+
+void AppModel::setMuxJobs(int jobs)
+{
+    m_muxJobs = std::max(jobs, 1);
+}
 
 void AppModel::startMux()
 {
-    // Two runs would share one executor and one progress state.
+    // Two runs would share one progress state.
     if (!m_outputFolder || m_isMuxing)
         return;
     // The folders chosen now and those the pairs were found in, should they differ.
@@ -274,9 +279,29 @@ void AppModel::startMux()
         if (pair.status == PairStatus::ready)
             m_mux->readyPairs << pair;
     }
+    m_mux->scheduler = std::make_unique<MuxScheduler>(
+        m_tools, m_mux->readyPairs.size(), m_muxJobs,
+        [this](qsizetype position, MuxExecutor &executor,
+               const MuxExecutor::ProgressCallback &progress) {
+            return muxPair(m_mux->readyPairs.at(position), executor, progress);
+        });
+    MuxScheduler *scheduler = m_mux->scheduler.get();
+    connect(scheduler, &MuxScheduler::runningChanged, this, &AppModel::showRunningPairs);
+    connect(scheduler, &MuxScheduler::fractionChanged, this,
+            [this] { setMuxFraction(m_mux->scheduler->overallFraction()); });
+    connect(scheduler, &MuxScheduler::pairEnded, this, &AppModel::finishPair);
+    // Queued: the end destroys the scheduler, which must not happen inside its own signal.
+    connect(
+        scheduler, &MuxScheduler::finished, this,
+        [this] {
+            const bool complete =
+                !m_mux->isCancelled && m_mux->scheduler->startedCount() == m_mux->readyPairs.size();
+            finishMux(complete ? QStringLiteral("Abgeschlossen") : QStringLiteral("Abgebrochen"));
+        },
+        Qt::QueuedConnection);
     m_mux->clock.start();
     // Queued, so that a run without pairs still ends after startMux has returned.
-    QMetaObject::invokeMethod(this, &AppModel::muxNextPair, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(scheduler, &MuxScheduler::start, Qt::QueuedConnection);
 }
 
 void AppModel::cancelMux()
@@ -285,75 +310,58 @@ void AppModel::cancelMux()
         return;
     assign(m_isCancelling, true, &AppModel::isCancellingChanged);
     assign(m_muxProgress, QStringLiteral("Wird abgebrochen …"), &AppModel::muxProgressChanged);
-    m_muxExecutor->cancel();
+    m_mux->scheduler->cancel();
 }
 
-void AppModel::muxNextPair()
+void AppModel::showRunningPairs()
 {
-    const qsizetype count = m_mux->readyPairs.size();
-    const qsizetype position = m_mux->next;
-    if (position == count) {
-        finishMux(QStringLiteral("Abgeschlossen"));
-        return;
-    }
-    if (m_isCancelling) {
-        finishMux(QStringLiteral("Abgebrochen"));
-        return;
-    }
-    const EpisodePair &pair = m_mux->readyPairs.at(position);
-    assign(m_muxProgress,
-           QStringLiteral("%1 (%2 von %3)").arg(episodeLabel(pair)).arg(position + 1).arg(count),
-           &AppModel::muxProgressChanged);
-    setMuxFraction(double(position) / count);
+    QStringList running;
+    for (const qsizetype position : m_mux->scheduler->runningPositions())
+        running << episodeLabel(m_mux->readyPairs.at(position));
+    if (!m_isCancelling && !running.isEmpty())
+        assign(m_muxProgress,
+               muxStatusText(running, m_mux->scheduler->startedCount(), m_mux->readyPairs.size()),
+               &AppModel::muxProgressChanged);
+    setMuxFraction(m_mux->scheduler->overallFraction());
+}
 
+QFuture<MuxResult> AppModel::muxPair(const EpisodePair &pair, MuxExecutor &executor,
+                                     const MuxExecutor::ProgressCallback &progress)
+{
     // The inspections and fingerprints are read now: an analysis may have run since the mux
     // run started.
     const auto inspectionOf = [this](const std::optional<MediaFile> &file) {
         const auto found = file ? m_inspections.constFind(file->url) : m_inspections.cend();
         return found != m_inspections.cend() ? std::optional(*found) : std::nullopt;
     };
-    const QPointer<AppModel> self(this);
-    const auto progress = [self, position, count](double fraction, std::optional<double>) {
-        if (self)
-            self->setMuxFraction((fraction + position) / count);
-    };
     // An offset measured by the last analysis is undone.
     const auto check = m_syncChecks->constFind(pair.id);
     const std::optional<double> offset =
         check != m_syncChecks->cend() ? check->verdict.correctionOffsetSeconds : std::nullopt;
-    m_muxExecutor
-        ->mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized), m_mux->outputFolder,
-              progress, offset, m_fingerprints, m_mux->restorePitch)
-        .then(this, [this](QFuture<MuxResult> done) { finishPair(done); });
-    // A cancel from a slot of the notifications above came before this pair's mux, which
-    // starts with the executor's flag cleared.
-    if (m_isCancelling)
-        m_muxExecutor->cancel();
+    return executor.mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized),
+                        m_mux->outputFolder, progress, offset, m_fingerprints,
+                        m_mux->restorePitch);
 }
 
-void AppModel::finishPair(const QFuture<MuxResult> &done)
+void AppModel::finishPair(qsizetype position, const QFuture<MuxResult> &done)
 {
-    const QString label = episodeLabel(m_mux->readyPairs.at(m_mux->next));
+    const QString label = episodeLabel(m_mux->readyPairs.at(position));
     try {
         for (AnalysisIssue &issue : muxResultIssues(label, done.result()))
             appendIssue(std::move(issue));
     } catch (...) {
         const std::exception_ptr error = std::current_exception();
         if (isCancellation(error)) {
+            m_mux->isCancelled = true;
             appendIssue(
                 AnalysisIssue(AnalysisIssueSeverity::information,
                               QStringLiteral("Verarbeitung nach %1 abgebrochen.").arg(label)));
-            finishMux(QStringLiteral("Abgebrochen"));
             return;
         }
         // A failed pair never stops the run.
         appendIssue(AnalysisIssue(AnalysisIssueSeverity::error,
                                   label + QStringLiteral(": ") + describeError(error)));
     }
-    ++m_mux->next;
-    setMuxFraction(double(m_mux->next) / m_mux->readyPairs.size());
-    // Queued for the same reason as the next inspection: no nesting of one pair in the next.
-    QMetaObject::invokeMethod(this, &AppModel::muxNextPair, Qt::QueuedConnection);
 }
 
 void AppModel::finishMux(const QString &finalText)

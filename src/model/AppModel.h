@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -87,12 +88,17 @@ public:
     // source folders are one.
     void analyze();
 
-    // Muxes every ready pair of the last analysis into the output folder, one after another,
-    // and adds the results to the issue list. Returns at once; `muxFinished` follows. Does
-    // nothing without an output folder or while a mux run is already going on; only adds an
-    // error issue when the output folder is a source folder.
+    // How many pairs a mux run muxes at once, read when the run starts; at least 1. 1, the
+    // default, muxes one pair after another.
+    int muxJobs() const { return m_muxJobs; }
+    void setMuxJobs(int jobs);
+
+    // Muxes every ready pair of the last analysis into the output folder, `muxJobs` at a time
+    // in table order, and adds the results to the issue list in table order. Returns at once;
+    // `muxFinished` follows. Does nothing without an output folder or while a mux run is
+    // already going on; only adds an error issue when the output folder is a source folder.
     void startMux();
-    // Stops the mux run: the running mkvmerge is terminated, no further pair starts.
+    // Stops the mux run: every running mkvmerge is terminated, no further pair starts.
     void cancelMux();
 
 signals:
@@ -126,8 +132,10 @@ private:
     void evaluatePairs();
     void reportUndecodableNames(const QUrl &folder, const QString &folderName);
     void appendIssue(AnalysisIssue issue);
-    void muxNextPair();
-    void finishPair(const QFuture<MuxResult> &done);
+    void showRunningPairs();
+    QFuture<MuxResult> muxPair(const EpisodePair &pair, MuxExecutor &executor,
+                               const std::function<void(double, std::optional<double>)> &progress);
+    void finishPair(qsizetype position, const QFuture<MuxResult> &done);
     void finishMux(const QString &finalText);
     void setMuxFraction(double fraction);
     void updateMuxETA();
@@ -161,6 +169,6 @@ private:
     std::unique_ptr<SyncChecks> m_syncChecks;
 
     std::unique_ptr<AnalysisRun> m_analysis;
-    std::unique_ptr<MuxExecutor> m_muxExecutor; // one for the model's whole life
+    int m_muxJobs = 1;
     std::unique_ptr<MuxRun> m_mux;
 };

@@ -35,3 +35,11 @@ QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &resu
     information(QStringLiteral(": Erstellt: ") + fileNameOf(result.outputURL));
     return issues;
 }
+
+QString muxStatusText(const QStringList &runningLabels, qsizetype started, qsizetype count)
+{
+    return QStringLiteral("%1 (%2 von %3)")
+        .arg(runningLabels.join(QStringLiteral(", ")))
+        .arg(started)
+        .arg(count);
+}

@@ -1,13 +1,10 @@
 #include "CrossCorrelation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
-
-// A peak this many times higher than every other counts as unrivalled; it also stands in for
-// a ratio when no other peak rises above zero.
-constexpr double maxConfidence = 1000;
 
 // sums[m] += weight·german[m] for the whole range: contiguous and free of dependencies
 // between iterations, so the compiler turns it into vector instructions.
@@ -18,7 +15,7 @@ void addScaled(float *__restrict sums, const float *__restrict german, std::size
         sums[m] += weight * german[m];
 }
 
-// Vertex of the parabola through the highest sum and its two neighbours, relative to it.
+// Vertex of the parabola through the highest value and its two neighbours, relative to it.
 double parabolicShift(float before, float peak, float after)
 {
     const double curvature = double(before) - 2.0 * peak + after;
@@ -31,32 +28,52 @@ std::vector<float> crossCorrelate(std::span<const float> english, std::span<cons
                                   int maxLag)
 {
     const std::size_t width = 2 * std::size_t(maxLag) + 1;
+    // German on the lag axis: value i + maxLag + lag pairs with english[i]; zeros elsewhere.
+    std::vector<float> padded(english.size() + width - 1, 0.0f);
+    std::copy_n(german.begin(), std::min(german.size(), padded.size() - maxLag),
+                padded.begin() + maxLag);
+
     std::vector<float> sums(width, 0.0f);
-    if (german.size() < english.size() + width - 1)
-        return sums;
     // One pass over all lags per English value keeps the sums in the first-level cache.
     for (std::size_t i = 0; i < english.size(); ++i)
-        addScaled(sums.data(), german.data() + i, width, english[i]);
+        addScaled(sums.data(), padded.data() + i, width, english[i]);
+
+    const auto englishCount = std::ptrdiff_t(english.size());
+    const auto germanCount = std::ptrdiff_t(german.size());
+    for (int lag = -maxLag; lag <= maxLag; ++lag) {
+        const std::ptrdiff_t overlap =
+            std::min(englishCount, germanCount - lag) - std::max<std::ptrdiff_t>(0, -lag);
+        float &sum = sums[std::size_t(lag + maxLag)];
+        sum = overlap > 0 ? float(sum / std::sqrt(double(overlap))) : 0.0f;
+    }
     return sums;
 }
 
-CorrelationPeak findPeak(std::span<const float> sums, int neighbourhood)
+CorrelationPeak findPeak(std::span<const float> values, int neighbourhood)
 {
-    CorrelationPeak peak;
-    if (sums.size() < 3)
-        return {.atEdge = true};
-    const auto best = std::size_t(std::max_element(sums.begin(), sums.end()) - sums.begin());
-    if (best == 0 || best + 1 == sums.size())
-        return {.index = double(best), .atEdge = true};
-    peak.index = double(best) + parabolicShift(sums[best - 1], sums[best], sums[best + 1]);
+    if (values.size() < 3)
+        return {};
+    const auto best = std::size_t(std::max_element(values.begin(), values.end()) - values.begin());
+    if (best == 0 || best + 1 == values.size())
+        return {.index = double(best)};
 
-    float rival = 0;
-    for (std::size_t m = 1; m + 1 < sums.size(); ++m) {
-        const bool localMaximum = sums[m] >= sums[m - 1] && sums[m] >= sums[m + 1];
-        if (localMaximum && std::abs(std::ptrdiff_t(m) - std::ptrdiff_t(best)) > neighbourhood)
-            rival = std::max(rival, sums[m]);
+    double sum = 0, squares = 0;
+    std::size_t count = 0;
+    for (std::size_t m = 0; m < values.size(); ++m) {
+        if (std::abs(std::ptrdiff_t(m) - std::ptrdiff_t(best)) > neighbourhood) {
+            sum += values[m];
+            squares += double(values[m]) * values[m];
+            ++count;
+        }
     }
-    const double height = sums[best];
-    peak.confidence = height > 0 ? height / std::max(double(rival), height / maxConfidence) : 0;
-    return peak;
+    if (count < 2)
+        return {.index = double(best)};
+    const double mean = sum / double(count);
+    const double deviation = std::sqrt(std::max(0.0, squares / double(count) - mean * mean));
+    if (!(deviation > 0))
+        return {.index = double(best)};
+    return {.index =
+                double(best) + parabolicShift(values[best - 1], values[best], values[best + 1]),
+            .score = (values[best] - mean) / deviation,
+            .found = true};
 }

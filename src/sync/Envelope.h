@@ -9,9 +9,9 @@
 inline constexpr int envelopeRate = 100;
 
 // Onset strength of `samples` (taken at `sampleRate`), one value per frame of `frameSeconds`
-// of the samples' own time: the rise of the log loudness from frame to frame, falls dropped,
-// then shifted to mean 0 and scaled to variance 1. Rises of loudness mark the same effects
-// and music in both releases even where the dialogue under them differs. Empty when the
-// loudness never changes, as in silence.
+// of the samples' own time: the rise of the log loudness of their higher frequencies from
+// frame to frame, falls dropped, then shifted to mean 0 and scaled to variance 1. Rises of loudness
+// mark the same effects and music in both releases even where the dialogue under them differs.
+// Empty when the loudness never changes, as in silence.
 std::vector<float> onsetEnvelope(std::span<const std::int16_t> samples, int sampleRate,
                                  double frameSeconds);

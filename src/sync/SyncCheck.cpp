@@ -3,126 +3,110 @@
 #include "AudioDecoding.h"
 #include "CrossCorrelation.h"
 #include "Envelope.h"
-#include "SyncWindows.h"
+#include "SyncSegments.h"
+
+#include <QElapsedTimer>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-// Offsets searched: a logo, a recap or black at the start rarely shifts a dub by more.
+// Offsets searched: a logo, a recap or black at the start rarely shifts a dub by more. A
+// segment is compared over half its length at least, so short segments search less.
 constexpr int maxLagFrames = 30 * envelopeRate;
-// Peaks closer to the main one than this belong to it (smeared onsets, echoes).
+// Values closer to the peak than this belong to it (smeared onsets, echoes, held notes).
 constexpr int neighbourhoodFrames = envelopeRate / 2;
-// The main correlation peak must be this many times higher than the next-best one. Unrelated
-// audio has only chance alignments, whose highest two peaks are of similar height: ratios of
-// 1.0 to 1.6 over 60 generated pairs with 40 and 90 s windows. Pairs that share only music
-// and effects reached 2.3 to 5.3 in 90 s windows, and the peak grows with the window while
-// chance peaks barely do (6 to 9 in the real five- and ten-minute windows). A false match
-// would shift a whole dub, a missed one only leaves a note, so the bar sits above the chance
-// ratios rather than midway.
-constexpr double confidenceThreshold = 2.0;
-// A window with less English audio than this has too few events to trust any peak.
-constexpr double shortestWindowSeconds = 10;
 
 bool stopped(const SyncCheckOptions &options)
 {
     return options.stop && options.stop->load();
 }
 
-// The German envelope placed on the English window's frames: value i + maxLagFrames + lag
-// is the German onset strength at film time start + (i + lag) / envelopeRate. Frames the
-// German track does not cover stay 0, the envelope's mean.
-std::vector<float> germanOnLagAxis(const std::vector<float> &germanOnsets, int leadFrames,
-                                   std::size_t englishFrames)
+// The outcome of one decode: the samples, or whether the failure should end the check.
+struct Decoded {
+    std::optional<std::vector<std::int16_t>> samples;
+    bool endsCheck = false; // stopped, or ran out of time: the next decode would as well
+};
+
+Decoded decode(const SyncCheckOptions &options, const PcmRequest &request)
 {
-    std::vector<float> placed(englishFrames + 2 * maxLagFrames, 0.0f);
-    const std::ptrdiff_t shift = maxLagFrames - leadFrames;
-    for (std::size_t j = 0; j < germanOnsets.size(); ++j) {
-        const std::ptrdiff_t index = std::ptrdiff_t(j) + shift;
-        if (index >= 0 && index < std::ptrdiff_t(placed.size()))
-            placed[std::size_t(index)] = germanOnsets[j];
-    }
-    return placed;
+    QElapsedTimer timer;
+    timer.start();
+    Decoded decoded{
+        decodeMonoPcm(options.ffmpeg, request, {options.decodeTimeoutMilliseconds, options.stop})};
+    decoded.endsCheck = !decoded.samples &&
+                        (stopped(options) || timer.hasExpired(options.decodeTimeoutMilliseconds));
+    return decoded;
 }
 
-// The German stretch for `window`, in the German file's time. It is read for maxLag longer on
-// both sides (as far as it goes), so every lag compares the whole English window; starting
-// `leadFrames` whole frames early keeps its frames on the English grid.
-PcmRequest germanRequest(const SyncSource &german, SyncSpan window, double stretch, int leadFrames)
+// Measures `span` of the episode; `endsCheck` is set when nothing more should be decoded.
+SyncSegment measureSegment(const SyncSource &english, const SyncSource &german,
+                           const SyncCheckOptions &options, SyncSpan span, bool &endsCheck)
 {
-    const double filmStart = window.start - double(leadFrames) / envelopeRate;
-    const double filmEnd = window.start + window.length + double(maxLagFrames) / envelopeRate;
-    PcmRequest request{german.file, german.audioIndex, filmStart / stretch,
-                       (filmEnd - filmStart) / stretch};
-    if (german.duration > 0)
-        request.lengthSeconds =
-            std::min(request.lengthSeconds, german.duration - request.startSeconds);
-    return request;
-}
+    SyncSegment segment{span.start, span.length};
+    const Decoded englishPcm =
+        decode(options, {english.file, english.audioIndex, span.start, span.length});
+    endsCheck = englishPcm.endsCheck;
+    // Audio that ends early leaves too few events to match.
+    if (!englishPcm.samples || englishPcm.samples->size() < span.length / 2 * syncSampleRate)
+        return segment;
 
-std::optional<SyncWindowResult> measureWindow(const SyncSource &english, const SyncSource &german,
-                                              const SyncCheckOptions &options, SyncSpan window)
-{
-    const DecodeLimits limits{options.decodeTimeoutMilliseconds, options.stop};
-    const auto englishPcm = decodeMonoPcm(
-        options.ffmpeg, {english.file, english.audioIndex, window.start, window.length}, limits);
-    if (!englishPcm || englishPcm->size() < shortestWindowSeconds * syncSampleRate)
-        return std::nullopt;
-
+    // The same stretch of film time in the German file's own time.
     const double stretch = options.localizedStretch > 0 ? options.localizedStretch : 1.0;
-    const int leadFrames =
-        std::min(maxLagFrames, int(std::floor(window.start * envelopeRate + 1e-6)));
-    const PcmRequest request = germanRequest(german, window, stretch, leadFrames);
-    if (request.lengthSeconds <= 0 || stopped(options))
-        return std::nullopt;
-    const auto germanPcm = decodeMonoPcm(options.ffmpeg, request, limits);
-    if (!germanPcm)
-        return std::nullopt;
+    const Decoded germanPcm = decode(
+        options, {german.file, german.audioIndex, span.start / stretch, span.length / stretch});
+    endsCheck = germanPcm.endsCheck;
+    if (!germanPcm.samples)
+        return segment;
 
     // German frames last 1/stretch of an English one in the file's own time, which is the
     // same film time once stretched.
     const std::vector<float> englishOnsets =
-        onsetEnvelope(*englishPcm, syncSampleRate, 1.0 / envelopeRate);
+        onsetEnvelope(*englishPcm.samples, syncSampleRate, 1.0 / envelopeRate);
     const std::vector<float> germanOnsets =
-        onsetEnvelope(*germanPcm, syncSampleRate, 1.0 / (envelopeRate * stretch));
+        onsetEnvelope(*germanPcm.samples, syncSampleRate, 1.0 / (envelopeRate * stretch));
     if (englishOnsets.empty() || germanOnsets.empty())
-        return SyncWindowResult{}; // silence: decoded, but nothing to line up
+        return segment; // silence: decoded, but nothing to line up
+    segment.hasAudio = true;
 
-    const std::vector<float> sums = crossCorrelate(
-        englishOnsets, germanOnLagAxis(germanOnsets, leadFrames, englishOnsets.size()),
-        maxLagFrames);
-    const CorrelationPeak peak = findPeak(sums, neighbourhoodFrames);
-    SyncWindowResult result;
-    result.offsetSeconds = (peak.index - maxLagFrames) / envelopeRate;
-    result.confidence = peak.confidence;
-    result.isConfident = !peak.atEdge && peak.confidence >= confidenceThreshold;
-    return result;
+    const int maxLag = std::min(maxLagFrames, int(englishOnsets.size() / 2));
+    const CorrelationPeak peak =
+        findPeak(crossCorrelate(englishOnsets, germanOnsets, maxLag), neighbourhoodFrames);
+    if (peak.found) {
+        segment.lagSeconds = (peak.index - maxLag) / envelopeRate;
+        segment.score = peak.score;
+    }
+    return segment;
 }
 
 } // namespace
 
-SyncWindowPlan planSyncWindows(double duration, const SyncWindowLengths &lengths)
+QList<SyncSpan> planSyncSegments(double duration, const SyncSegmentLayout &layout)
 {
-    if (!(duration > 0) || !std::isfinite(duration))
-        return {{0, lengths.early}, std::nullopt};
-    SyncWindowPlan plan{{0, std::min(lengths.early, duration)}, std::nullopt};
-    const double lateEnd = duration - lengths.lateEndMargin;
-    if (lateEnd > plan.early.length) {
-        const double lateStart = std::max(0.0, lateEnd - lengths.late);
-        plan.late = SyncSpan{lateStart, lateEnd - lateStart};
-    }
-    return plan;
+    if (!(duration > 0) || !std::isfinite(duration) || !(layout.segmentSeconds > 0))
+        return {};
+    const int count =
+        int(std::min<double>(layout.maxSegments, std::floor(duration / layout.segmentSeconds)));
+    if (count < 3)
+        return {};
+    const double share = duration / count;
+    QList<SyncSpan> spans;
+    for (int k = 0; k < count; ++k)
+        spans << SyncSpan{k * share + (share - layout.segmentSeconds) / 2, layout.segmentSeconds};
+    return spans;
 }
 
 SyncMeasurement measureSync(const SyncSource &english, const SyncSource &german,
-                            const SyncCheckOptions &options, const SyncWindowLengths &lengths)
+                            const SyncCheckOptions &options, const SyncSegmentLayout &layout)
 {
-    const SyncWindowPlan plan = planSyncWindows(english.duration, lengths);
-    SyncMeasurement measurement;
-    measurement.early = measureWindow(english, german, options, plan.early);
-    if (plan.late && !stopped(options))
-        measurement.late = measureWindow(english, german, options, *plan.late);
+    SyncMeasurement measurement{english.duration};
+    bool endsCheck = false;
+    for (const SyncSpan &span : planSyncSegments(english.duration, layout)) {
+        if (endsCheck || stopped(options))
+            break;
+        measurement.segments << measureSegment(english, german, options, span, endsCheck);
+    }
     if (stopped(options))
         return {};
     return measurement;
@@ -131,5 +115,5 @@ SyncMeasurement measureSync(const SyncSource &english, const SyncSource &german,
 SyncMeasurement measureSync(const SyncSource &english, const SyncSource &german,
                             const SyncCheckOptions &options)
 {
-    return measureSync(english, german, options, SyncWindowLengths{});
+    return measureSync(english, german, options, SyncSegmentLayout{});
 }

@@ -3,14 +3,16 @@
 #include "media/AnalysisIssue.h"
 #include "tools/ChildProcess.h"
 
+#include <QList>
 #include <QString>
 #include <QUrl>
 
 #include <optional>
 
-// Measures whether the German audio of a pair lines up with the English audio of folder 1:
-// both are decoded to a low-rate mono signal, turned into loudness envelopes (the releases
-// share music and effects, not dialogue) and cross-correlated.
+// Measures whether the German audio of a pair lines up with the English audio of folder 1.
+// Short segments spread over the episode are decoded from both tracks, turned into loudness
+// envelopes (the releases share music and effects, not dialogue) and cross-correlated; the
+// lags of the segments are then read together: agreeing, jumping, or changing steadily.
 
 // One audio track to compare: the file, the track's position among the file's audio tracks
 // (0 for the first audio track), and the file's running time in seconds.
@@ -20,33 +22,60 @@ struct SyncSource {
     double duration = 0;
 };
 
-// The offset found in one window of the episode.
-struct SyncWindowResult {
-    double offsetSeconds = 0; // German minus English for the same event, in film time
-    double confidence = 0;    // main peak against the next-best peak outside its neighbourhood
-    bool isConfident = false; // the confidence reaches 2, and the peak lies within ±30 s
+// What one segment of the episode shows.
+struct SyncSegment {
+    double startSeconds = 0; // in English film time
+    double lengthSeconds = 0;
+    bool hasAudio = false; // both tracks decoded, and neither is silent
+    // German minus English for the same event, in film time: positive when the German track
+    // is late. Absent without audio, and when the best match lies at the end of the lags
+    // searched.
+    std::optional<double> lagSeconds;
+    double score = 0; // the match's height in standard deviations above the other lags' mean
 };
 
 struct SyncMeasurement {
-    std::optional<SyncWindowResult> early; // the first ten minutes
-    std::optional<SyncWindowResult> late;  // five minutes ending two minutes before the end
+    double durationSeconds = 0;  // the English running time
+    QList<SyncSegment> segments; // in time order; none when the check could not run
 };
 
 struct SyncCheckOptions {
-    QString ffmpeg;                // the ffmpeg executable
-    double localizedStretch = 1.0; // 1001/960 when folder 2 runs at PAL speed
-    int decodeTimeoutMilliseconds = 120000;
-    const StopFlag *stop = nullptr; // set: the running ffmpeg is killed, nothing is measured
+    QString ffmpeg;                         // the ffmpeg executable
+    double localizedStretch = 1.0;          // 1001/960 when folder 2 runs at PAL speed
+    int decodeTimeoutMilliseconds = 120000; // per decode; one that runs out ends the check
+    const StopFlag *stop = nullptr; // set: the running ffmpeg is stopped, nothing is measured
 };
 
-// Decodes and compares. A window that cannot be decoded is absent; a silent one is present
-// with confidence 0. Windows are clipped to a short episode, and one too short for a late
-// window that differs from the early one has none. Once `stop` is set, nothing is measured.
+// Decodes and compares. An episode too short for three segments, or without a running time,
+// has no segments. Once `stop` is set, nothing is measured.
 SyncMeasurement measureSync(const SyncSource &english, const SyncSource &german,
                             const SyncCheckOptions &options);
 
-// What the measurement means for the mux.
+enum class SyncPattern {
+    inSync,   // the segments agree on an offset too small to hear
+    constant, // the segments agree on one offset
+    cut,      // the offset jumps once or more, in time order
+    drift,    // the offset changes steadily with time
+    unsure,   // the segments do not agree enough for any of these
+};
+
+// What the segments say together.
+struct SyncAssessment {
+    SyncPattern pattern = SyncPattern::unsure;
+    QList<bool> trusted;      // per segment of the measurement: part of the agreement found
+    double offsetSeconds = 0; // inSync, constant: the agreed lag
+    double cutSeconds = 0;    // cut: the English film time of the first jump
+    // cut: the lags before and after the first jump; drift: the fitted lags at the start and
+    // the end of the episode.
+    double fromSeconds = 0;
+    double toSeconds = 0;
+};
+
+SyncAssessment assessSync(const SyncMeasurement &measurement);
+
+// What the measurement means for the user and the mux.
 struct SyncVerdict {
+    SyncAssessment assessment;
     std::optional<AnalysisIssue> finding;          // the issue for the list, if any
     std::optional<double> correctionOffsetSeconds; // the constant offset the mux undoes
 };

@@ -6,11 +6,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Offsets below this are not heard and not worth a change to the mux.
-constexpr double smallestCorrection = 0.04;
-// Start and end offsets further apart than this mean the releases are cut differently.
-constexpr double steadyTolerance = 0.1;
-
 // Two decimals with a point; a value that rounds to zero never reads "-0.00".
 QString seconds(double value)
 {
@@ -18,40 +13,53 @@ QString seconds(double value)
     return QString::number(rounded == 0 ? 0.0 : rounded, 'f', 2);
 }
 
-SyncVerdict unsure(const QString &label)
+// Film time as the remaining-time display writes minutes: "6:00 min".
+QString filmTime(double seconds)
 {
-    return {AnalysisIssue(AnalysisIssueSeverity::information,
-                          label + u": Der Tonversatz ließ sich nicht sicher bestimmen."_s),
-            std::nullopt};
+    const long long whole = std::llround(std::max(0.0, seconds));
+    return u"%1:%2 min"_s.arg(whole / 60).arg(whole % 60, 2, 10, QChar(u'0'));
+}
+
+AnalysisIssue warning(const QString &label, const QString &text)
+{
+    return AnalysisIssue(AnalysisIssueSeverity::warning, label + u": "_s + text);
 }
 
 } // namespace
 
 SyncVerdict judgeSync(const QString &label, const SyncMeasurement &measurement)
 {
-    if (!measurement.early || !measurement.early->isConfident)
-        return unsure(label);
-    const double start = measurement.early->offsetSeconds;
-
-    // Only a confident end can contradict the start. An unsure end (quiet credits, a window
-    // too short, a cut inside it) adds nothing, and the start alone decides as it does for
-    // an episode too short for a late window.
-    if (measurement.late && measurement.late->isConfident) {
-        const double end = measurement.late->offsetSeconds;
-        if (std::abs(end - start) > steadyTolerance) {
-            return {
-                AnalysisIssue(AnalysisIssueSeverity::warning,
-                              label + u": Der Versatz der deutschen Tonspur ändert sich im Lauf "
-                                      u"der Folge (Anfang %1 Sekunden, Ende %2 Sekunden); die "
-                                      u"Fassungen sind unterschiedlich geschnitten."_s.arg(
-                                          seconds(start), seconds(end))),
-                std::nullopt};
-        }
+    SyncVerdict verdict{assessSync(measurement)};
+    const SyncAssessment &found = verdict.assessment;
+    switch (found.pattern) {
+    case SyncPattern::inSync:
+        break;
+    case SyncPattern::constant:
+        verdict.finding = warning(
+            label,
+            u"Die deutsche Tonspur läuft %1 Sekunden %2; wird beim Muxen ausgeglichen."_s.arg(
+                seconds(std::abs(found.offsetSeconds)),
+                found.offsetSeconds > 0 ? u"zu spät"_s : u"zu früh"_s));
+        verdict.correctionOffsetSeconds = found.offsetSeconds;
+        break;
+    case SyncPattern::cut:
+        verdict.finding = warning(
+            label,
+            u"Der Versatz der deutschen Tonspur springt bei etwa %1 von %2 auf %3 Sekunden; "
+            u"die Fassungen sind unterschiedlich geschnitten."_s.arg(
+                filmTime(found.cutSeconds), seconds(found.fromSeconds), seconds(found.toSeconds)));
+        break;
+    case SyncPattern::drift:
+        verdict.finding = warning(
+            label, u"Der Versatz der deutschen Tonspur ändert sich gleichmäßig von %1 auf %2 "
+                   u"Sekunden; die Geschwindigkeiten der Fassungen passen nicht zusammen."_s.arg(
+                       seconds(found.fromSeconds), seconds(found.toSeconds)));
+        break;
+    case SyncPattern::unsure:
+        verdict.finding =
+            AnalysisIssue(AnalysisIssueSeverity::information,
+                          label + u": Der Tonversatz ließ sich nicht sicher bestimmen."_s);
+        break;
     }
-    if (std::abs(start) < smallestCorrection)
-        return {};
-    return {AnalysisIssue(AnalysisIssueSeverity::warning,
-                          label + u": Die deutsche Tonspur ist um %1 Sekunden verschoben; wird "
-                                  u"beim Muxen ausgeglichen."_s.arg(seconds(std::abs(start)))),
-            start};
+    return verdict;
 }

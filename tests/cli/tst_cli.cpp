@@ -96,23 +96,26 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("report");
-        QTest::addColumn<QString>("locale"); // empty: the test's own
+        QTest::addColumn<QString>("usageError"); // the beginning of standard error, if given
+        QTest::addColumn<QString>("locale");     // empty: the test's own
         const auto row = [](const char *name, QString arguments, int exit, QString out = {},
-                            QString locale = {}) {
+                            QString usageError = {}, QString locale = {}) {
             QTest::newRow(name) << arguments.split(u' ', Qt::SkipEmptyParts) << exit << out
-                                << locale;
+                                << usageError << locale;
         };
         row("episodes, one unreadable", u"analyze eng ger"_s, 1, episodesReport);
         // mkvmerge aborts in a locale it cannot load.
-        row("a locale the system lacks", u"analyze eng ger"_s, 1, episodesReport, u"xx_XX.UTF-8"_s);
-        row("warning only; -- before -film", u"analyze -- film -film"_s, 0,
+        row("a locale the system lacks", u"analyze eng ger"_s, 1, episodesReport, {},
+            u"xx_XX.UTF-8"_s);
+        row("warning only; -- before -film; --jobs changes nothing",
+            u"--jobs 0 analyze -- film -film"_s, 0,
             u"Einzeldatei\tFilm.mkv\tDer Film.mkv\tDer Film.mkv\tBereit\n\n"
             u"[Warnung] Einzeldatei: Die Laufzeiten unterscheiden sich um 7.0x Sekunden.\n"_s);
         // Finishes without a single inspection; the exit must still reach the event loop.
         row("empty folders", u"analyze empty leer"_s, 0, u"\n"_s);
         row("help names both commands", u"--help"_s, 0,
             u"Aufruf: spurenflechter-cli [--json] [--sync-check] analyze ORDNER1 ORDNER2\n"
-            u"        spurenflechter-cli [--json] [--sync-check] [--restore-pitch]\n"
+            u"        spurenflechter-cli [--json] [--sync-check] [--restore-pitch] [--jobs N]\n"
             u"                           mux ORDNER1 ORDNER2 AUSGABE\n…"_s);
         row("tab and line break in a file name", u"analyze odd empty"_s, 1,
             u"S01E01\tS01E01 a b c.mkv\t–\tS01E01 - a_b_c.mkv\tDatei in Ordner 2 fehlt\n\n"
@@ -128,6 +131,12 @@ private slots:
         row("mux without output folder", u"mux eng ger"_s, 2);
         row("output folder missing", u"mux eng ger fehlt"_s, 2);
         row("a file as output folder", u"mux eng ger film/Film.mkv"_s, 2);
+        const QString badJobs = u"Ungültige Anzahl für --jobs: "_s;
+        row("--jobs without a number", u"analyze eng ger --jobs"_s, 2, {},
+            u"--jobs ohne Anzahl."_s);
+        row("--jobs negative", u"--jobs -1 mux eng ger empty"_s, 2, {}, badJobs + u"-1 ("_s);
+        row("--jobs not a number", u"--jobs zwei mux eng ger empty"_s, 2, {}, badJobs + u"zwei"_s);
+        row("--jobs above 64", u"--jobs 65 mux eng ger empty"_s, 2, {}, badJobs + u"65 ("_s);
     }
 
     void runs()
@@ -135,6 +144,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, report);
+        QFETCH(QString, usageError);
         QFETCH(QString, locale);
         auto [status, out, err] = cli(arguments, locale);
         // The measured lengths may differ from the encoded ones by a frame.
@@ -143,7 +153,8 @@ private slots:
         QCOMPARE(out, report);
         QCOMPARE(status, exitCode);
         if (exitCode == 2)
-            QVERIFY(err.endsWith(u"Hilfe: spurenflechter-cli --help\n"_s));
+            QVERIFY(err.startsWith(usageError) &&
+                    err.endsWith(u"Hilfe: spurenflechter-cli --help\n"_s));
     }
 
     // Folders given twice, compared after resolving links: a usage error naming the folder.

@@ -65,8 +65,8 @@ private slots:
     void initTestCase()
     {
         m_temporaryDirectory = m_dir.filePath(u"tmp"_s);
-        for (const QString &folder :
-             {u"eng"_s, u"deu"_s, u"out"_s, u"big-eng"_s, u"big-deu"_s, u"tmp"_s})
+        for (const QString &folder : {u"eng"_s, u"deu"_s, u"out"_s, u"big-eng"_s, u"big-deu"_s,
+                                      u"tmp"_s, u"season-eng"_s, u"season-deu"_s})
             QVERIFY(QDir(m_dir.path()).mkdir(folder));
         // 4.0 s against 3.84 s: a PAL release.
         for (const QString &name : {u"eng/S01E01.mkv"_s, u"eng/S01E02.mkv"_s, u"eng/S01E03.mkv"_s})
@@ -74,7 +74,23 @@ private slots:
         for (const QString &name : {u"deu/S01E01 - Pilot.mkv"_s, u"deu/S01E02.mkv"_s})
             QCOMPARE(makeTestMatroska(m_dir.filePath(name), {3.84, {{u"ger"_s}}}), QString());
 
-        // A pair large enough that mkvmerge is still at work when the signal comes.
+        // Four pairs of different layouts: PAL, a sidecar subtitle, two English tracks, a
+        // forced subtitle.
+        const TestTrack eng{u"eng"_s}, ger{u"ger"_s};
+        const QList<std::pair<QString, TestMediaLayout>> season{
+            {u"eng/S01E01.mkv"_s, {4.0, {eng}, {eng}}},
+            {u"deu/S01E01.mkv"_s, {3.84, {ger, {u"ger"_s, u"Kommentar"_s}}, {ger}}},
+            {u"eng/S01E02.mkv"_s, {4.0, {eng}}},
+            {u"deu/S01E02.mkv"_s, {4.0, {ger}}},
+            {u"eng/S01E03.mkv"_s, {2.0, {eng, eng}}},
+            {u"deu/S01E03.mkv"_s, {2.0, {ger}}},
+            {u"eng/S01E04.mkv"_s, {2.0, {eng}}},
+            {u"deu/S01E04.mkv"_s, {2.0, {ger}, {{u"ger"_s, {}, false, true}}}}};
+        for (const auto &[name, layout] : season)
+            QCOMPARE(makeTestMatroska(m_dir.filePath(u"season-"_s + name), layout), QString());
+        QVERIFY(writeTestSubtitle(m_dir.filePath(u"season-deu/S01E02.de.srt"_s)));
+
+        // Pairs large enough that mkvmerge is still at work when the signal comes.
         const QString big = m_dir.filePath(u"big-eng/S01E01.mkv"_s);
         QProcess ffmpeg;
         ffmpeg.start(u"/usr/bin/ffmpeg"_s,
@@ -84,6 +100,11 @@ private slots:
         QVERIFY(ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0);
         QCOMPARE(makeTestMatroska(m_dir.filePath(u"big-deu/S01E01.mkv"_s), {4.0, {{u"ger"_s}}}),
                  QString());
+        for (const QString &folder : {u"big-eng/"_s, u"big-deu/"_s}) {
+            for (const QString &episode : {u"S01E02.mkv"_s, u"S01E03.mkv"_s})
+                QVERIFY(QFile::link(m_dir.filePath(folder + u"S01E01.mkv"_s),
+                                    m_dir.filePath(folder + episode)));
+        }
     }
 
     void muxesEveryReadyPair()
@@ -149,40 +170,71 @@ private slots:
                  before);
     }
 
+    // Three pairs at a time give what one pair after another gives: the same report and the
+    // same files with the same tracks.
+    void jobsChangeOnlyTheTime()
+    {
+        QStringList results;
+        for (const QString &jobs : {u"1"_s, u"3"_s}) {
+            const QString output = m_dir.filePath(u"season-jobs-"_s + jobs);
+            QVERIFY(QDir().mkpath(output));
+            const auto [status, out, err] =
+                run({u"--jobs"_s, jobs, u"mux"_s, u"season-eng"_s, u"season-deu"_s, output});
+            QVERIFY2(status == 0, qPrintable(out));
+            QCOMPARE(entriesOf(output).size(), 4);
+            QString result = out;
+            for (const QString &name : entriesOf(output))
+                result +=
+                    name + u'\n' + trackLayout(QDir(output).filePath(name)).join(u'\n') + u'\n';
+            results << result;
+        }
+        QCOMPARE(results.at(1), results.at(0));
+    }
+
     void interrupted_data()
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("count");
+        QTest::addColumn<int>("jobs");
         QTest::addColumn<int>("exitStatus");
-        QTest::newRow("Ctrl+C") << SIGINT << 1 << 130;
-        QTest::newRow("Ctrl+C twice in quick succession") << SIGINT << 2 << 130;
-        QTest::newRow("SIGTERM") << SIGTERM << 1 << 143;
-        QTest::newRow("SIGQUIT") << SIGQUIT << 1 << 131;
+        QTest::addColumn<QStringList>("cancelledPairs");
+        const QStringList first{u"S01E01"_s};
+        QTest::newRow("Ctrl+C") << SIGINT << 1 << 1 << 130 << first;
+        QTest::newRow("Ctrl+C twice in quick succession") << SIGINT << 2 << 1 << 130 << first;
+        QTest::newRow("SIGTERM") << SIGTERM << 1 << 1 << 143 << first;
+        QTest::newRow("SIGQUIT") << SIGQUIT << 1 << 1 << 131 << first;
+        QTest::newRow("Ctrl+C, three pairs at once")
+            << SIGINT << 1 << 3 << 130 << QStringList{u"S01E01"_s, u"S01E02"_s, u"S01E03"_s};
     }
 
-    // The running mkvmerge stops, its temporary file goes, and the results so far are printed.
+    // Every running mkvmerge stops, its temporary file goes, and the results so far are printed.
     void interrupted()
     {
         QFETCH(int, signal);
         QFETCH(int, count);
+        QFETCH(int, jobs);
         QFETCH(int, exitStatus);
-        const QString output = m_dir.filePath(u"interrupted-%1-%2"_s.arg(signal).arg(count));
+        QFETCH(QStringList, cancelledPairs);
+        const QString output =
+            m_dir.filePath(u"interrupted-%1-%2-%3"_s.arg(signal).arg(count).arg(jobs));
         QVERIFY(QDir().mkpath(output));
-        std::unique_ptr<QProcess> process(start({u"mux"_s, u"big-eng"_s, u"big-deu"_s, output}));
-        QByteArray progress;
-        connect(process.get(), &QProcess::readyReadStandardError, this,
-                [&] { progress += process->readAllStandardError(); });
-        QVERIFY(QTest::qWaitFor([&] { return progress.contains("(1 von 1)"); }, 60000));
+        std::unique_ptr<QProcess> process(start(
+            {u"--jobs"_s, QString::number(jobs), u"mux"_s, u"big-eng"_s, u"big-deu"_s, output}));
+        // The option files of the muxing mkvmerge lie in the temporary directory.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return processesNaming(m_temporaryDirectory).size() == jobs; }, 60000));
         for (int i = 0; i < count; ++i)
             ::kill(process->processId(), signal);
         QVERIFY(process->waitForFinished(30000));
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);
         QCOMPARE(process->exitCode(), exitStatus);
-        QVERIFY(process->readAllStandardOutput().endsWith(
-            u"[Hinweis] Verarbeitung nach S01E01 abgebrochen.\n"_s.toUtf8()));
+        QString cancelled;
+        for (const QString &pair : cancelledPairs)
+            cancelled += u"[Hinweis] Verarbeitung nach %1 abgebrochen.\n"_s.arg(pair);
+        QVERIFY(process->readAllStandardOutput().endsWith(cancelled.toUtf8()));
         QCOMPARE(entriesOf(output), QStringList());
         QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
-        QCOMPARE(processesNaming(output), QStringList());
+        QCOMPARE(processesNaming(m_temporaryDirectory), QStringList());
     }
 
     // A closed terminal: SIGHUP reaches the whole process group, mkvmerge included, and the
@@ -210,7 +262,7 @@ private slots:
         QVERIFY(pid > 0);
         QByteArray shown;
         QDeadlineTimer deadline(60000);
-        while (!shown.contains("(1 von 1)") && !deadline.hasExpired()) {
+        while (!shown.contains("(1 von 3)") && !deadline.hasExpired()) {
             pollfd readable{terminal, POLLIN, 0};
             char bytes[512];
             const ssize_t count =
@@ -219,7 +271,7 @@ private slots:
                 break;
             shown.append(bytes, count);
         }
-        QVERIFY2(shown.contains("(1 von 1)"), shown.constData());
+        QVERIFY2(shown.contains("(1 von 3)"), shown.constData());
         QCOMPARE(::killpg(pid, SIGHUP), 0);
         ::close(terminal);
 

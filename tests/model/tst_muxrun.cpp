@@ -16,13 +16,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Stands in for mkvmerge: identification goes to the real one; a mux prints "Progress: 50%"
-// and then does what `secondPair` says for the pair whose title begins with "S01E02".
-QString writeFakeMkvmerge(const QString &path, const QString &secondPair)
+// and then does what `behaviour` says for the pair whose title begins with `pair`.
+QString writeFakeMkvmerge(const QString &path, const QString &pair, const QString &behaviour)
 {
-    return writeFakeTool(path, fakeMkvmergePrelude +
-                                   "printf 'Progress: 50%%\\r'\n"
-                                   "if grep -q '\"--title\",\"S01E02' \"$options\"; then\n" +
-                                   secondPair.toUtf8() + "\nfi\necho data > \"$output\"");
+    return writeFakeTool(path, fakeMkvmergePrelude + "printf 'Progress: 50%%\\r'\n" +
+                                   u"if grep -q '\"--title\",\"%1' \"$options\"; then\n%2\nfi\n"_s
+                                       .arg(pair, behaviour)
+                                       .toUtf8() +
+                                   "echo data > \"$output\"");
 }
 
 // The values a model property took, in order, as its notifications reported them.
@@ -44,13 +45,14 @@ class MuxRunTest final : public QObject {
     int m_runs = 0;
 
     // A model that has analysed three ready pairs and one without a folder-2 file, with
-    // mkvmerge replaced by a script whose second pair does `secondPair`.
-    std::unique_ptr<AppModel> analysedModel(const QString &secondPair)
+    // mkvmerge replaced by a script that does `behaviour` for `pair`.
+    std::unique_ptr<AppModel> analysedModel(const QString &behaviour,
+                                            const QString &pair = u"S01E02"_s)
     {
         const QString run = m_root.filePath(QString::number(++m_runs));
         QDir().mkpath(run + u"/out"_s);
         ToolLocations tools = ToolLocations::platformDefault();
-        tools.bundledMkvmerge = writeFakeMkvmerge(run + u"/mkvmerge"_s, secondPair);
+        tools.bundledMkvmerge = writeFakeMkvmerge(run + u"/mkvmerge"_s, pair, behaviour);
         auto model = std::make_unique<AppModel>(tools);
         model->setPrimaryFolder(QUrl::fromLocalFile(m_root.filePath(u"eng"_s)));
         model->setLocalizedFolder(QUrl::fromLocalFile(m_root.filePath(u"deu"_s)));
@@ -101,18 +103,6 @@ private slots:
             (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s, u"0 S01E02: Erstellt: S01E02.mkv"_s,
                          u"0 S01E03: Erstellt: S01E03.mkv"_s}));
         QVERIFY(!model->isMuxing() && !model->isCancelling() && !model->muxETA());
-    }
-
-    void failedPairDoesNotStopTheRun()
-    {
-        const auto model = analysedModel(u"echo 'Error: kaputt'; exit 2"_s);
-        const qsizetype analysisIssues = model->issues().size();
-        QVERIFY(runMux(*model));
-        QCOMPARE(issueTexts(model->issues()).mid(analysisIssues),
-                 (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s,
-                              u"2 S01E02: Muxen fehlgeschlagen: Progress: 50%\rError: kaputt"_s,
-                              u"0 S01E03: Erstellt: S01E03.mkv"_s}));
-        QCOMPARE(model->muxProgress(), u"Abgeschlossen"_s);
     }
 
     void cancelDuringTheSecondPair()
@@ -181,6 +171,56 @@ private slots:
                               u"2 S01E02: S01E02.mkv: Die Datei wurde seit der Analyse verändert. "
                               u"Bitte erneut analysieren."_s,
                               u"0 S01E03: Erstellt: S01E03.mkv"_s}));
+    }
+
+    // A failed pair never stops the run, and the messages keep the table order even when
+    // later pairs end first.
+    void failedPairDoesNotStopTheRun_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<QString>("failingPair");
+        QTest::addColumn<QString>("fakeMux"); // what the fake mkvmerge does for that pair
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("firstStatus");
+        QTest::addColumn<QString>("lastStatus"); // before "Abgeschlossen"
+        const QString fails = u"echo 'Error: kaputt'; exit 2"_s;
+        const auto failed = [](const QString &label) {
+            return u"2 %1: Muxen fehlgeschlagen: Progress: 50%\rError: kaputt"_s.arg(label);
+        };
+        QTest::newRow("one at a time, the second fails")
+            << 1 << u"S01E02"_s << fails
+            << QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s, failed(u"S01E02"_s),
+                           u"0 S01E03: Erstellt: S01E03.mkv"_s}
+            << u"S01E01 (1 von 3)"_s << u"S01E03 (3 von 3)"_s;
+        QTest::newRow("three at once, the first fails after the others have ended")
+            << 3 << u"S01E01"_s << uR"sh(dir=$(dirname "$output")
+until [ -e "$dir/S01E02.mkv" ] && [ -e "$dir/S01E03.mkv" ]; do sleep 0.1; done
+)sh"_s + fails
+            << QStringList{failed(u"S01E01"_s), u"0 S01E02: Erstellt: S01E02.mkv"_s,
+                           u"0 S01E03: Erstellt: S01E03.mkv"_s}
+            << u"S01E01, S01E02, S01E03 (3 von 3)"_s << u"S01E01 (3 von 3)"_s;
+    }
+    void failedPairDoesNotStopTheRun()
+    {
+        QFETCH(int, jobs);
+        QFETCH(QString, failingPair);
+        QFETCH(QString, fakeMux);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, firstStatus);
+        QFETCH(QString, lastStatus);
+        const auto model = analysedModel(fakeMux, failingPair);
+        model->setMuxJobs(jobs);
+        PropertyLog progress(*model, &AppModel::muxProgressChanged, &AppModel::muxProgress);
+        PropertyLog fraction(*model, &AppModel::muxFractionChanged, &AppModel::muxFraction);
+        const qsizetype analysisIssues = model->issues().size();
+        QVERIFY(runMux(*model));
+
+        QCOMPARE(issueTexts(model->issues()).mid(analysisIssues), messages);
+        QCOMPARE(progress.values.first(), firstStatus);
+        QCOMPARE(progress.values.last(2), (QStringList{lastStatus, u"Abgeschlossen"_s}));
+        // The mean of the pairs' fractions only rises.
+        QCOMPARE(fraction.values.last(2), (QList<std::optional<double>>{1.0, std::nullopt}));
+        QVERIFY(std::is_sorted(fraction.values.cbegin(), fraction.values.cend() - 1));
     }
 
     void requestsThatChangeNothing()

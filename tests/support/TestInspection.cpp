@@ -2,6 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 
 QStringList processesNaming(const QString &text)
 {
@@ -29,4 +33,25 @@ QStringList folderEntries(const QString &folder)
 {
     return QDir(folder).entryList(
         QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QStringList trackLayout(const QString &file)
+{
+    QProcess identify;
+    identify.start(QStringLiteral("/usr/bin/mkvmerge"), {QStringLiteral("-J"), file});
+    identify.waitForFinished(-1);
+    const QJsonObject report = QJsonDocument::fromJson(identify.readAllStandardOutput()).object();
+    QStringList tracks;
+    for (const QJsonValue &value : report.value(u"tracks").toArray()) {
+        const QJsonObject properties = value.toObject().value(u"properties").toObject();
+        const auto flag = [&](QStringView name) {
+            return properties.value(name).toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+        };
+        tracks << QStringLiteral("%1 %2 %3 default=%4 forced=%5")
+                      .arg(value.toObject().value(u"type").toString(),
+                           properties.value(u"language").toString(),
+                           properties.value(u"track_name").toString(), flag(u"default_track"),
+                           flag(u"forced_track"));
+    }
+    return tracks;
 }

@@ -1,0 +1,213 @@
+#include "SyncCheck.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Lags of one offset measured in different segments lie this close together: a match is
+// refined to a few milliseconds, and 0.05 s is what an ear barely notices.
+constexpr double agreement = 0.05;
+// Segments that must agree before an offset is believed. Unrelated audio puts each segment's
+// best match anywhere within ±30 s, so three landing within 0.05 s is rare chance.
+constexpr int fewestAgreeing = 3;
+// A further offset (after a cut) is believed from two segments once three agree on another.
+constexpr int fewestAgreeingAfterCut = 2;
+// A match this many standard deviations above the other lags counts; chance matches over the
+// 6,001 lags of a segment rarely reach it.
+constexpr double lowestScore = 4.5;
+// Offsets below this are not heard and not worth a change to the mux.
+constexpr double smallestCorrection = 0.04;
+// A fitted line whose lags change by less than this over the segments it fits is a constant
+// offset; more cannot lie within one agreement.
+constexpr double smallestDrift = 2 * agreement;
+// A line needs more points than two to show anything.
+constexpr int fewestOnLine = 4;
+
+// A segment's match that counts: where the segment lies, and its lag.
+struct Match {
+    qsizetype segment;
+    double time; // the segment's centre, in English film time
+    double lag;
+};
+
+QList<Match> matchesOf(const SyncMeasurement &measurement)
+{
+    QList<Match> matches;
+    for (qsizetype i = 0; i < measurement.segments.size(); ++i) {
+        const SyncSegment &segment = measurement.segments.at(i);
+        if (segment.lagSeconds && segment.score >= lowestScore)
+            matches << Match{i, segment.startSeconds + segment.lengthSeconds / 2,
+                             *segment.lagSeconds};
+    }
+    return matches;
+}
+
+// Whether `count` segments are most of the segments with audio.
+bool areMost(qsizetype count, const SyncMeasurement &measurement)
+{
+    const auto withAudio = std::count_if(measurement.segments.cbegin(), measurement.segments.cend(),
+                                         [](const SyncSegment &s) { return s.hasAudio; });
+    return 2 * count > withAudio;
+}
+
+double meanLag(const QList<Match> &matches)
+{
+    double sum = 0;
+    for (const Match &match : matches)
+        sum += match.lag;
+    return sum / double(matches.size());
+}
+
+// Groups of matches whose lags lie within one agreement, largest first, each in time order:
+// the largest group of all, then the largest of the rest, and so on.
+QList<QList<Match>> agreeingGroups(QList<Match> matches)
+{
+    std::sort(matches.begin(), matches.end(),
+              [](const Match &a, const Match &b) { return a.lag < b.lag; });
+    QList<QList<Match>> groups;
+    while (!matches.isEmpty()) {
+        qsizetype bestFirst = 0, bestCount = 0;
+        for (qsizetype first = 0, last = 0; first < matches.size(); ++first) {
+            last = std::max(last, first);
+            while (last + 1 < matches.size() &&
+                   matches.at(last + 1).lag - matches.at(first).lag <= agreement)
+                ++last;
+            if (last - first + 1 > bestCount)
+                bestFirst = first, bestCount = last - first + 1;
+        }
+        QList<Match> group = matches.mid(bestFirst, bestCount);
+        matches.remove(bestFirst, bestCount);
+        std::sort(group.begin(), group.end(),
+                  [](const Match &a, const Match &b) { return a.time < b.time; });
+        groups << group;
+    }
+    return groups;
+}
+
+struct Line {
+    double intercept = 0; // lag at film time 0
+    double slope = 0;     // seconds of lag per second of film
+    QList<Match> points;  // the matches within half an agreement of it
+};
+
+Line leastSquares(const QList<Match> &points)
+{
+    double meanTime = 0, meanLag = 0;
+    for (const Match &p : points)
+        meanTime += p.time, meanLag += p.lag;
+    meanTime /= double(points.size());
+    meanLag /= double(points.size());
+    double covariance = 0, variance = 0;
+    for (const Match &p : points) {
+        covariance += (p.time - meanTime) * (p.lag - meanLag);
+        variance += (p.time - meanTime) * (p.time - meanTime);
+    }
+    const double slope = variance > 0 ? covariance / variance : 0;
+    return {meanLag - slope * meanTime, slope, points};
+}
+
+QList<Match> pointsNear(const QList<Match> &matches, double intercept, double slope)
+{
+    QList<Match> near;
+    for (const Match &match : matches) {
+        if (std::abs(match.lag - (intercept + slope * match.time)) <= agreement / 2)
+            near << match;
+    }
+    return near;
+}
+
+// The line through two of the matches that most others lie on, refitted to those: stray
+// matches do not bend it.
+Line bestLine(const QList<Match> &matches)
+{
+    QList<Match> best;
+    for (qsizetype a = 0; a < matches.size(); ++a) {
+        for (qsizetype b = a + 1; b < matches.size(); ++b) {
+            const Match &p = matches.at(a), &q = matches.at(b);
+            const double slope = (q.lag - p.lag) / (q.time - p.time);
+            const QList<Match> near = pointsNear(matches, p.lag - slope * p.time, slope);
+            if (near.size() > best.size())
+                best = near;
+        }
+    }
+    if (best.size() < 2)
+        return {};
+    const Line fitted = leastSquares(best);
+    return {fitted.intercept, fitted.slope, pointsNear(matches, fitted.intercept, fitted.slope)};
+}
+
+QList<bool> trustedOnly(const SyncMeasurement &measurement, const QList<Match> &trusted)
+{
+    QList<bool> flags(measurement.segments.size(), false);
+    for (const Match &match : trusted)
+        flags[match.segment] = true;
+    return flags;
+}
+
+std::optional<SyncAssessment> drift(const SyncMeasurement &measurement, const QList<Match> &matches)
+{
+    const Line line = bestLine(matches);
+    if (line.points.size() < fewestOnLine || !areMost(line.points.size(), measurement))
+        return std::nullopt;
+    const double span = line.points.last().time - line.points.first().time;
+    if (std::abs(line.slope * span) < smallestDrift)
+        return std::nullopt;
+    return SyncAssessment{.pattern = SyncPattern::drift,
+                          .trusted = trustedOnly(measurement, line.points),
+                          .fromSeconds = line.intercept,
+                          .toSeconds = line.intercept + line.slope * measurement.durationSeconds};
+}
+
+// Trusted groups in time order: each one's segments all come before the next one's.
+bool inTimeOrder(QList<QList<Match>> &groups)
+{
+    std::sort(groups.begin(), groups.end(), [](const QList<Match> &a, const QList<Match> &b) {
+        return a.first().time < b.first().time;
+    });
+    for (qsizetype g = 1; g < groups.size(); ++g) {
+        if (groups.at(g).first().time < groups.at(g - 1).last().time)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+SyncAssessment assessSync(const SyncMeasurement &measurement)
+{
+    const QList<Match> matches = matchesOf(measurement);
+    if (const std::optional<SyncAssessment> steady = drift(measurement, matches))
+        return *steady;
+
+    QList<QList<Match>> groups = agreeingGroups(matches);
+    if (groups.isEmpty() || groups.first().size() < fewestAgreeing)
+        return {.trusted = QList<bool>(measurement.segments.size(), false)};
+    const auto tooSmall = std::find_if(groups.begin() + 1, groups.end(), [](const auto &group) {
+        return group.size() < fewestAgreeingAfterCut;
+    });
+    groups.erase(tooSmall, groups.end());
+
+    QList<Match> trusted;
+    for (const QList<Match> &group : std::as_const(groups))
+        trusted += group;
+    if (!areMost(trusted.size(), measurement) || !inTimeOrder(groups))
+        return {.trusted = QList<bool>(measurement.segments.size(), false)};
+
+    SyncAssessment assessment{.trusted = trustedOnly(measurement, trusted)};
+    if (groups.size() == 1) {
+        assessment.offsetSeconds = meanLag(groups.first());
+        assessment.pattern = std::abs(assessment.offsetSeconds) < smallestCorrection
+                                 ? SyncPattern::inSync
+                                 : SyncPattern::constant;
+        return assessment;
+    }
+    // The jump lies somewhere between the last segment before it and the first after it.
+    const SyncSegment &before = measurement.segments.at(groups.at(0).last().segment);
+    const SyncSegment &after = measurement.segments.at(groups.at(1).first().segment);
+    assessment.pattern = SyncPattern::cut;
+    assessment.cutSeconds = (before.startSeconds + before.lengthSeconds + after.startSeconds) / 2;
+    assessment.fromSeconds = meanLag(groups.at(0));
+    assessment.toSeconds = meanLag(groups.at(1));
+    return assessment;
+}

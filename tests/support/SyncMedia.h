@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Generated soundtracks for the audio sync check: both languages share a bed of music and
+// effects, and each has dialogue of its own. A soundtrack is made in film time, then written
+// as a release that plays it with its own timing.
+
+enum class SoundFamily {
+    effects, // tones and noise bursts at irregular times, under syllable-like dialogue
+    speech,  // espeak-ng speech over a quieter effects bed
+    music,   // sustained notes with sparse effects, under syllable-like dialogue
+};
+
+enum class Language { english, german };
+
+inline constexpr int soundtrackRate = 8000;
+
+// `seconds` of one language's soundtrack, at soundtrackRate. The same `seed` and length give
+// both languages the same bed; another seed gives unrelated audio. Empty when espeak-ng fails.
+std::vector<float> makeSoundtrack(SoundFamily family, Language language, unsigned seed,
+                                  double seconds);
+
+// How a release plays the film's soundtrack.
+struct ReleaseTiming {
+    double stretch = 1;      // film seconds per second of the file: 1001/960 at PAL speed
+    double lateSeconds = 0;  // every event sounds this much later than in the film
+    double cutAt = 0;        // film time from which `extraSeconds` of other material
+    double extraSeconds = 0; // (silence here) delay the rest
+};
+
+// Writes `soundtrack` as played by `timing`, `fileSeconds` long, encoded with ffmpeg's output
+// options `encoding` into a file whose name says its format. Returns an empty text on success,
+// else what went wrong.
+QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
+                     const ReleaseTiming &timing, double fileSeconds,
+                     const QStringList &encoding = {QStringLiteral("-c:a"),
+                                                    QStringLiteral("flac")});
