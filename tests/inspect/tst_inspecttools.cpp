@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 using namespace Qt::Literals::StringLiterals;
 
 namespace {

@@ -236,9 +236,10 @@ private slots:
         QCOMPARE(model->pairs().at(0).localized->sidecarSubtitles,
                  kept ? QList{QUrl::fromLocalFile(sidecar)} : QList<QUrl>());
         QCOMPARE(issueTexts(model->issues()).filter(u"unlesbar"_s),
-                 kept ? QStringList()
-                      : QStringList{u"1 "_s + name +
-                                    u": Die Untertiteldatei ist unlesbar und wird übersprungen."_s});
+                 kept
+                     ? QStringList()
+                     : QStringList{u"1 "_s + name +
+                                   u": Die Untertiteldatei ist unlesbar und wird übersprungen."_s});
 
         QVERIFY(runMux(*model));
         QCOMPARE(issueTexts(model->issues()).last(), u"0 S01E01: Erstellt: S01E01.mkv"_s);
@@ -322,14 +323,14 @@ private slots:
     void analysisDuringAMuxRun()
     {
         QTemporaryDir run;
-        const auto model = modelOnNewFolders(
-            run,
-            {{u"1/S01E02.mkv"_s, english},
-             {u"2/S01E02.mkv"_s, {2.0, {{u"eng"_s}, {u"ger"_s}}}},
-             {u"S01E02 neu.mkv"_s, german}},
-            fakeMkvmergePrelude + "printf 'Progress: 1%%\\r'\n"
-                                  "until [ -e \"$0.go\" ]; do sleep 0.05; done\n"
-                                  "exec /usr/bin/mkvmerge \"$@\"");
+        const auto model =
+            modelOnNewFolders(run,
+                              {{u"1/S01E02.mkv"_s, english},
+                               {u"2/S01E02.mkv"_s, {2.0, {{u"eng"_s}, {u"ger"_s}}}},
+                               {u"S01E02 neu.mkv"_s, german}},
+                              fakeMkvmergePrelude + "printf 'Progress: 1%%\\r'\n"
+                                                    "until [ -e \"$0.go\" ]; do sleep 0.05; done\n"
+                                                    "exec /usr/bin/mkvmerge \"$@\"");
         QVERIFY(runAnalysis(*model));
         const QString one = run.filePath(u"1/"_s), two = run.filePath(u"2/"_s);
         bool analysisStarted = false;
