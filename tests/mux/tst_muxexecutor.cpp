@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -253,6 +254,14 @@ private slots:
             << u"printf 'Progress: 1%%\r'\necho data > \"$output\"\nkill -KILL $$\n"_s
             << u"Muxen fehlgeschlagen: Progress: 1% (mkvmerge wurde durch Signal 9 beendet)"_s
             << QList<double>{0.01} << QStringList();
+        const QByteArray noInterpreter = "#!/nonexistent/interpreter";
+        QProcess unstartable; // gives the platform's reason
+        unstartable.start(writeFakeTool(m_root.filePath(u"unstartable"_s), noInterpreter));
+        unstartable.waitForStarted();
+        QTest::newRow("cannot be started")
+            << QString::fromUtf8(noInterpreter)
+            << u"Muxen fehlgeschlagen: "_s + unstartable.errorString() << QList<double>{}
+            << QStringList();
     }
 
     void toolOutcomes()
@@ -271,17 +280,6 @@ private slots:
         QCOMPARE(folderEntries(output), expectedError.isEmpty()
                                             ? QStringList{u"S01E02 - Der Anfang.mkv"_s}
                                             : QStringList());
-    }
-
-    void startFailure()
-    {
-        MuxExecutor executor(fakeMkvmerge(u"#!/nonexistent/interpreter"_s));
-        const QString output = newOutputFolder();
-        const MuxOutcome outcome =
-            muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
-        QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::failed));
-        QVERIFY(outcome.error.startsWith(u"Muxen fehlgeschlagen: "_s));
-        QCOMPARE(folderEntries(output), QStringList());
     }
 
     void nameTakenWhileMkvmergeRuns_data()
