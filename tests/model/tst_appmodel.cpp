@@ -339,6 +339,7 @@ private slots:
                 return;
             QVERIFY(QFile::copy(one + u"S01E01.mkv"_s, one + u"S01E00.mkv"_s));
             QVERIFY(QFile::copy(two + u"S01E01.mkv"_s, two + u"S01E00.mkv"_s));
+            // In place of the old file in one step; QFile::rename would not replace it.
             QVERIFY(::rename(QFile::encodeName(run.filePath(u"S01E02 neu.mkv"_s)),
                              QFile::encodeName(two + u"S01E02.mkv"_s)) == 0);
             model->analyze();

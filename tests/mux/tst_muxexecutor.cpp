@@ -1,5 +1,4 @@
 #include "inspect/MKVInspector.h"
-#include "inspect/MkvmergeReader.h"
 #include "mux/MuxError.h"
 #include "mux/MuxExecutor.h"
 #include "mux/ProgressScanner.h"
