@@ -20,18 +20,6 @@ struct ShownRow {
     ActionRow row;
 };
 
-ActionState muxingAt(std::optional<double> fraction, std::optional<double> eta = std::nullopt)
-{
-    return ActionState{.hasSourceFolders = true,
-                       .hasOutputFolder = true,
-                       .pairCount = 4,
-                       .readyPairCount = 4,
-                       .isMuxing = true,
-                       .muxProgress = u"S01E02 (2 von 4)"_s,
-                       .muxFraction = fraction,
-                       .muxETA = eta};
-}
-
 } // namespace
 
 class ActionRowTest final : public QObject {
@@ -90,75 +78,55 @@ private slots:
         QTEST(row.cancelButton()->isEnabled(), "cancelEnabled");
     }
 
-    void progressWithoutFractionIsASpinner()
+    // A spinner while the fraction is unknown, else a bar with its percentage; the remaining
+    // time once it is a second or more.
+    void muxProgress_data()
     {
-        const ShownRow shown(muxingAt(std::nullopt));
-        QCOMPARE(shown.row.progressText()->text(), u"S01E02 (2 von 4)"_s);
-        QVERIFY(shown.shows(shown.row.muxSpinner()));
-        QVERIFY(!shown.shows(shown.row.progressBar()));
-        QVERIFY(!shown.shows(shown.row.percentLabel()));
+        QTest::addColumn<std::optional<double>>("fraction");
+        QTest::addColumn<std::optional<double>>("remainingSeconds");
+        QTest::addColumn<QString>("percentShown");   // empty: a spinner instead of the bar
+        QTest::addColumn<QString>("remainingShown"); // empty: not shown
+
+        const std::optional<double> none;
+        QTest::newRow("fraction unknown: a spinner") << none << none << QString() << QString();
+        QTest::newRow("a bar and the rounded percentage")
+            << std::optional(0.375) << none << u"38\u00a0%"_s << QString();
+        QTest::newRow("61 s left") << std::optional(0.5) << std::optional(61.0) << u"50\u00a0%"_s
+                                   << u"Gesamtrestzeit: 1:01 min"_s;
+        QTest::newRow("0.4 s left is not shown")
+            << std::optional(0.5) << std::optional(0.4) << u"50\u00a0%"_s << QString();
     }
 
-    void progressWithFractionIsABarAndPercentage()
+    void muxProgress()
     {
+        QFETCH(std::optional<double>, fraction);
+        QFETCH(std::optional<double>, remainingSeconds);
+        QFETCH(QString, percentShown);
+        QFETCH(QString, remainingShown);
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        const ShownRow shown(muxingAt(0.375));
+        const ShownRow shown(ActionState{.isMuxing = true,
+                                         .muxProgress = u"S01E02 (2 von 4)"_s,
+                                         .muxFraction = fraction,
+                                         .muxETA = remainingSeconds});
         QLocale::setDefault(QLocale::c());
 
-        QVERIFY(!shown.shows(shown.row.muxSpinner()));
-        QVERIFY(shown.shows(shown.row.progressBar()));
-        const QProgressBar *bar = shown.row.progressBar();
-        QCOMPARE(double(bar->value()) / bar->maximum(), 0.375);
-        QCOMPARE(shown.row.percentLabel()->text(), u"38\u00a0%"_s);
+        const ActionRow &row = shown.row;
+        QCOMPARE(row.progressText()->text(), u"S01E02 (2 von 4)"_s);
+        QCOMPARE(shown.shows(row.muxSpinner()), percentShown.isEmpty());
+        QCOMPARE(shown.shows(row.progressBar()), !percentShown.isEmpty());
+        QCOMPARE(shown.shows(row.percentLabel()) ? row.percentLabel()->text() : QString(),
+                 percentShown);
+        if (fraction)
+            QCOMPARE(double(row.progressBar()->value()) / row.progressBar()->maximum(), *fraction);
+        QCOMPARE(shown.shows(row.remainingTimeLabel()) ? row.remainingTimeLabel()->text()
+                                                       : QString(),
+                 remainingShown);
     }
 
-    void remainingTime_data()
+    // The sign's place follows the locale; German sets it apart (see muxProgress).
+    void percentSignInEnglish()
     {
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<QString>("shown"); // empty: not shown
-
-        QTest::newRow("0.4 s is not shown") << 0.4 << QString();
-        QTest::newRow("59.5 s") << 59.5 << u"Gesamtrestzeit: 1:00 min"_s;
-        QTest::newRow("61 s") << 61.0 << u"Gesamtrestzeit: 1:01 min"_s;
-    }
-
-    void remainingTime()
-    {
-        QFETCH(double, seconds);
-        QFETCH(QString, shown);
-        const ShownRow row(muxingAt(0.5, seconds));
-        const QLabel *label = row.row.remainingTimeLabel();
-        QCOMPARE(row.shows(label), !shown.isEmpty());
-        if (!shown.isEmpty())
-            QCOMPARE(label->text(), shown);
-    }
-
-    void noRemainingTimeWithoutAnEstimate()
-    {
-        const ShownRow row(muxingAt(0.5, std::nullopt));
-        QVERIFY(!row.shows(row.row.remainingTimeLabel()));
-    }
-
-    void percentage_data()
-    {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<double>("fraction");
-        QTest::addColumn<QString>("shown");
-
-        const QLocale german(QLocale::German, QLocale::Germany);
-        const QLocale english(QLocale::English, QLocale::UnitedStates);
-        QTest::newRow("German: a space before the sign") << german << 0.42 << u"42\u00a0%"_s;
-        QTest::newRow("German: no decimals") << german << 0.4249 << u"42\u00a0%"_s;
-        QTest::newRow("German: all done") << german << 1.0 << u"100\u00a0%"_s;
-        QTest::newRow("English: the sign right after") << english << 0.42 << u"42%"_s;
-        QTest::newRow("English: nothing done yet") << english << 0.0 << u"0%"_s;
-    }
-
-    void percentage()
-    {
-        QFETCH(QLocale, locale);
-        QFETCH(double, fraction);
-        QTEST(percentText(fraction, locale), "shown");
+        QCOMPARE(percentText(0.42, QLocale(QLocale::English, QLocale::UnitedStates)), u"42%"_s);
     }
 };
 

@@ -9,26 +9,12 @@
 #include "support/TestMedia.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTextStream>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-TestMediaLayout episode(const QStringList &audioLanguages, double seconds,
-                        const QStringList &subtitleLanguages = {})
-{
-    TestMediaLayout layout;
-    layout.durationSeconds = seconds;
-    for (const QString &language : audioLanguages)
-        layout.audio << TestTrack{.language =
-                                      language.isEmpty() ? std::nullopt : std::optional(language)};
-    for (const QString &language : subtitleLanguages)
-        layout.subtitles << TestTrack{.language = language};
-    return layout;
-}
 
 // The English release, the German one (one episode missing, one too many, one broken, one
 // PAL speed-up, one shorter, one untagged track, one subtitle file beside its video) and an
@@ -43,27 +29,26 @@ QString makeSeries(const QString &base, QString &english, QString &german, QStri
             return u"cannot make "_s + folder;
     }
     const double pal = 960.0 / 1001.0;
+    const TestMediaLayout englishEpisode{30, {{u"eng"_s}}}, germanEpisode{30, {{u"ger"_s}}};
     const std::initializer_list<std::pair<QString, TestMediaLayout>> files{
-        {english + u"/Nordlicht.S01E01.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30, {u"eng"_s})},
-        {english + u"/Nordlicht.S01E02.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
-        {english + u"/Nordlicht.S01E03.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
-        {english + u"/Nordlicht.S01E04.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
-        {english + u"/Nordlicht.S01E05.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
-        {english + u"/Nordlicht.S01E06.1080p.BluRay.mkv"_s, episode({u"eng"_s}, 30)},
-        {german + u"/Nordlicht - S01E01 - Aufbruch.mkv"_s, episode({u"ger"_s}, 30)},
-        {german + u"/Nordlicht - S01E02 - Eisgang.mkv"_s, episode({u"ger"_s}, 30 * pal)},
-        {german + u"/Nordlicht - S01E03 - Polarnacht.mkv"_s, episode({QString()}, 30)},
-        {german + u"/Nordlicht - S01E04 - Treibholz.mkv"_s, episode({u"ger"_s, u"eng"_s}, 22)},
-        {german + u"/Nordlicht - S01E07 - Heimkehr.mkv"_s, episode({u"ger"_s}, 30)},
+        {english + u"/Nordlicht.S01E01.1080p.BluRay.mkv"_s, {30, {{u"eng"_s}}, {{u"eng"_s}}}},
+        {english + u"/Nordlicht.S01E02.1080p.BluRay.mkv"_s, englishEpisode},
+        {english + u"/Nordlicht.S01E03.1080p.BluRay.mkv"_s, englishEpisode},
+        {english + u"/Nordlicht.S01E04.1080p.BluRay.mkv"_s, englishEpisode},
+        {english + u"/Nordlicht.S01E05.1080p.BluRay.mkv"_s, englishEpisode},
+        {english + u"/Nordlicht.S01E06.1080p.BluRay.mkv"_s, englishEpisode},
+        {german + u"/Nordlicht - S01E01 - Aufbruch.mkv"_s, germanEpisode},
+        {german + u"/Nordlicht - S01E02 - Eisgang.mkv"_s, {30 * pal, {{u"ger"_s}}}},
+        {german + u"/Nordlicht - S01E03 - Polarnacht.mkv"_s, {30, {{}}}}, // untagged
+        {german + u"/Nordlicht - S01E04 - Treibholz.mkv"_s, {22, {{u"ger"_s}, {u"eng"_s}}}},
+        {german + u"/Nordlicht - S01E07 - Heimkehr.mkv"_s, germanEpisode},
     };
     for (const auto &[path, layout] : files) {
         if (const QString failure = makeTestMatroska(path, layout); !failure.isEmpty())
             return failure;
     }
     // A download that broke off: not Matroska at all.
-    QFile broken(german + u"/Nordlicht - S01E06 - Sturmflut.mkv"_s);
-    if (!broken.open(QIODevice::WriteOnly) || broken.write(QByteArray(4096, '\0')) != 4096)
-        return u"cannot write "_s + broken.fileName();
+    writeTestFile(german + u"/Nordlicht - S01E06 - Sturmflut.mkv"_s, QByteArray(4096, '\0'));
     if (!writeTestSubtitle(german + u"/Nordlicht - S01E01 - Aufbruch.de.srt"_s))
         return u"cannot write the subtitle file"_s;
     return {};

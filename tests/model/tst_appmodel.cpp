@@ -12,23 +12,16 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString sidecarCue = u"1\n00:00:00,000 --> 00:00:01,000\nGrüße\n"_s;
-
-TestMediaLayout audioIn(const QStringList &languages, double seconds = 2.0)
-{
-    TestMediaLayout layout;
-    layout.durationSeconds = seconds;
-    for (const QString &language : languages)
-        layout.audio << TestTrack{.language =
-                                      language.isEmpty() ? std::nullopt : std::optional(language)};
-    return layout;
-}
+const TestMediaLayout english{2.0, {{u"eng"_s}}}, german{2.0, {{u"ger"_s}}};
 
 QStringList pairRows(const AppModel &model)
 {
@@ -80,12 +73,44 @@ private:
     QString m_localized; // folder 2
     QString m_temporary; // the temporary directory the model sees
 
-    static AppModel *modelFor(const QString &primary, const QString &localized,
-                              ToolLocations tools = ToolLocations::platformDefault())
+    static std::unique_ptr<AppModel>
+    modelFor(const QString &primary, const QString &localized,
+             ToolLocations tools = ToolLocations::platformDefault())
     {
-        auto *model = new AppModel(std::move(tools));
+        auto model = std::make_unique<AppModel>(std::move(tools));
         model->setPrimaryFolder(QUrl::fromLocalFile(primary));
         model->setLocalizedFolder(QUrl::fromLocalFile(localized));
+        return model;
+    }
+
+    // What the program left in the temporary directory.
+    QStringList leftovers() const
+    {
+        return QDir(m_temporary).entryList({u"Spurenflechter*"_s}, QDir::AllEntries | QDir::Hidden);
+    }
+
+    // A model on the new folders "1" and "2" of `run`, muxing into "out": "1" holds S01E01 in
+    // English, "2" S01E01 in German, and `more` (paths in `run`) is made beside them. A
+    // `mkvmerge` script, written to "mkvmerge" in `run`, stands in for the tool.
+    static std::unique_ptr<AppModel>
+    modelOnNewFolders(const QTemporaryDir &run,
+                      const QList<std::pair<QString, TestMediaLayout>> &more = {},
+                      const QByteArray &mkvmerge = {})
+    {
+        ToolLocations tools = ToolLocations::platformDefault();
+        if (!mkvmerge.isEmpty())
+            tools.bundledMkvmerge = writeFakeTool(run.filePath(u"mkvmerge"_s), mkvmerge);
+        for (const QString &folder : {u"1"_s, u"2"_s, u"out"_s})
+            QDir(run.path()).mkpath(folder);
+        for (const auto &[path, layout] :
+             QList{std::pair(u"1/S01E01.mkv"_s, english), std::pair(u"2/S01E01.mkv"_s, german)} +
+                 more) {
+            if (const QString failure = makeTestMatroska(run.filePath(path), layout);
+                !failure.isEmpty())
+                qFatal("%s", qPrintable(failure));
+        }
+        auto model = modelFor(run.filePath(u"1"_s), run.filePath(u"2"_s), std::move(tools));
+        model->setOutputFolder(QUrl::fromLocalFile(run.filePath(u"out"_s)));
         return model;
     }
 
@@ -102,29 +127,27 @@ private slots:
 
         for (const auto &[folder, name, layout] :
              std::initializer_list<std::tuple<QString, QString, TestMediaLayout>>{
-                 {m_primary, u"S01E01.mkv"_s, audioIn({u"eng"_s})},
-                 {m_primary, u"S01E02.mkv"_s, audioIn({u"eng"_s, u"ger"_s}, 25.0)},
-                 {m_primary, u"S01E03.mkv"_s, audioIn({u"eng"_s})},
-                 {m_primary, u"a S01E04.mkv"_s, audioIn({u"eng"_s})},
-                 {m_primary, u"b S01E04.mkv"_s, audioIn({u"eng"_s})},
-                 {m_primary, u"S01E05.mkv"_s, audioIn({u"eng"_s})},
-                 {m_localized, u"S01E01 - Pilot.mkv"_s, audioIn({u"ger"_s, u"eng"_s})},
-                 {m_localized, u"S01E02.mkv"_s, audioIn({QString()}, 25.0 * 960 / 1001)},
-                 {m_localized, u"S01E04.mkv"_s, audioIn({u"ger"_s})},
-                 {m_localized, u"S01E06.mkv"_s, audioIn({u"ger"_s})},
+                 {m_primary, u"S01E01.mkv"_s, english},
+                 {m_primary, u"S01E02.mkv"_s, {25.0, {{u"eng"_s}, {u"ger"_s}}}},
+                 {m_primary, u"S01E03.mkv"_s, english},
+                 {m_primary, u"a S01E04.mkv"_s, english},
+                 {m_primary, u"b S01E04.mkv"_s, english},
+                 {m_primary, u"S01E05.mkv"_s, english},
+                 {m_localized, u"S01E01 - Pilot.mkv"_s, {2.0, {{u"ger"_s}, {u"eng"_s}}}},
+                 {m_localized, u"S01E02.mkv"_s, {25.0 * 960 / 1001, {{}}}}, // untagged
+                 {m_localized, u"S01E04.mkv"_s, german},
+                 {m_localized, u"S01E06.mkv"_s, german},
              }) {
             const QString failure = makeTestMatroska(folder + u'/' + name, layout);
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
         }
         QVERIFY(writeTestSubtitle(m_localized + u"/S01E01.de.srt"_s));
-        QFile rejected(m_localized + u"/S01E05.mkv"_s); // not Matroska at all
-        QVERIFY(rejected.open(QIODevice::WriteOnly));
-        rejected.write("kein Film\n");
+        writeTestFile(m_localized + u"/S01E05.mkv"_s, "kein Film\n"); // not Matroska at all
     }
 
     void analysisOfRealFolders()
     {
-        std::unique_ptr<AppModel> model(modelFor(m_primary, m_localized));
+        const auto model = modelFor(m_primary, m_localized);
         NotificationLog log(*model);
         QVERIFY(runAnalysis(*model));
 
@@ -141,22 +164,14 @@ private slots:
         QCOMPARE(model->inspections().value(missingPartner).file, missingPartner);
         QVERIFY(!model->inspections().contains(model->pairs().at(4).localized->url));
 
-        const AppModel::Inspections &inspections = model->inspections();
-        const double p = *inspections.value(model->pairs().at(1).primary->url).duration;
-        const double l = *inspections.value(model->pairs().at(1).localized->url).duration;
-        QCOMPARE(issueTexts(model->issues()),
-                 (QStringList{
-                     u"2 S01E05.mkv: mkvmerge hat keine lesbaren Analysedaten geliefert."_s,
-                     u"0 S01E01: Englische Audiospur 2 aus Ordner 2 wird übersprungen; Englisch "
-                     u"stammt aus Ordner 1."_s,
-                     u"0 S01E01: 1 externe Untertiteldatei(en) zugeordnet."_s,
-                     u"0 S01E02: Mindestens eine Audiospur aus Ordner 2 hat keine Sprachkennung "
-                     u"und wird als Deutsch (deu) behandelt."_s,
-                     u"0 S01E02: Deutsche Audiospur 2 aus Ordner 1 wird übersprungen; Deutsch "
-                     u"stammt aus Ordner 2."_s,
-                     u"0 S01E02: 25→23,976-PAL-Speedup erkannt (%1 Sekunden Differenz); wird "
-                     u"beim Muxen automatisch korrigiert."_s.arg(p - l, 0, 'f', 2),
-                 }));
+        // The pair rules' findings follow the failed inspection; the speed-up shows in the real
+        // running times. (The texts are the pair rules' and the command line's to check.)
+        const QStringList issues = issueTexts(model->issues());
+        QCOMPARE(issues.size(), 6);
+        QCOMPARE(issues.first(),
+                 u"2 S01E05.mkv: mkvmerge hat keine lesbaren Analysedaten geliefert."_s);
+        QVERIFY2(issues.last().startsWith(u"0 S01E02: 25→23,976-PAL-Speedup erkannt"_s),
+                 qPrintable(issues.last()));
 
         // Notifications: the run starts, pairs arrive before any inspection, each stored
         // inspection and each appended issue is one change, and the run ends.
@@ -181,10 +196,8 @@ private slots:
     void sidecarContents_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("isFolder");
         QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<bool>("kept");
-        QTest::addColumn<bool>("warned");
+        QTest::addColumn<bool>("kept"); // else left out with a warning
 
         const auto unmarked = [&](QStringConverter::Encoding encoding) {
             return QByteArray(QStringEncoder(encoding)(sidecarCue));
@@ -192,65 +205,44 @@ private slots:
         QByteArray noise(4000, Qt::Uninitialized);
         QRandomGenerator(14).fillRange(reinterpret_cast<quint32 *>(noise.data()), 1000);
         const QString srt = u"S01E01.de.srt"_s;
-        QTest::newRow("SubRip") << srt << false << sidecarCue.toUtf8() << true << false;
+        QTest::newRow("SubRip") << srt << sidecarCue.toUtf8() << true;
         QTest::newRow("UTF-16 LE without byte-order mark")
-            << srt << false << unmarked(QStringConverter::Utf16LE) << true << false;
+            << srt << unmarked(QStringConverter::Utf16LE) << true;
         QTest::newRow("UTF-16 BE without byte-order mark")
-            << srt << false << unmarked(QStringConverter::Utf16BE) << true << false;
-        QTest::newRow("random bytes") << srt << false << noise << false << true;
+            << srt << unmarked(QStringConverter::Utf16BE) << true;
+        QTest::newRow("random bytes") << srt << noise << false;
         QFile video(m_primary + u"/S01E01.mkv"_s);
         QVERIFY(video.open(QIODevice::ReadOnly));
-        QTest::newRow("a video named like a subtitle")
-            << srt << false << video.readAll() << false << true;
-        QTest::newRow("empty ASS") << u"S01E01.de.ass"_s << false << QByteArray() << false << true;
-        QTest::newRow("folder named like a subtitle")
-            << srt << true << QByteArray() << false << false;
+        QTest::newRow("a video named like a subtitle") << srt << video.readAll() << false;
+        QTest::newRow("empty ASS") << u"S01E01.de.ass"_s << QByteArray() << false;
     }
     void sidecarContents()
     {
         QFETCH(QString, name);
-        QFETCH(bool, isFolder);
         QFETCH(QByteArray, contents);
         QFETCH(bool, kept);
-        QFETCH(bool, warned);
         QTemporaryDir run;
-        const QString one = run.filePath(u"1"_s), two = run.filePath(u"2"_s),
-                      out = run.filePath(u"out"_s), sidecar = two + u'/' + name;
-        QVERIFY(QDir().mkpath(one) && QDir().mkpath(two) && QDir().mkpath(out));
-        QVERIFY(QFile::copy(m_primary + u"/S01E01.mkv"_s, one + u"/S01E01.mkv"_s));
-        QVERIFY(QFile::copy(m_localized + u"/S01E01 - Pilot.mkv"_s, two + u"/S01E01.mkv"_s));
-        QFile file(sidecar);
-        QVERIFY(isFolder
-                    ? QDir().mkpath(sidecar)
-                    : file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
-        file.close();
-
-        std::unique_ptr<AppModel> model(modelFor(one, two));
-        model->setOutputFolder(QUrl::fromLocalFile(out));
+        const auto model = modelOnNewFolders(run);
+        const QString sidecar = writeTestFile(run.filePath(u"2/"_s + name), contents);
         QVERIFY(runAnalysis(*model));
         QCOMPARE(model->pairs().at(0).localized->sidecarSubtitles,
                  kept ? QList{QUrl::fromLocalFile(sidecar)} : QList<QUrl>());
         QCOMPARE(issueTexts(model->issues()).filter(u"unlesbar"_s),
-                 warned
-                     ? QStringList{u"1 "_s + name +
-                                   u": Die Untertiteldatei ist unlesbar und wird übersprungen."_s}
-                     : QStringList());
+                 kept
+                     ? QStringList()
+                     : QStringList{u"1 "_s + name +
+                                   u": Die Untertiteldatei ist unlesbar und wird übersprungen."_s});
 
         QVERIFY(runMux(*model));
         QCOMPARE(issueTexts(model->issues()).last(), u"0 S01E01: Erstellt: S01E01.mkv"_s);
-        const QUrl output = QUrl::fromLocalFile(out + u"/S01E01.mkv"_s);
+        const QUrl output = QUrl::fromLocalFile(run.filePath(u"out/S01E01.mkv"_s));
         const MediaInspection muxed = MKVInspector().inspect(output);
-        QStringList types;
-        for (const MediaTrack &track : muxed.tracks)
-            types << rawValue(track.type);
-        QCOMPARE(types, QStringList({u"video"_s, u"audio"_s, u"audio"_s}) +
-                            (kept ? QStringList{u"subtitles"_s} : QStringList()));
+        QCOMPARE(muxed.tracks.size(), kept ? 4 : 3); // video, two audio tracks, the sidecar
         if (kept) // the text arrives as it was written, whatever its encoding
             QCOMPARE(extractSubtitleText(muxed.tracks.last(),
                                          QUrl::fromLocalFile(u"/usr/bin/mkvextract"_s), output),
                      normalizeSubtitleText(sidecarCue.toUtf8()));
-        QCOMPARE(QDir(m_temporary).entryList({u"Spurenflechter*"_s}, QDir::AllEntries),
-                 QStringList());
+        QCOMPARE(leftovers(), QStringList());
     }
 
     // Folders given twice are refused before any work: the analysis pairs nothing, the mux
@@ -259,7 +251,7 @@ private slots:
     {
         const QString link = m_media.filePath(u"Verweis auf Ordner 1"_s);
         QVERIFY(QFile::link(m_primary, link));
-        std::unique_ptr<AppModel> model(modelFor(m_primary, link + u'/'));
+        const auto model = modelFor(m_primary, link + u'/');
         QVERIFY(runAnalysis(*model));
         QVERIFY(model->pairs().isEmpty());
         QCOMPARE(issueTexts(model->issues()),
@@ -285,41 +277,15 @@ private slots:
         model.analyze();
         QVERIFY(analyzing.isEmpty());
         QVERIFY(model.pairs().isEmpty());
-
-        // Setting a folder again to the same value notifies nobody.
-        QSignalSpy folderChanged(&model, &AppModel::primaryFolderChanged);
-        model.setPrimaryFolder(QUrl::fromLocalFile(m_primary));
-        QVERIFY(folderChanged.isEmpty());
     }
 
     void withoutToolsEveryFileFails()
     {
-        std::unique_ptr<AppModel> model(modelFor(m_primary, m_localized, ToolLocations{}));
+        const auto model = modelFor(m_primary, m_localized, ToolLocations{});
         QVERIFY(runAnalysis(*model));
-        QCOMPARE(model->issues().size(), 10);
+        QCOMPARE(model->issues().size(), 10); // one per file; the sidecar is not blamed
         QCOMPARE(model->issues().first().message, u"S01E01.mkv: mkvmerge wurde nicht gefunden."_s);
         QVERIFY(model->inspections().isEmpty());
-    }
-
-    // While a slow tool runs, the main thread keeps handling events.
-    void mainThreadStaysResponsive()
-    {
-        QTemporaryDir tools;
-        ToolLocations slow;
-        slow.bundledMkvmerge =
-            writeFakeTool(tools.filePath(u"mkvmerge"_s), "sleep 0.4\necho '{\"tracks\":[]}'");
-
-        QTemporaryDir one, two;
-        for (const QString &folder : {one.path(), two.path()})
-            QFile(folder + u"/S01E01.mkv"_s).open(QIODevice::WriteOnly);
-        std::unique_ptr<AppModel> model(modelFor(one.path(), two.path(), slow));
-        int ticks = 0;
-        QTimer timer;
-        connect(&timer, &QTimer::timeout, this, [&] { ++ticks; });
-        timer.start(10);
-        QVERIFY(runAnalysis(*model));
-        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
-        QCOMPARE(model->inspections().size(), 2);
     }
 
     // A folder that disappears during the run: the files still to come fail, the run ends.
@@ -331,7 +297,7 @@ private slots:
         for (const QString &name : QDir(m_localized).entryList(QDir::Files))
             QVERIFY(QFile::copy(m_localized + u'/' + name, vanishing + u'/' + name));
 
-        std::unique_ptr<AppModel> model(modelFor(m_primary, vanishing));
+        const auto model = modelFor(m_primary, vanishing);
         connect(model.get(), &AppModel::inspectionsChanged, this,
                 [&] { QDir(vanishing).removeRecursively(); });
         QVERIFY(runAnalysis(*model));
@@ -341,6 +307,73 @@ private slots:
                      u"2 S01E01 - Pilot.mkv: MKV-Analyse fehlgeschlagen: The file"_s),
                  qPrintable(issues.first()));
         QCOMPARE(issues.filter(u"MKV-Analyse fehlgeschlagen"_s).size(), 5);
+    }
+
+    // The run keeps the ready pairs it started with and takes each pair's inspections and
+    // fingerprints as the pair starts. During the first pair a pair that sorts first appears,
+    // and the second folder-2 file is replaced: its German audio is now track 1, not 2.
+    void analysisDuringAMuxRun()
+    {
+        QTemporaryDir run;
+        const auto model =
+            modelOnNewFolders(run,
+                              {{u"1/S01E02.mkv"_s, english},
+                               {u"2/S01E02.mkv"_s, {2.0, {{u"eng"_s}, {u"ger"_s}}}},
+                               {u"S01E02 neu.mkv"_s, german}},
+                              fakeMkvmergePrelude + "printf 'Progress: 1%%\\r'\n"
+                                                    "until [ -e \"$0.go\" ]; do sleep 0.05; done\n"
+                                                    "exec /usr/bin/mkvmerge \"$@\"");
+        QVERIFY(runAnalysis(*model));
+        const QString one = run.filePath(u"1/"_s), two = run.filePath(u"2/"_s);
+        bool analysisStarted = false;
+        connect(model.get(), &AppModel::muxFractionChanged, this, [&] {
+            if (model->muxFraction().value_or(0) == 0 || std::exchange(analysisStarted, true))
+                return;
+            QVERIFY(QFile::copy(one + u"S01E01.mkv"_s, one + u"S01E00.mkv"_s));
+            QVERIFY(QFile::copy(two + u"S01E01.mkv"_s, two + u"S01E00.mkv"_s));
+            // In place of the old file in one step; QFile::rename would not replace it.
+            QVERIFY(::rename(QFile::encodeName(run.filePath(u"S01E02 neu.mkv"_s)),
+                             QFile::encodeName(two + u"S01E02.mkv"_s)) == 0);
+            model->analyze();
+        });
+        connect(model.get(), &AppModel::analysisFinished, this,
+                [&] { QFile(run.filePath(u"mkvmerge.go"_s)).open(QIODevice::WriteOnly); });
+        QVERIFY(runMux(*model));
+
+        QCOMPARE(model->pairs().size(), 3);
+        QCOMPARE(issueTexts(model->issues()).last(2),
+                 (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s,
+                              u"0 S01E02: Erstellt: S01E02.mkv"_s}));
+        QCOMPARE(folderEntries(run.filePath(u"out"_s)),
+                 (QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s}));
+    }
+
+    // Both runs leave the main thread free, and a model released during one stops its tool
+    // and leaves nothing behind.
+    void releasedWhileAToolRuns_data()
+    {
+        QTest::addColumn<bool>("duringTheMux");
+        QTest::newRow("during the analysis") << false;
+        QTest::newRow("during a pair") << true;
+    }
+    void releasedWhileAToolRuns()
+    {
+        QFETCH(bool, duringTheMux);
+        QTemporaryDir run;
+        auto model = modelOnNewFolders(
+            run, {}, (duringTheMux ? fakeMkvmergePrelude : QByteArray()) + hangingToolBody);
+        if (duringTheMux) {
+            QVERIFY(runAnalysis(*model));
+            model->startMux();
+        } else {
+            model->analyze();
+        }
+        const pid_t tool = hangingToolProcess(run.filePath(u"mkvmerge"_s));
+        QVERIFY(tool > 0);
+        model.reset();
+        QCOMPARE(::kill(tool, 0), -1);
+        QCOMPARE(folderEntries(run.filePath(u"out"_s)), QStringList());
+        QCOMPARE(leftovers(), QStringList());
     }
 };
 

@@ -1,5 +1,4 @@
 #include "inspect/MKVInspector.h"
-#include "inspect/MkvmergeReader.h"
 #include "mux/MuxError.h"
 #include "mux/MuxExecutor.h"
 #include "mux/ProgressScanner.h"
@@ -7,15 +6,11 @@
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -29,7 +24,6 @@ struct MuxOutcome {
     QString error; // the user's text of the error that ended the pair
     std::optional<MuxError::Kind> errorKind;
     QList<double> fractions; // as the progress callback received them
-    QStringList warnings;    // of the result
 };
 
 // Runs one mux and keeps the event loop going until it has ended; `onProgress` runs inside
@@ -53,7 +47,6 @@ MuxOutcome muxAndWait(MuxExecutor &executor, const EpisodePair &pair,
         qFatal("the mux did not end");
     try {
         outcome.result = future.result();
-        outcome.warnings = outcome.result->warnings;
     } catch (const MuxError &error) {
         outcome.error = error.errorDescription();
         outcome.errorKind = error.kind();
@@ -65,22 +58,6 @@ QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray sha256Of(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
-
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(
-        QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 } // namespace
@@ -102,11 +79,13 @@ class MuxExecutorTest final : public QObject {
         return folder;
     }
 
+    // A script for mkvmerge: `body` after the prelude, or alone when it is a "#!" line.
     ToolLocations fakeMkvmerge(const QString &body)
     {
         ToolLocations tools = ToolLocations::platformDefault();
-        tools.bundledMkvmerge =
-            writeFakeTool(newOutputFolder() + u"/mkvmerge"_s, fakeMkvmergePrelude + body.toUtf8());
+        tools.bundledMkvmerge = writeFakeTool(
+            newOutputFolder() + u"/mkvmerge"_s,
+            body.startsWith(u"#!") ? body.toUtf8() : fakeMkvmergePrelude + body.toUtf8());
         return tools;
     }
 
@@ -132,12 +111,10 @@ private slots:
 
         // Beside folder 2: the embedded text again with a byte-order mark, CR LF line ends
         // and trailing spaces (a duplicate), and a forced file.
-        const QString duplicate = QDir(m_localizedFolder).filePath(u"S01E02.de.srt"_s);
-        QFile file(duplicate);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\xEF\xBB\xBF"
-                   "1\r\n00:00:00,000 --> 00:00:01,000  \r\nHallo \r\n\r\n");
-        file.close();
+        const QString duplicate =
+            writeTestFile(QDir(m_localizedFolder).filePath(u"S01E02.de.srt"_s),
+                          "\xEF\xBB\xBF"
+                          "1\r\n00:00:00,000 --> 00:00:01,000  \r\nHallo \r\n\r\n");
         const QString forced = QDir(m_localizedFolder).filePath(u"S01E02.de.forced.srt"_s);
         QVERIFY(writeTestSubtitle(forced, u"Schild: Ausgang"_s));
 
@@ -159,19 +136,21 @@ private slots:
     void cleanup()
     {
         // Whatever a case did, no option file or extraction folder may stay behind.
-        QCOMPARE(entriesOf(m_temporaryDirectory), QStringList());
+        QCOMPARE(folderEntries(m_temporaryDirectory), QStringList());
     }
 
+    // How the stretch lines up and how the German tracks are flagged, the pitch restoration
+    // tests measure; here: the whole layout, and the sources stay as they were.
     void muxesPalPairIntoTheSpecifiedFile()
     {
-        QStringList sources;
-        for (const QString &folder : {m_primaryFolder, m_localizedFolder}) {
-            for (const QString &name : entriesOf(folder))
-                sources << QDir(folder).filePath(name);
-        }
-        QList<QByteArray> hashes;
-        for (const QString &source : sources)
-            hashes << sha256Of(source);
+        const auto sources = [&] {
+            QList<QByteArray> contents;
+            for (const QString &folder : {m_primaryFolder, m_localizedFolder})
+                for (const QString &name : folderEntries(folder))
+                    contents << contentsOf(QDir(folder).filePath(name));
+            return contents;
+        };
+        const QList<QByteArray> before = sources();
 
         MuxExecutor executor;
         const QString output = newOutputFolder();
@@ -181,19 +160,8 @@ private slots:
         QCOMPARE(outcome.result->skippedDuplicateSubtitles, QStringList{u"S01E02.de.srt"_s});
         QCOMPARE(outcome.result->appliedTimingFactor, std::optional(1001.0 / 960.0));
         QCOMPARE(outcome.fractions.last(), 1.0);
-        QCOMPARE(entriesOf(output), QStringList{u"S01E02 - Der Anfang.mkv"_s});
-
-        // Read back with mkvmerge itself.
-        const QString written = QDir(output).filePath(u"S01E02 - Der Anfang.mkv"_s);
-        QProcess identify;
-        identify.start(u"/usr/bin/mkvmerge"_s, {u"-J"_s, written});
-        QVERIFY(identify.waitForFinished(30000));
-        const QJsonObject report =
-            QJsonDocument::fromJson(identify.readAllStandardOutput()).object();
-        QCOMPARE(
-            report.value(u"container").toObject().value(u"properties").toObject().value(u"title"),
-            u"S01E02 - Der Anfang"_s);
-        QCOMPARE(trackLayout(written),
+        QCOMPARE(folderEntries(output), QStringList{u"S01E02 - Der Anfang.mkv"_s});
+        QCOMPARE(trackLayout(QDir(output).filePath(u"S01E02 - Der Anfang.mkv"_s)),
                  (QStringList{
                      u"video und  default=yes forced=no"_s,
                      u"audio ger Deutsch – Stereo default=yes forced=no"_s,
@@ -202,70 +170,41 @@ private slots:
                      u"subtitles ger Deutsch – Erzwungen default=no forced=yes"_s,
                      u"subtitles eng English default=no forced=no"_s,
                  }));
-
-        // Stretched back to film speed, the German audio ends together with the video.
-        const MediaInspection result = identifyWithMkvmerge(
-            QUrl::fromLocalFile(u"/usr/bin/mkvmerge"_s), QUrl::fromLocalFile(written));
-        const double videoEnd = *result.tracks.at(0).duration;
-        const double germanEnd = *result.tracks.at(1).duration;
-        QVERIFY2(qAbs(videoEnd - germanEnd) < 0.05,
-                 qPrintable(u"%1 %2"_s.arg(videoEnd).arg(germanEnd)));
-
-        for (qsizetype i = 0; i < sources.size(); ++i)
-            QCOMPARE(sha256Of(sources.at(i)), hashes.at(i));
+        QCOMPARE(sources(), before);
     }
 
+    // mkvmerge would read "@…" on its command line as an option file.
     void namesBeginningWithAtSign()
     {
-        // mkvmerge would read "@…" on its command line as an option file.
-        const QString folder = m_root.filePath(u"@quelle"_s);
-        QDir().mkpath(folder);
-        const QString film = QDir(folder).filePath(u"@Film.mkv"_s);
-        QVERIFY(QFile::copy(m_pair.localized->url.toLocalFile(), film));
-        EpisodePair pair{u"single"_s, std::nullopt, m_pair.primary,
-                         MediaFile{QUrl::fromLocalFile(film), SourceKind::localized},
-                         PairStatus::ready};
+        const QString film = m_root.filePath(u"@quelle/@Film.mkv"_s);
         const QString output = m_root.filePath(u"@ausgabe"_s);
-        QDir().mkpath(output);
-
+        QVERIFY(QDir().mkpath(m_root.filePath(u"@quelle"_s)) && QDir().mkpath(output));
+        QVERIFY(QFile::copy(m_pair.localized->url.toLocalFile(), film));
+        const EpisodePair pair{u"single"_s, std::nullopt, m_pair.primary,
+                               MediaFile{QUrl::fromLocalFile(film), SourceKind::localized},
+                               PairStatus::ready};
         MuxExecutor executor;
         const MuxOutcome outcome =
             muxAndWait(executor, pair, m_primaryInspection, m_localizedInspection, output);
         QVERIFY2(outcome.result, qPrintable(outcome.error));
-        QCOMPARE(entriesOf(output), QStringList{u"@Film.mkv"_s});
+        QCOMPARE(folderEntries(output), QStringList{u"@Film.mkv"_s});
     }
 
-    void cancelStopsTheRunningTool_data()
-    {
-        QTest::addColumn<bool>("realMkvmerge");
-        QTest::newRow("real mkvmerge, cancelled at its first progress line") << true;
-        QTest::newRow("silent tool that would run for a minute") << false;
-    }
-
+    // Cancelled at mkvmerge's first progress line; the next pair starts afresh. (A silent
+    // tool is stopped by the same flag: see the child-process and mux-run tests.)
     void cancelStopsTheRunningTool()
     {
-        QFETCH(bool, realMkvmerge);
-        const ToolLocations tools = realMkvmerge
-                                        ? ToolLocations::platformDefault()
-                                        : fakeMkvmerge(u"touch \"$output\"\nexec sleep 60\n"_s);
-        MuxExecutor executor(tools);
+        MuxExecutor executor;
         const QString output = newOutputFolder();
-        if (!realMkvmerge)
-            QTimer::singleShot(300, [&] { executor.cancel(); });
         const MuxOutcome outcome =
             muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output,
                        [&] { executor.cancel(); });
         QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::cancelled));
         QCOMPARE(outcome.error, u"Die Verarbeitung wurde abgebrochen."_s);
-        QCOMPARE(entriesOf(output), QStringList());
-
-        // The next pair starts afresh.
-        if (realMkvmerge) {
-            const MuxOutcome next =
-                muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
-            QVERIFY2(next.result, qPrintable(next.error));
-            QVERIFY(QFile::remove(next.result->outputURL.toLocalFile()));
-        }
+        QCOMPARE(folderEntries(output), QStringList());
+        const MuxOutcome next =
+            muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
+        QVERIFY2(next.result, qPrintable(next.error));
     }
 
     // Going away during the planning stops its mkvextract at once, and no mkvmerge follows.
@@ -285,7 +224,7 @@ private slots:
         QVERIFY(pending.isFinished());
         QCOMPARE(::kill(extraction, 0), -1);
         QVERIFY(!QFile::exists(locations.bundledMkvmerge + u".ran"_s));
-        QCOMPARE(entriesOf(output), QStringList());
+        QCOMPARE(folderEntries(output), QStringList());
     }
 
     void toolOutcomes_data()
@@ -314,6 +253,14 @@ private slots:
             << u"printf 'Progress: 1%%\r'\necho data > \"$output\"\nkill -KILL $$\n"_s
             << u"Muxen fehlgeschlagen: Progress: 1% (mkvmerge wurde durch Signal 9 beendet)"_s
             << QList<double>{0.01} << QStringList();
+        const QByteArray noInterpreter = "#!/nonexistent/interpreter";
+        QProcess unstartable; // gives the platform's reason
+        unstartable.start(writeFakeTool(m_root.filePath(u"unstartable"_s), noInterpreter));
+        unstartable.waitForStarted();
+        QTest::newRow("cannot be started")
+            << QString::fromUtf8(noInterpreter)
+            << u"Muxen fehlgeschlagen: "_s + unstartable.errorString() << QList<double>{}
+            << QStringList();
     }
 
     void toolOutcomes()
@@ -328,24 +275,10 @@ private slots:
             muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
         QCOMPARE(outcome.error, expectedError);
         QCOMPARE(outcome.fractions, expectedFractions);
-        QCOMPARE(outcome.warnings, expectedWarnings);
-        QCOMPARE(entriesOf(output), expectedError.isEmpty()
-                                        ? QStringList{u"S01E02 - Der Anfang.mkv"_s}
-                                        : QStringList());
-    }
-
-    void startFailure()
-    {
-        ToolLocations tools = ToolLocations::platformDefault();
-        tools.bundledMkvmerge =
-            writeFakeTool(newOutputFolder() + u"/mkvmerge"_s, "#!/nonexistent/interpreter\n");
-        MuxExecutor executor(tools);
-        const QString output = newOutputFolder();
-        const MuxOutcome outcome =
-            muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
-        QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::failed));
-        QVERIFY(outcome.error.startsWith(u"Muxen fehlgeschlagen: "_s));
-        QCOMPARE(entriesOf(output), QStringList());
+        QCOMPARE(outcome.result ? outcome.result->warnings : QStringList(), expectedWarnings);
+        QCOMPARE(folderEntries(output), expectedError.isEmpty()
+                                            ? QStringList{u"S01E02 - Der Anfang.mkv"_s}
+                                            : QStringList());
     }
 
     void nameTakenWhileMkvmergeRuns_data()
@@ -374,7 +307,7 @@ private slots:
                     user.write("meine Datei");
             });
         QCOMPARE(outcome.error, u"Die Ausgabedatei existiert bereits: S01E02 - Der Anfang.mkv"_s);
-        QCOMPARE(entriesOf(output), QStringList{u"S01E02 - Der Anfang.mkv"_s});
+        QCOMPARE(folderEntries(output), QStringList{u"S01E02 - Der Anfang.mkv"_s});
         QCOMPARE(QFileInfo(target).isSymLink(), danglingLink);
         QVERIFY(!QFileInfo::exists(linkTarget));
         if (!danglingLink)
@@ -403,23 +336,38 @@ private slots:
                                 u"Muxens verschoben oder entfernt: "_s +
                                     output);
         QVERIFY(QFileInfo(moved).isDir());
-        QCOMPARE(entriesOf(moved), QStringList());
-        QCOMPARE(entriesOf(output), QStringList());
+        QCOMPARE(folderEntries(moved), QStringList());
+        QCOMPARE(folderEntries(output), QStringList());
     }
 
-    void sourceChangedSinceTheAnalysis_data()
+    // The folder-2 file changed since the analysis, before the pair or while mkvmerge reads
+    // it, or input that mkvmerge or the output folder cannot serve.
+    void badInput_data()
     {
-        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("damage");
         QTest::addColumn<bool>("whileMkvmergeRuns");
-        QTest::newRow("replaced by another file before the pair") << u"replace"_s << false;
-        QTest::newRow("replaced by a named pipe before the pair") << u"pipe"_s << false;
-        QTest::newRow("truncated while mkvmerge reads it") << u"truncate"_s << true;
+        QTest::addColumn<MuxError::Kind>("kind");
+        QTest::addColumn<QString>("mentioned"); // in the error's text
+        const auto changed = MuxError::Kind::sourceChanged, failed = MuxError::Kind::failed;
+        const QString changedText = u"S01E02.mkv: Die Datei wurde seit der Analyse verändert. "
+                                    u"Bitte erneut analysieren."_s;
+        QTest::newRow("replaced by a named pipe") << u"pipe"_s << false << changed << changedText;
+        QTest::newRow("emptied") << u"empty"_s << false << changed << changedText;
+        QTest::newRow("truncated while mkvmerge reads it")
+            << u"truncate"_s << true << changed << changedText;
+        QTest::newRow("output folder missing")
+            << u"no output folder"_s << false << failed << u"Der Ausgabeordner fehlt: "_s;
+        QTest::newRow("the inspection names an audio track the file lacks")
+            << u"unknown track"_s << false << failed
+            << u"A track with the ID 7 was requested but not found"_s;
     }
 
-    void sourceChangedSinceTheAnalysis()
+    void badInput()
     {
-        QFETCH(QString, change);
+        QFETCH(QString, damage);
         QFETCH(bool, whileMkvmergeRuns);
+        QFETCH(MuxError::Kind, kind);
+        QFETCH(QString, mentioned);
         QTemporaryDir sources;
         const QString localized = sources.filePath(u"S01E02.mkv"_s);
         QVERIFY(QFile::copy(m_pair.localized->url.toLocalFile(), localized));
@@ -427,80 +375,41 @@ private slots:
         pair.localized = MediaFile{QUrl::fromLocalFile(localized), SourceKind::localized};
         SourceFingerprints seen;
         recordFingerprints({pair}, seen);
-        bool changed = false;
-        const auto changeSource = [&] {
-            if (std::exchange(changed, true))
+        std::optional<MediaInspection> localizedInspection = m_localizedInspection;
+        QString output = newOutputFolder();
+        bool damaged = false;
+        const auto damageInput = [&] {
+            if (std::exchange(damaged, true))
                 return;
-            if (change == u"truncate") {
+            if (damage == u"pipe")
+                QVERIFY(QFile::remove(localized) &&
+                        ::mkfifo(QFile::encodeName(localized).constData(), 0600) == 0);
+            else if (damage == u"empty")
+                QVERIFY(QFile::resize(localized, 0));
+            else if (damage == u"truncate")
                 QVERIFY(QFile::resize(localized, QFileInfo(localized).size() / 2));
-                return;
-            }
-            QVERIFY(QFile::remove(localized));
-            if (change == u"pipe")
-                QCOMPARE(::mkfifo(QFile::encodeName(localized).constData(), 0600), 0);
+            else if (damage == u"unknown track")
+                localizedInspection->tracks << MediaTrack{7, TrackType::audio, u"AC-3"_s, u"ger"_s};
             else
-                QVERIFY(QFile::copy(m_pair.primary->url.toLocalFile(), localized));
+                output += u"/fehlt"_s;
         };
         if (!whileMkvmergeRuns)
-            changeSource();
+            damageInput();
 
         MuxExecutor executor;
-        const QString output = newOutputFolder();
         const MuxOutcome outcome = muxAndWait(
-            executor, pair, m_primaryInspection, m_localizedInspection, output,
+            executor, pair, m_primaryInspection, localizedInspection, output,
             [&] {
                 if (whileMkvmergeRuns)
-                    changeSource();
+                    damageInput();
             },
             seen);
-        QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::sourceChanged));
-        QCOMPARE(outcome.error, u"S01E02.mkv: Die Datei wurde seit der Analyse verändert. Bitte "
-                                u"erneut analysieren."_s);
-        QCOMPARE(entriesOf(output), QStringList());
-    }
-
-    void badInput_data()
-    {
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<QString>("mentioned"); // in the failure text
-        QTest::newRow("folder-2 file deleted after the analysis") << u"delete"_s << u"S01E02.mkv"_s;
-        QTest::newRow("folder-2 file emptied after the analysis") << u"empty"_s << u"S01E02.mkv"_s;
-        QTest::newRow("output folder missing")
-            << u"no output folder"_s << u"Der Ausgabeordner fehlt: "_s;
-        QTest::newRow("the inspection names an audio track the file lacks")
-            << u"unknown track"_s << u"A track with the ID 7 was requested but not found"_s;
-    }
-
-    void badInput()
-    {
-        QFETCH(QString, damage);
-        QFETCH(QString, mentioned);
-        QTemporaryDir sources;
-        const QString localized = sources.filePath(u"S01E02.mkv"_s);
-        QVERIFY(QFile::copy(m_pair.localized->url.toLocalFile(), localized));
-        EpisodePair pair = m_pair;
-        pair.localized = MediaFile{QUrl::fromLocalFile(localized), SourceKind::localized};
-        QString output = newOutputFolder();
-        std::optional<MediaInspection> localizedInspection = m_localizedInspection;
-        if (damage == u"delete")
-            QVERIFY(QFile::remove(localized));
-        else if (damage == u"empty")
-            QVERIFY(QFile::resize(localized, 0));
-        else if (damage == u"unknown track")
-            localizedInspection->tracks << MediaTrack{7, TrackType::audio, u"AC-3"_s, u"ger"_s};
-        else
-            output += u"/fehlt"_s;
-
-        MuxExecutor executor;
-        const MuxOutcome outcome =
-            muxAndWait(executor, pair, m_primaryInspection, localizedInspection, output);
-        QVERIFY2(outcome.errorKind == MuxError::Kind::failed, qPrintable(outcome.error));
-        QVERIFY(outcome.error.startsWith(u"Muxen fehlgeschlagen: "_s));
+        QCOMPARE(outcome.errorKind, std::optional(kind));
         QVERIFY2(outcome.error.contains(mentioned), qPrintable(outcome.error));
         // The tool reaches the output folder through a descriptor; the user reads its real path.
         QVERIFY2(!outcome.error.contains(u"/proc/"_s), qPrintable(outcome.error));
-        QCOMPARE(entriesOf(output), QStringList());
-        QCOMPARE(entriesOf(sources.path()).filter(u".Spurenflechter"_s), QStringList());
+        QCOMPARE(folderEntries(output), QStringList());
+        QCOMPARE(folderEntries(sources.path()).filter(u".Spurenflechter"_s), QStringList());
     }
 
     void progressLines_data()
@@ -514,10 +423,8 @@ private slots:
         QTest::newRow("same percentage twice")
             << Chunks{"Progress: 7%\r", "Progress: 7%\r"} << QList<int>{7};
         QTest::newRow("German wording") << Chunks{"Fortschritt: 40%\r"} << QList<int>{40};
-        QTest::newRow("upper case") << Chunks{"PROGRESS: 40%\r"} << QList<int>{40};
         QTest::newRow("space before the percent sign")
             << Chunks{"Progress: 40 %\r"} << QList<int>{};
-        QTest::newRow("beyond 100") << Chunks{"Progress: 250%\r"} << QList<int>{250};
         QTest::newRow("line split across chunks")
             << Chunks{"Progress: 3", "4%\rProg", "ress: 35%\r"} << QList<int>{34, 35};
         QTest::newRow("umlaut split across chunks")

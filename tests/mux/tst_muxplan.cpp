@@ -71,17 +71,12 @@ class MuxPlanTest final : public QObject {
     QTemporaryDir m_output;
     EpisodePair m_pair;
 
-    QString primaryPath() const { return m_pair.primary->url.toLocalFile(); }
-    QString localizedPath() const { return m_pair.localized->url.toLocalFile(); }
-
-    MuxPlan plan(const QList<MediaTrack> &primaryTracks, const QList<MediaTrack> &localizedTracks,
-                 std::optional<double> primaryDuration = 100,
-                 std::optional<double> localizedDuration = 100) const
+    MuxPlan plan(const QList<MediaTrack> &primaryTracks,
+                 const QList<MediaTrack> &localizedTracks) const
     {
-        return buildMuxPlan(
-            m_pair, MediaInspection{m_pair.primary->url, primaryDuration, primaryTracks},
-            MediaInspection{m_pair.localized->url, localizedDuration, localizedTracks},
-            QUrl::fromLocalFile(m_output.path()), ToolDiscovery());
+        return buildMuxPlan(m_pair, MediaInspection{m_pair.primary->url, 100, primaryTracks},
+                            MediaInspection{m_pair.localized->url, 100, localizedTracks},
+                            QUrl::fromLocalFile(m_output.path()), ToolDiscovery());
     }
 
 private slots:
@@ -130,8 +125,8 @@ private slots:
         QFETCH(QString, trackOrder);
 
         const MuxPlan result = plan(folder1, folder2);
-        const QStringList input0 = inputArguments(result, primaryPath());
-        const QStringList input1 = inputArguments(result, localizedPath());
+        const QStringList input0 = inputArguments(result, m_pair.primary->url.toLocalFile());
+        const QStringList input1 = inputArguments(result, m_pair.localized->url.toLocalFile());
         const auto selection = [](const QStringList &input) {
             QStringList picked;
             for (qsizetype i = 0; i < input.size(); ++i) {
@@ -176,9 +171,9 @@ private slots:
         QCOMPARE(valueAfter(result.arguments, u"--title"_s), u"S01E02 - Der Anfang"_s);
         QVERIFY(result.arguments.at(1).startsWith(m_output.path() + u"/.Spurenflechter-"_s));
         QCOMPARE(result.temporaryURL.toLocalFile(), result.arguments.at(1));
-        QCOMPARE(fileNameOf(result.temporaryURL).size(), 16 + 36 + 4);
     }
 
+    // Beyond what namesAndFlags shows: a name that only repeats the base, and forced by name.
     void trackDisplayName_data()
     {
         QTest::addColumn<QString>("base");
@@ -187,16 +182,10 @@ private slots:
         QTest::addColumn<QString>("expected");
 
         const auto name = [](const char *text) { return std::optional(QString::fromUtf8(text)); };
-        QTest::newRow("own name added")
-            << u"English"_s << name("Commentary") << false << u"English – Commentary"_s;
         QTest::newRow("base in other case")
             << u"English"_s << name("english") << false << u"English"_s;
         QTest::newRow("surrounding spaces")
             << u"English"_s << name("  English \n") << false << u"English"_s;
-        QTest::newRow("SDH") << u"English"_s << name("English SDH") << false
-                             << u"English – English SDH"_s;
-        QTest::newRow("untitled forced")
-            << u"Deutsch"_s << std::optional<QString>() << true << u"Deutsch – Erzwungen"_s;
         QTest::newRow("blank name") << u"Deutsch"_s << name("   ") << false << u"Deutsch"_s;
         QTest::newRow("named forced, not flagged")
             << u"Deutsch"_s << name("Forced Narrative") << false << u"Deutsch – Erzwungen"_s;
@@ -213,6 +202,7 @@ private slots:
         QCOMPARE(::trackDisplayName(base, t, forced), expected);
     }
 
+    // When the running times show the speed-up is the pair rules' business; here: what is moved.
     void timing_data()
     {
         QTest::addColumn<std::optional<double>>("folder1Duration");
@@ -223,16 +213,10 @@ private slots:
         const std::optional<double> none;
         QTest::newRow("PAL speed-up")
             << std::optional(2595.0) << std::optional(2488.75) << none << u"0,1001/960"_s;
-        QTest::newRow("within tolerance")
-            << std::optional(2500.0) << std::optional(2400.0) << none << u"0,1001/960"_s;
         QTest::newRow("same length")
             << std::optional(2500.0) << std::optional(2500.0) << none << QString();
-        QTest::newRow("folder 2 of zero length")
-            << std::optional(2500.0) << std::optional(0.0) << none << QString();
         QTest::newRow("folder 1 length unknown")
             << none << std::optional(2400.0) << none << QString();
-        QTest::newRow("not a number")
-            << std::optional(qQNaN()) << std::optional(2400.0) << none << QString();
         QTest::newRow("German 1.2 s late, PAL") << std::optional(2500.0) << std::optional(2400.0)
                                                 << std::optional(1.2) << u"-1200,1001/960"_s;
         QTest::newRow("German 0.8 s early, same speed")

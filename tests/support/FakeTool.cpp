@@ -1,5 +1,7 @@
 #include "FakeTool.h"
 
+#include "TestMedia.h"
+
 #include <QFile>
 #include <QTest>
 
@@ -14,12 +16,9 @@ const QByteArray hangingToolBody =
 
 QString writeFakeTool(const QString &path, const QByteArray &body)
 {
-    QFile file(path);
-    const QByteArray script = body.startsWith("#!") ? body : "#!/bin/sh\n" + body + '\n';
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(script) != script.size() ||
-        !file.setPermissions(file.permissions() | QFile::ExeOwner))
-        qFatal("cannot write %s", qPrintable(path));
+    writeTestFile(path, body.startsWith("#!") ? body : "#!/bin/sh\n" + body + '\n');
+    if (!QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner))
+        qFatal("cannot make %s executable", qPrintable(path));
     return path;
 }
 

@@ -29,6 +29,12 @@ QStringList issueTexts(const QList<AnalysisIssue> &issues)
     return texts;
 }
 
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
+}
+
 QStringList trackLayout(const QString &file)
 {
     QProcess identify;

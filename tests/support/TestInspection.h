@@ -15,3 +15,6 @@ QStringList issueTexts(const QList<AnalysisIssue> &issues);
 // One line per track of `file` as `mkvmerge -J` reads it back: type, language, name and flags,
 // as in "audio ger Deutsch default=yes forced=no".
 QStringList trackLayout(const QString &file);
+
+// Every entry of `folder`, hidden ones included, by name: what a run left there.
+QStringList folderEntries(const QString &folder);

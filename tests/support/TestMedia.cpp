@@ -93,6 +93,15 @@ QString makeTestMatroska(const QString &path, const TestMediaLayout &layout)
     return error;
 }
 
+QString writeTestFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(contents) != contents.size() || !file.flush())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
 bool writeTestSubtitle(const QString &path, const QString &text)
 {
     return writeSubRip(path, text, 1000);

@@ -31,5 +31,8 @@ struct TestMediaLayout {
 // Encoded streams are made once per process and per duration, then only remuxed.
 QString makeTestMatroska(const QString &path, const TestMediaLayout &layout);
 
-// Writes `contents` to `path` as a small SubRip file. Returns false on failure.
+// Writes `contents` to `path` and returns `path`. Ends the test program when it cannot.
+QString writeTestFile(const QString &path, const QByteArray &contents);
+
+// Writes `text` to `path` as a small SubRip file. Returns false on failure.
 bool writeTestSubtitle(const QString &path, const QString &text = QStringLiteral("Hallo"));

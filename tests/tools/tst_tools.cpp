@@ -134,8 +134,7 @@ private slots:
         QTest::addColumn<QString>("chosen");   // empty: none is usable
         QTest::newRow("TMPDIR a writable folder") << u"tmp"_s << u"fallback"_s << u"tmp"_s;
         QTest::newRow("TMPDIR unset") << QString() << u"fallback"_s << u"fallback"_s;
-        QTest::newRow("TMPDIR missing") << u"missing"_s << u"fallback"_s << u"fallback"_s;
-        QTest::newRow("TMPDIR a file") << u"file"_s << u"fallback"_s << u"fallback"_s;
+        QTest::newRow("TMPDIR a file, not a folder") << u"file"_s << u"fallback"_s << u"fallback"_s;
         QTest::newRow("TMPDIR missing, the fallback a file")
             << u"missing"_s << u"file"_s << QString();
     }
