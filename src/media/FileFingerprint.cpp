@@ -10,8 +10,13 @@ std::optional<FileFingerprint> FileFingerprint::of(const QUrl &file)
     if (::stat(QFile::encodeName(file.toLocalFile()).constData(), &status) != 0 ||
         !S_ISREG(status.st_mode))
         return std::nullopt;
+#if defined(Q_OS_MACOS)
+    const timespec &modified = status.st_mtimespec;
+#else
+    const timespec &modified = status.st_mtim;
+#endif
     return FileFingerprint{status.st_dev, status.st_ino, status.st_size,
-                           qint64(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+                           qint64(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
 }
 
 QList<QUrl> sourceFilesOf(const EpisodePair &pair)
