@@ -38,8 +38,6 @@ private slots:
                                    "(S01E02)", "[s01e02]", "S01E02-E03", "S01E02 S01E03"})
             row(spaced, EpisodeID{1, 2});
         row("S01E100", EpisodeID{1, 100});
-        row("S01E002", EpisodeID{1, 2});
-        row("S00E00", EpisodeID{0, 0});
         row("Serie ſ01E02", EpisodeID{1, 2}); // case-insensitive like the file browser
         for (const char *none :
              {"S01xE02", "S01E02E03", "S01E02abc", "XS01E02", "1S01E02", "S123E01", "S01E1234",
@@ -47,7 +45,6 @@ private slots:
             row(none, std::nullopt);
         // Digits of another script form the first token but do not convert; no later token counts.
         row("S٠١E٠٢ S01E03", std::nullopt);
-        row("Folge S01E02 \U0001F37F", EpisodeID{1, 2});
     }
 
     void parseEpisodeID()
@@ -69,21 +66,17 @@ private slots:
         };
         const QString any = u"S09E09 Egal.mkv"_s;
         const QString none = u"–"_s;
-        row("title kept", "S01E02", "S01E02 - Der Anfang.mkv", any, "S01E02 - Der Anfang.mkv");
         row("dotted title", "S01E02", "s01e02.Der.Anfang.German.mkv", any,
             "S01E02 - Der.Anfang.German.mkv");
-        row("no title", "S01E02", "S01E02.mkv", any, "S01E02.mkv");
         row("only separators", "S01E02", "S01E02 -.mkv", any, "S01E02.mkv");
         row("tab and dashes trimmed", "S01E02", u"S01E02\t– Titel —.mkv"_s, any,
             "S01E02 - Titel.mkv");
-        row("token inside", "S01E02", "Serie.S01E02.mkv", any, "S01E02 - Serie.S01E02.mkv");
         row("folder 1 name", "S01E02", none, "The.Show.S01E02.mkv", "S01E02 - The.Show.S01E02.mkv");
         row("pair number wins", "S01E03", "S01E02 - X.mkv", any, "S01E03 - X.mkv");
-        row("film", none, "Film.mkv", any, "Film.mkv");
         row("forbidden characters", "S01E02", "S01E02 - Teil 1: Der Anfang?.mkv", any,
             "S01E02 - Teil 1_ Der Anfang_.mkv");
         row("no files", none, none, none, "Unbekannt.mkv");
-        row("reserved film name", none, "con.mkv", any, "_con.mkv");
+        row("film with a reserved name", none, "con.mkv", any, "_con.mkv");
         // Names are cut at a character so that the whole name fits in 255 bytes of UTF-8.
         const QString umlauts(200, u'ä');
         const QString letters(241, u'a');
@@ -117,7 +110,6 @@ private slots:
         const auto row = [](const char *name, QAnyStringView input, QAnyStringView expected) {
             QTest::newRow(name) << input.toString() << expected.toString();
         };
-        row("con", "con.mkv", "_con.mkv");
         row("LPT9", "LPT9.mkv", "_LPT9.mkv");
         row("COM10", "COM10.mkv", "COM10.mkv");
         row("nul without extension", "nul", "_nul");
@@ -127,7 +119,6 @@ private slots:
         row("all nine forbidden", "a<>:\"/\\|?*b", "a_________b");
         row("private use", QString(QChar(0xE000)), "_");
         row("noncharacter FDD0", QString(QChar(0xFDD0)), "_");
-        row("U+FFFE", QString(QChar(0xFFFE)), "_");
         row("U+10FFFF one underscore", QString::fromUcs4(U"a\U0010FFFFb"), "a_b");
         row("U+007F kept", QString(QChar(0x7F)), QString(QChar(0x7F)));
         row("emoji and umlaut kept", u"\U0001F37F Mädchen.mkv"_s, u"\U0001F37F Mädchen.mkv"_s);
