@@ -2,6 +2,7 @@
 #include "Appearance.h"
 #include "Spinner.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -39,17 +40,19 @@ private slots:
         QTest::addColumn<bool>("muxEnabled");
         QTest::addColumn<bool>("muxItems");
         QTest::addColumn<bool>("cancelEnabled");
+        // An analysis keeps the sync option it started with, a mux run its pitch option.
+        QTest::addColumn<bool>("syncBoxEnabled");
+        QTest::addColumn<bool>("pitchBoxEnabled");
 
         // clang-format off
-        //                                                 source output ready  analyze mux   cancel |  analyze spinner mux   items cancel
-        QTest::newRow("no folder chosen")                  << false << false << 0 << false << false << false << false << false << false << false << true;
-        QTest::newRow("source folders, no output folder")  << true  << false << 3 << false << false << false << true  << false << false << false << true;
-        QTest::newRow("output folder, no ready pair")      << true  << true  << 0 << false << false << false << true  << false << false << false << true;
-        QTest::newRow("ready pairs and an output folder")  << true  << true  << 3 << false << false << false << true  << false << true  << false << true;
-        QTest::newRow("analysing")                         << true  << true  << 3 << true  << false << false << false << true  << false << false << true;
-        QTest::newRow("muxing: analysing stays possible")  << true  << true  << 3 << false << true  << false << true  << false << false << true  << true;
-        QTest::newRow("cancelling")                        << true  << true  << 3 << false << true  << true  << true  << false << false << true  << false;
-        QTest::newRow("analysing while muxing")            << true  << true  << 3 << true  << true  << false << false << true  << false << true  << true;
+        //                                                 source output ready  analyze mux   cancel |  analyze spinner mux   items cancel syncBox pitchBox
+        QTest::newRow("no folder chosen")                  << false << false << 0 << false << false << false << false << false << false << false << true  << true  << true;
+        QTest::newRow("source folders, no output folder")  << true  << false << 3 << false << false << false << true  << false << false << false << true  << true  << true;
+        QTest::newRow("output folder, no ready pair")      << true  << true  << 0 << false << false << false << true  << false << false << false << true  << true  << true;
+        QTest::newRow("ready pairs and an output folder")  << true  << true  << 3 << false << false << false << true  << false << true  << false << true  << true  << true;
+        QTest::newRow("analysing")                         << true  << true  << 3 << true  << false << false << false << true  << false << false << true  << false << true;
+        QTest::newRow("muxing: analysing stays possible")  << true  << true  << 3 << false << true  << false << true  << false << false << true  << true  << true  << false;
+        QTest::newRow("cancelling")                        << true  << true  << 3 << false << true  << true  << true  << false << false << true  << false << true  << false;
         // clang-format on
     }
 
@@ -64,18 +67,18 @@ private slots:
 
         const ShownRow shown(ActionState{.hasSourceFolders = sourceFolders,
                                          .hasOutputFolder = outputFolder,
-                                         .pairCount = readyPairs + 1,
                                          .readyPairCount = readyPairs,
                                          .isAnalyzing = analyzing,
                                          .isMuxing = muxing,
-                                         .isCancelling = cancelling,
-                                         .muxProgress = u"S01E01 (1 von 3)"_s});
+                                         .isCancelling = cancelling});
         const ActionRow &row = shown.row;
         QTEST(row.analyzeButton()->isEnabled(), "analyzeEnabled");
         QTEST(shown.shows(row.analysisSpinner()), "analysisSpinner");
         QTEST(row.muxButton()->isEnabled(), "muxEnabled");
         QTEST(shown.shows(row.muxItems()), "muxItems");
         QTEST(row.cancelButton()->isEnabled(), "cancelEnabled");
+        QTEST(row.syncCheckBox()->isEnabled(), "syncBoxEnabled");
+        QTEST(row.pitchRestoreBox()->isEnabled(), "pitchBoxEnabled");
     }
 
     // A spinner while the fraction is unknown, else a bar with its percentage; the remaining
@@ -89,10 +92,9 @@ private slots:
 
         const std::optional<double> none;
         QTest::newRow("fraction unknown: a spinner") << none << none << QString() << QString();
-        QTest::newRow("a bar and the rounded percentage")
-            << std::optional(0.375) << none << u"38\u00a0%"_s << QString();
-        QTest::newRow("61 s left") << std::optional(0.5) << std::optional(61.0) << u"50\u00a0%"_s
-                                   << u"Gesamtrestzeit: 1:01 min"_s;
+        QTest::newRow("a bar, the rounded percentage and 61 s left")
+            << std::optional(0.375) << std::optional(61.0) << u"38\u00a0%"_s
+            << u"Gesamtrestzeit: 1:01 min"_s;
         QTest::newRow("0.4 s left is not shown")
             << std::optional(0.5) << std::optional(0.4) << u"50\u00a0%"_s << QString();
     }
@@ -104,14 +106,11 @@ private slots:
         QFETCH(QString, percentShown);
         QFETCH(QString, remainingShown);
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        const ShownRow shown(ActionState{.isMuxing = true,
-                                         .muxProgress = u"S01E02 (2 von 4)"_s,
-                                         .muxFraction = fraction,
-                                         .muxETA = remainingSeconds});
+        const ShownRow shown(
+            ActionState{.isMuxing = true, .muxFraction = fraction, .muxETA = remainingSeconds});
         QLocale::setDefault(QLocale::c());
 
         const ActionRow &row = shown.row;
-        QCOMPARE(row.progressText()->text(), u"S01E02 (2 von 4)"_s);
         QCOMPARE(shown.shows(row.muxSpinner()), percentShown.isEmpty());
         QCOMPARE(shown.shows(row.progressBar()), !percentShown.isEmpty());
         QCOMPARE(shown.shows(row.percentLabel()) ? row.percentLabel()->text() : QString(),
