@@ -1,4 +1,3 @@
-#include "analysis/LanguageCodes.h"
 #include "analysis/PairRules.h"
 #include "model/IssueLine.h"
 
@@ -72,35 +71,10 @@ struct Analysis {
 
 } // namespace
 
-Q_DECLARE_METATYPE(LanguageClass)
-
 class TestPairRules : public QObject {
     Q_OBJECT
 
 private slots:
-    void languageClasses_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<LanguageClass>("kind");
-        const auto row = [](const char *language, LanguageClass kind) {
-            QTest::newRow(language) << QString::fromUtf8(language) << kind;
-        };
-        row("de-DE", LanguageClass::german);
-        row("GER", LanguageClass::german);
-        row("--deu", LanguageClass::german);
-        row("en-US", LanguageClass::english);
-        row("ENG", LanguageClass::english);
-        row("-", LanguageClass::other);
-        row("de_AT", LanguageClass::other);
-        row("germ", LanguageClass::other);
-    }
-    void languageClasses()
-    {
-        QFETCH(QString, language);
-        QTEST(classifyLanguage(MediaTrack{.language = language}), "kind");
-        QCOMPARE(classifyLanguage(MediaTrack{}), LanguageClass::untagged);
-    }
-
     void audioLanguages_data()
     {
         QTest::addColumn<QStringList>("folder1Audio"); // "": no language tag
@@ -110,9 +84,13 @@ private slots:
                             const QStringList &folder2Audio, const QStringList &findings) {
             QTest::newRow(name) << folder1Audio << folder2Audio << findings;
         };
+        row("codes in any case, with a region or leading dashes", {u"ENG"_s, u"en-US"_s},
+            {u"GER"_s, u"de-DE"_s, u"--deu"_s}, {});
         row("folder 2 English only", {u"eng"_s}, {u"eng"_s}, {noGerman, skippedEnglish.arg(1)});
-        row("folder 2 fra beside German", {u"eng"_s}, {u"ger"_s, u"fra"_s}, {assumedGerman});
-        row("folder 2 untagged twice: one note", {u"eng"_s}, {u""_s, u""_s}, {assumedGerman});
+        row("folder 2 unknown code germ beside German", {u"eng"_s}, {u"ger"_s, u"germ"_s},
+            {assumedGerman});
+        row("folder 2 untagged and a bare dash: one note", {u"eng"_s}, {u""_s, u"-"_s},
+            {assumedGerman});
         row("folder 1 German only: no rule asks for English", {u"ger"_s}, {u"ger"_s},
             {skippedGerman.arg(1)});
         row("rules in order", {u"ger"_s, u""_s, u"ger"_s}, {u""_s, u"eng"_s, u"eng"_s},
