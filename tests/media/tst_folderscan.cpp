@@ -11,14 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList names(const QList<QUrl> &urls)
-{
-    QStringList result;
-    for (const QUrl &url : urls)
-        result << fileNameOf(url);
-    return result;
-}
-
 // "name [subtitle, …]" per media file.
 QStringList describe(const QList<MediaFile> &files)
 {
@@ -27,8 +19,11 @@ QStringList describe(const QList<MediaFile> &files)
         QString row = fileNameOf(file.url);
         if (file.episodeID)
             row += u' ' + file.episodeID->description();
-        if (!file.sidecarSubtitles.isEmpty())
-            row += u" ["_s + names(file.sidecarSubtitles).join(u", "_s) + u']';
+        QStringList subtitles;
+        for (const QUrl &subtitle : file.sidecarSubtitles)
+            subtitles << fileNameOf(subtitle);
+        if (!subtitles.isEmpty())
+            row += u" ["_s + subtitles.join(u", "_s) + u']';
         rows << row;
     }
     return rows;
@@ -50,10 +45,11 @@ private slots:
             << QStringList{u"S01E02.MKV"_s, u"S01E02.en.forced.ass"_s, u"x.S01E02.SRT"_s,
                            u"S01E03.srt"_s, u"Serie.srt"_s}
             << QStringList{u"S01E02.MKV S01E02 [S01E02.en.forced.ass, x.S01E02.SRT]"_s};
-        QTest::newRow("hidden, nested and other extensions left out")
+        QTest::newRow("hidden, nested, pipes and other extensions left out")
             << QStringList{u".S01E01.mkv"_s, u"Staffel/"_s,   u"Staffel/S01E02.mkv"_s,
-                           u"S01E01.mkv"_s,  u"S01E01.sub"_s, u"S01E01.idx"_s,
-                           u"S01E01.txt"_s,  u"S01E01.mp4"_s, u"S01E01.vtt"_s}
+                           u"S01E03.mkv|"_s, u"S01E01.mkv"_s, u"S01E01.sub"_s,
+                           u"S01E01.idx"_s,  u"S01E01.txt"_s, u"S01E01.mp4"_s,
+                           u"S01E01.vtt"_s}
             << QStringList{u"S01E01.mkv S01E01 [S01E01.vtt]"_s};
         QTest::newRow("lone film takes every subtitle")
             << QStringList{u"Film.mkv"_s, u"Untertitel.vtt"_s, u"Film.srt"_s, u"S01E01.sup"_s}
@@ -70,15 +66,9 @@ private slots:
                            u"Folge 1 S01E01.mkv"_s}
             << QStringList{u"Folge 1 S01E01.mkv S01E01"_s, u"folge 2 S01E02.mkv S01E02"_s,
                            u"Folge 10 S01E10.mkv S01E10"_s};
-        QTest::newRow("pipe named like an episode")
-            << QStringList{u"S01E01.mkv|"_s, u"S01E02.mkv"_s}
-            << QStringList{u"S01E02.mkv S01E02"_s};
-        QTest::newRow("folder named like a media file")
-            << QStringList{u"Extras.mkv/"_s, u"S01E01.mkv"_s}
+        QTest::newRow("folders named like a media file and like a subtitle")
+            << QStringList{u"Extras.mkv/"_s, u"S01E01.de.srt/"_s, u"S01E01.mkv"_s}
             << QStringList{u"Extras.mkv"_s, u"S01E01.mkv S01E01"_s};
-        QTest::newRow("folder named like a subtitle is no subtitle")
-            << QStringList{u"S01E01.de.srt/"_s, u"S01E01.mkv"_s}
-            << QStringList{u"S01E01.mkv S01E01"_s};
         QTest::newRow("odd characters")
             << QStringList{u"@S01E01.mkv"_s, u"-S01E02 Was?.mkv"_s, u"S01E03: \U0001F37F.mkv"_s,
                            u"S01E03.de.srt"_s}
