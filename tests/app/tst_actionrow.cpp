@@ -10,19 +10,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// An action row that has been shown `state`.
-struct ShownRow {
-    explicit ShownRow(const ActionState &state) { row.showState(state); }
-
-    bool shows(const QWidget *item) const { return item->isVisibleTo(&row); }
-
-    ActionRow row;
-};
-
-} // namespace
-
 class ActionRowTest final : public QObject {
     Q_OBJECT
 
@@ -65,17 +52,17 @@ private slots:
         QFETCH(bool, muxing);
         QFETCH(bool, cancelling);
 
-        const ShownRow shown(ActionState{.hasSourceFolders = sourceFolders,
-                                         .hasOutputFolder = outputFolder,
-                                         .readyPairCount = readyPairs,
-                                         .isAnalyzing = analyzing,
-                                         .isMuxing = muxing,
-                                         .isCancelling = cancelling});
-        const ActionRow &row = shown.row;
+        ActionRow row;
+        row.showState(ActionState{.hasSourceFolders = sourceFolders,
+                                  .hasOutputFolder = outputFolder,
+                                  .readyPairCount = readyPairs,
+                                  .isAnalyzing = analyzing,
+                                  .isMuxing = muxing,
+                                  .isCancelling = cancelling});
         QTEST(row.analyzeButton()->isEnabled(), "analyzeEnabled");
-        QTEST(shown.shows(row.analysisSpinner()), "analysisSpinner");
+        QTEST(row.analysisSpinner()->isVisibleTo(&row), "analysisSpinner");
         QTEST(row.muxButton()->isEnabled(), "muxEnabled");
-        QTEST(shown.shows(row.muxItems()), "muxItems");
+        QTEST(row.muxItems()->isVisibleTo(&row), "muxItems");
         QTEST(row.cancelButton()->isEnabled(), "cancelEnabled");
         QTEST(row.syncCheckBox()->isEnabled(), "syncBoxEnabled");
         QTEST(row.pitchRestoreBox()->isEnabled(), "pitchBoxEnabled");
@@ -105,20 +92,19 @@ private slots:
         QFETCH(std::optional<double>, remainingSeconds);
         QFETCH(QString, percentShown);
         QFETCH(QString, remainingShown);
+        ActionRow row;
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        const ShownRow shown(
+        row.showState(
             ActionState{.isMuxing = true, .muxFraction = fraction, .muxETA = remainingSeconds});
         QLocale::setDefault(QLocale::c());
 
-        const ActionRow &row = shown.row;
-        QCOMPARE(shown.shows(row.muxSpinner()), percentShown.isEmpty());
-        QCOMPARE(shown.shows(row.progressBar()), !percentShown.isEmpty());
-        QCOMPARE(shown.shows(row.percentLabel()) ? row.percentLabel()->text() : QString(),
-                 percentShown);
+        const auto shows = [&row](const QWidget *item) { return item->isVisibleTo(&row); };
+        QCOMPARE(shows(row.muxSpinner()), percentShown.isEmpty());
+        QCOMPARE(shows(row.progressBar()), !percentShown.isEmpty());
+        QCOMPARE(shows(row.percentLabel()) ? row.percentLabel()->text() : QString(), percentShown);
         if (fraction)
             QCOMPARE(double(row.progressBar()->value()) / row.progressBar()->maximum(), *fraction);
-        QCOMPARE(shown.shows(row.remainingTimeLabel()) ? row.remainingTimeLabel()->text()
-                                                       : QString(),
+        QCOMPARE(shows(row.remainingTimeLabel()) ? row.remainingTimeLabel()->text() : QString(),
                  remainingShown);
     }
 
