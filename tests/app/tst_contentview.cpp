@@ -3,9 +3,7 @@
 #include "ElidedLabel.h"
 #include "FolderRow.h"
 #include "IssueBox.h"
-#include "IssueListModel.h"
 #include "model/AppModel.h"
-#include "Spinner.h"
 #include "support/TestMedia.h"
 
 #include <QAccessible>
@@ -26,30 +24,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Answers the folder chooser's calls from a list, as a user would; an absent entry cancels.
-struct ScriptedChooser {
-    QList<std::optional<QUrl>> answers;
-    QStringList messages; // the captions it was shown
-
-    FolderChooser chooser()
-    {
-        return [this](QWidget *, const QString &message) {
-            messages << message;
-            return answers.takeFirst();
-        };
-    }
-};
-
-std::optional<QUrl> folder(const QString &path)
-{
-    return QUrl::fromLocalFile(path);
-}
-
-QStringList column(const QTableView *table, int column, int role = Qt::DisplayRole)
+QStringList column(const QTableView *table, int column)
 {
     QStringList cells;
     for (int row = 0; row < table->model()->rowCount(); ++row)
-        cells << table->model()->index(row, column).data(role).toString();
+        cells << table->model()->index(row, column).data().toString();
     return cells;
 }
 
@@ -84,8 +63,15 @@ private slots:
     void workflowThroughTheWindow()
     {
         AppModel model;
-        ScriptedChooser choices{{folder(m_primary), folder(m_localized), folder(m_output)}};
-        ContentView view(model, choices.chooser());
+        // The folder chooser answers as a user would; an absent answer cancels it.
+        QList<std::optional<QUrl>> answers{QUrl::fromLocalFile(m_primary),
+                                           QUrl::fromLocalFile(m_localized),
+                                           QUrl::fromLocalFile(m_output)};
+        QStringList captions;
+        ContentView view(model, [&](QWidget *, const QString &caption) {
+            captions << caption;
+            return answers.takeFirst();
+        });
         for (const FolderRow *row : view.folderRows()) {
             QCOMPARE(row->pathLabel()->fullText(), u"Nicht ausgewählt"_s);
             QCOMPARE(row->pathLabel()->foregroundRole(), QPalette::PlaceholderText);
@@ -104,8 +90,8 @@ private slots:
 
         for (const FolderRow *row : view.folderRows())
             row->chooseButton()->click();
-        QCOMPARE(choices.messages, (QStringList{u"Ordner 1 auswählen"_s, u"Ordner 2 auswählen"_s,
-                                                u"Ausgabeordner auswählen"_s}));
+        QCOMPARE(captions, (QStringList{u"Ordner 1 auswählen"_s, u"Ordner 2 auswählen"_s,
+                                        u"Ausgabeordner auswählen"_s}));
         QCOMPARE(view.folderRows()[0]->pathLabel()->fullText(), m_primary);
 
         QAbstractItemModel *issueRows = view.issueBox()->list()->model();
@@ -152,7 +138,7 @@ private slots:
         QVERIFY(!actions->muxItems()->isVisibleTo(&view));
 
         // Whatever the chooser returns is stored: cancelling it clears the row.
-        choices.answers << std::nullopt;
+        answers << std::nullopt;
         view.folderRows()[0]->chooseButton()->click();
         QCOMPARE(model.primaryFolder(), std::nullopt);
         QCOMPARE(view.folderRows()[0]->pathLabel()->fullText(), u"Nicht ausgewählt"_s);
