@@ -69,11 +69,9 @@ private slots:
         QTest::newRow("folders named like a media file and like a subtitle")
             << QStringList{u"Extras.mkv/"_s, u"S01E01.de.srt/"_s, u"S01E01.mkv"_s}
             << QStringList{u"Extras.mkv"_s, u"S01E01.mkv S01E01"_s};
-        QTest::newRow("odd characters")
-            << QStringList{u"@S01E01.mkv"_s, u"-S01E02 Was?.mkv"_s, u"S01E03: \U0001F37F.mkv"_s,
-                           u"S01E03.de.srt"_s}
-            << QStringList{u"-S01E02 Was?.mkv S01E02"_s, u"@S01E01.mkv S01E01"_s,
-                           u"S01E03: \U0001F37F.mkv S01E03 [S01E03.de.srt]"_s};
+        QTest::newRow("characters special in a URL")
+            << QStringList{u"S01E02 Was? #1.mkv"_s, u"S01E02 %20.de.srt"_s}
+            << QStringList{u"S01E02 Was? #1.mkv S01E02 [S01E02 %20.de.srt]"_s};
     }
 
     void scanFolder()
