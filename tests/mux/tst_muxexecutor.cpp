@@ -123,7 +123,6 @@ private slots:
         QVERIFY2(outcome.result, qPrintable(outcome.error));
         QCOMPARE(outcome.result->skippedDuplicateSubtitles, QStringList{u"S01E02.de.srt"_s});
         QCOMPARE(outcome.result->appliedTimingFactor, std::optional(1001.0 / 960.0));
-        QCOMPARE(outcome.fractions.last(), 1.0);
         QCOMPARE(folderEntries(output), QStringList{u"S01E02 - Der Anfang.mkv"_s});
         QCOMPARE(trackLayout(QDir(output).filePath(u"S01E02 - Der Anfang.mkv"_s)),
                  (QStringList{
@@ -163,7 +162,6 @@ private slots:
             muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output,
                        [&] { executor.cancel(); });
         QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::cancelled));
-        QCOMPARE(outcome.error, u"Die Verarbeitung wurde abgebrochen."_s);
         QCOMPARE(folderEntries(output), QStringList());
         const MuxOutcome next =
             muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
