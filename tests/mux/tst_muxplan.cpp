@@ -196,8 +196,6 @@ private slots:
         const std::optional<double> none;
         QTest::newRow("folder 1 length unknown")
             << none << std::optional(2400.0) << none << QString();
-        QTest::newRow("German 1.2 s late, PAL") << std::optional(2500.0) << std::optional(2400.0)
-                                                << std::optional(1.2) << u"-1200,1001/960"_s;
         QTest::newRow("German 0.8 s early, same speed")
             << std::optional(2500.0) << std::optional(2500.0) << std::optional(-0.8) << u"800"_s;
         QTest::newRow("offset below a millisecond")
