@@ -194,6 +194,8 @@ private slots:
         QTest::addColumn<QString>("syncValue"); // after "<track>:", empty: no "--sync"
 
         const std::optional<double> none;
+        QTest::newRow("PAL speed-up")
+            << std::optional(2595.0) << std::optional(2488.75) << none << u"0,1001/960"_s;
         QTest::newRow("folder 1 length unknown")
             << none << std::optional(2400.0) << none << QString();
         QTest::newRow("German 0.8 s early, same speed")
