@@ -4,6 +4,7 @@
 #include "MuxOutcome.h"
 #include "support/FakeTool.h"
 #include "support/TestInspection.h"
+#include "support/TestMedia.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -109,14 +110,11 @@ private slots:
             QVERIFY(QDir(m_root.path()).mkdir(folder));
         const QString english = m_root.filePath(u"eng/Show.S01E02.mkv"_s);
         const QString german = m_root.filePath(u"deu/S01E02.mkv"_s);
-        const QString sidecar = m_root.filePath(u"deu/S01E02.de.srt"_s);
         makeToneFile(english, 4.0, 1.0, filmTone, u"ac3"_s, u"stereo"_s, 48000, u"eng"_s);
         makeToneFile(german, 3.84, 0.96, filmTone * palTimingFactor, u"ac3 -b:a 384k"_s,
                      u"5.1(side)"_s);
-        QFile subtitle(sidecar);
-        QVERIFY(subtitle.open(QIODevice::WriteOnly));
-        subtitle.write("1\n00:00:00,960 --> 00:00:02,000\nSchild\n\n");
-        subtitle.close();
+        const QString sidecar = writeTestFile(m_root.filePath(u"deu/S01E02.de.srt"_s),
+                                              "1\n00:00:00,960 --> 00:00:02,000\nSchild\n\n");
         m_pair = EpisodePair{u"S01E02"_s, EpisodeID{1, 2},
                              MediaFile{QUrl::fromLocalFile(english), SourceKind::primary},
                              MediaFile{QUrl::fromLocalFile(german),

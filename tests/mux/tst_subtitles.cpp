@@ -71,7 +71,6 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("language");
-        QTest::newRow("German code") << u"S01E02.de.srt"_s << u"deu"_s;
         QTest::newRow("English code in capitals after _") << u"S01E02_ENG.srt"_s << u"eng"_s;
         QTest::newRow("German word before forced") << u"S01E02.German.forced.srt"_s << u"deu"_s;
         QTest::newRow("English wins over German") << u"S01E02.english.de.srt"_s << u"eng"_s;
