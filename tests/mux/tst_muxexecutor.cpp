@@ -16,16 +16,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 class MuxExecutorTest final : public QObject {
     Q_OBJECT
 
@@ -110,8 +100,10 @@ private slots:
         const auto sources = [&] {
             QList<QByteArray> contents;
             for (const QString &folder : {m_primaryFolder, m_localizedFolder})
-                for (const QString &name : folderEntries(folder))
-                    contents << contentsOf(QDir(folder).filePath(name));
+                for (const QString &name : folderEntries(folder)) {
+                    QFile file(QDir(folder).filePath(name));
+                    contents << (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+                }
             return contents;
         };
         const QList<QByteArray> before = sources();
@@ -242,37 +234,23 @@ private slots:
                                             : QStringList());
     }
 
-    void nameTakenWhileMkvmergeRuns_data()
-    {
-        QTest::addColumn<bool>("danglingLink");
-        QTest::newRow("a file of the user") << false;
-        QTest::newRow("a dangling link to a place outside the output folder") << true;
-    }
-
-    // Whatever takes the output name while mkvmerge writes stays as it is.
+    // Whatever takes the output name while mkvmerge writes stays as it is: here a dangling
+    // link to a place outside the output folder, which a check for an existing file misses.
     void nameTakenWhileMkvmergeRuns()
     {
-        QFETCH(bool, danglingLink);
         MuxExecutor executor;
         const QString output = newOutputFolder();
         const QString target = QDir(output).filePath(u"S01E02 - Der Anfang.mkv"_s);
         const QString linkTarget = output + u"-link-target"_s;
         const MuxOutcome outcome =
             muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output, [&] {
-                if (QFileInfo(target).isSymLink() || QFileInfo::exists(target))
-                    return;
-                QFile user(target);
-                if (danglingLink)
+                if (!QFileInfo(target).isSymLink())
                     QVERIFY(QFile::link(linkTarget, target));
-                else if (user.open(QIODevice::WriteOnly))
-                    user.write("meine Datei");
             });
         QCOMPARE(outcome.error, u"Die Ausgabedatei existiert bereits: S01E02 - Der Anfang.mkv"_s);
         QCOMPARE(folderEntries(output), QStringList{u"S01E02 - Der Anfang.mkv"_s});
-        QCOMPARE(QFileInfo(target).isSymLink(), danglingLink);
+        QVERIFY(QFileInfo(target).isSymLink());
         QVERIFY(!QFileInfo::exists(linkTarget));
-        if (!danglingLink)
-            QCOMPARE(contentsOf(target), QByteArray("meine Datei"));
     }
 
     // Moved, and a new folder made at its path: the pair writes into neither.
