@@ -71,12 +71,10 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("language");
-        QTest::newRow("German code") << u"S01E02.de.srt"_s << u"deu"_s;
         QTest::newRow("English code in capitals after _") << u"S01E02_ENG.srt"_s << u"eng"_s;
         QTest::newRow("German word before forced") << u"S01E02.German.forced.srt"_s << u"deu"_s;
         QTest::newRow("English wins over German") << u"S01E02.english.de.srt"_s << u"eng"_s;
         QTest::newRow("longer word Englisch") << u"S01E02.Englisch.srt"_s << u"none"_s;
-        QTest::newRow("no language word") << u"S01E02.srt"_s << u"none"_s;
         QTest::newRow("word at the start") << u"Deutsch.srt"_s << u"deu"_s;
         QTest::newRow("after a no-break space") << u"S01E02\u00A0de.srt"_s << u"deu"_s;
         QTest::newRow("the extension is not read") << u"S01E02.de"_s << u"none"_s;
@@ -99,7 +97,6 @@ private slots:
         QTest::newRow("50 next to 143") << counted(50) << QList{counted(143)} << true;
         QTest::newRow("51 next to 1000") << counted(51) << full << false;
         QTest::newRow("35 next to 100: exactly 0.35") << counted(35) << QList{counted(100)} << true;
-        QTest::newRow("0 next to 1000") << counted(0) << full << true;
         QTest::newRow("alone") << counted(10) << none << false;
         QTest::newRow("alone, flagged") << MediaTrack{.forcedTrack = true} << none << true;
         QTest::newRow("no count next to 1000") << MediaTrack{} << full << false;
@@ -193,20 +190,12 @@ private slots:
         QCOMPARE(selection.duplicateNames, QStringList());
     }
 
-    // The run for all tracks fails as a whole over one it cannot extract; the text tracks are
-    // still read.
-    void oneRunForAllTracks_data()
+    // The run for all tracks fails as a whole over a track the file lacks; the text tracks are
+    // still read. (One run for all: the duplicate check above.)
+    void trackTheFileLacks()
     {
-        QTest::addColumn<QList<qint64>>("trackIDs");
-        QTest::newRow("two text tracks") << QList<qint64>{1, 2};
-        QTest::newRow("with the video track") << QList<qint64>{0, 1, 2};
-        QTest::newRow("with a track the file lacks") << QList<qint64>{1, 9, 2};
-    }
-    void oneRunForAllTracks()
-    {
-        QFETCH(QList<qint64>, trackIDs);
         const QUrl mkvextract = QUrl::fromLocalFile(u"/usr/bin/mkvextract"_s);
-        QCOMPARE(extractSubtitleTexts(subtitles(trackIDs), mkvextract, m_episode),
+        QCOMPARE(extractSubtitleTexts(subtitles({1, 9, 2}), mkvextract, m_episode),
                  (QHash<qint64, QString>{{1, normalizeSubtitleText(firstText.toUtf8())},
                                          {2, normalizeSubtitleText(secondText.toUtf8())}}));
         QCOMPARE(extractionFolders(), QStringList());
@@ -221,10 +210,9 @@ private slots:
         QTest::addColumn<QList<qint64>>("trackIDs");
         QTest::addColumn<int>("runs");
         QTest::addColumn<QList<qint64>>("readIDs");
-        const QList<qint64> both{3, 4};
-        QTest::newRow("one run for several") << 0 << both << 1 << both;
-        QTest::newRow("fails for several: one run per track") << 2 << both << 3 << both;
-        QTest::newRow("track 7 warns alone: not read")
+        QTest::newRow("one run for several")
+            << 0 << QList<qint64>{3, 4} << 1 << QList<qint64>{3, 4};
+        QTest::newRow("fails for several, track 7 warns alone: one run each, 7 not read")
             << 2 << QList<qint64>{7, 4} << 3 << QList<qint64>{4};
     }
     void fallbackToOneRunPerTrack()

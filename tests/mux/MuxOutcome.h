@@ -1,0 +1,44 @@
+#pragma once
+
+#include "mux/MuxError.h"
+#include "mux/MuxExecutor.h"
+
+#include <QTest>
+
+// How one mux ended: its result, or the error that ended the pair.
+struct MuxOutcome {
+    std::optional<MuxResult> result;
+    QString error; // the user's text of the error that ended the pair
+    std::optional<MuxError::Kind> errorKind;
+    QList<double> fractions; // as the progress callback received them
+};
+
+// Runs one mux and keeps the event loop going until it has ended; `onProgress` runs inside
+// the progress callback.
+inline MuxOutcome muxAndWait(MuxExecutor &executor, const EpisodePair &pair,
+                             const std::optional<MediaInspection> &primary,
+                             const std::optional<MediaInspection> &localized,
+                             const QString &outputFolder,
+                             const std::function<void()> &onProgress = {},
+                             const std::optional<SourceFingerprints> &seenByAnalysis = {},
+                             std::optional<double> localizedOffset = {}, bool restorePitch = false)
+{
+    MuxOutcome outcome;
+    QFuture<MuxResult> future = executor.mux(
+        pair, primary, localized, QUrl::fromLocalFile(outputFolder),
+        [&](double fraction, std::optional<double>) {
+            outcome.fractions << fraction;
+            if (onProgress)
+                onProgress();
+        },
+        localizedOffset, seenByAnalysis, restorePitch);
+    if (!QTest::qWaitFor([&] { return future.isFinished(); }, 60000))
+        qFatal("the mux did not end");
+    try {
+        outcome.result = future.result();
+    } catch (const MuxError &error) {
+        outcome.error = error.errorDescription();
+        outcome.errorKind = error.kind();
+    }
+    return outcome;
+}
