@@ -1,5 +1,6 @@
 #include "model/AppModel.h"
 #include "model/MuxMessages.h"
+#include "model/RemainingTime.h"
 #include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
@@ -233,6 +234,28 @@ until [ -e "$dir/S01E02.mkv" ] && [ -e "$dir/S01E03.mkv" ]; do sleep 0.1; done
                      u"1 S01E02: mkvmerge meldet: Warning: 'b.de.srt': komisch"_s,
                      u"0 S01E02: Erstellt: S01E02 - Titel.mkv"_s,
                  }));
+    }
+
+    // The remaining time as the progress line shows it.
+    void remainingTimeText_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("0.99 s is not shown, though it rounds to 1") << 0.99 << QString();
+        QTest::newRow("1 s") << 1.0 << u"1 s"_s;
+        QTest::newRow("59.4 s rounds down") << 59.4 << u"59 s"_s;
+        QTest::newRow("59.5 s rounds up to a minute") << 59.5 << u"1:00 min"_s;
+        QTest::newRow("3725 s has no hour field") << 3725.0 << u"62:05 min"_s;
+        QTest::newRow("infinity is not shown") << qInf() << QString();
+        QTest::newRow("NaN is not shown") << qQNaN() << QString();
+    }
+
+    void remainingTimeText()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, shown);
+        QCOMPARE(formatRemainingTime(seconds), shown);
     }
 };
 
