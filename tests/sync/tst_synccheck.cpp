@@ -28,6 +28,7 @@ constexpr double filmSeconds = episodeSeconds + 10;
 constexpr double pal = palTimingFactor;
 constexpr double drifting = 23.976 / 24; // film seconds per file second at 23.976 fps
 const double noMatch = qQNaN();
+const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
 const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, "effects"},
                                                          {SoundFamily::speech, "speech"},
                                                          {SoundFamily::music, "music"}};
@@ -51,7 +52,6 @@ class SyncCheckTest final : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString ffmpeg = u"/usr/bin/ffmpeg"_s;
     QHash<SoundFamily, std::vector<float>> germanSoundtracks;
 
     QString file(const QString &name) const { return dir.filePath(name); }
@@ -60,18 +60,14 @@ class SyncCheckTest final : public QObject {
     {
         return u"unrelated-%1.mka"_s.arg(int(family));
     }
-    SyncSource source(const QString &name, double seconds) const
-    {
-        return {QUrl::fromLocalFile(file(name)), 0, seconds};
-    }
     SyncMeasurement measure(const QString &english, const QString &german, double stretch = 1,
-                            const SyncCheckOptions &limits = {}) const
+                            SyncCheckOptions options = {ffmpeg}) const
     {
-        SyncCheckOptions options = limits;
-        options.ffmpeg = limits.ffmpeg.isEmpty() ? ffmpeg : limits.ffmpeg;
         options.localizedStretch = stretch;
-        return measureSync(source(english, episodeSeconds), source(german, episodeSeconds), options,
-                           shortLayout);
+        const auto source = [&](const QString &name) {
+            return SyncSource{QUrl::fromLocalFile(file(name)), 0, episodeSeconds};
+        };
+        return measureSync(source(english), source(german), options, shortLayout);
     }
 
 private slots:
