@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,40 +33,20 @@ std::vector<float> soundtrack(Language language)
     return samples;
 }
 
-QByteArray outputOf(const QString &program, const QString &arguments)
-{
-    const ChildOutcome outcome = runChild({program, arguments.split(u' ')});
-    return outcome.succeeded() ? outcome.standardOutput : QByteArray();
-}
-
-// When the loud marker sounds in the output's audio track `index`, found on the decoded
-// samples and the frames' timestamps, not by the program's own measurement. A player plays
-// each frame at its timestamp, so the marker sounds at its frame's time plus its place in
-// the frame.
+// When the loud marker sounds in the output's audio track `index`: where ffmpeg's silence
+// detection, which times each sample by its frame's timestamp as a player does, finds the
+// first sound above 0.6. Not the program's own measurement.
 std::optional<double> markerTime(const QString &file, int index)
 {
-    const QString track = u"a:%1"_s.arg(index);
-    const QByteArray pcm =
-        outputOf(u"/usr/bin/ffmpeg"_s,
-                 u"-nostdin -loglevel error -i %1 -map 0:%2 -f s16le -"_s.arg(file, track));
-    const QByteArray frames = outputOf(
-        u"/usr/bin/ffprobe"_s, u"-v error -select_streams %1 -show_frames -show_entries "
-                               u"frame=pts_time,nb_samples -of csv=p=0 %2"_s.arg(track, file));
-    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
-    qsizetype marker = 0;
-    while (marker < pcm.size() / 2 && std::abs(samples[marker]) < 0.6 * 32767)
-        ++marker;
-    qsizetype frameStart = 0;
-    for (const QByteArray &frame : frames.split('\n')) {
-        const QList<QByteArray> fields = frame.split(',');
-        if (fields.size() != 2)
-            continue;
-        const qsizetype frameSamples = fields.at(1).toLongLong();
-        if (marker < frameStart + frameSamples)
-            return fields.at(0).toDouble() + double(marker - frameStart) / soundtrackRate;
-        frameStart += frameSamples;
-    }
-    return std::nullopt;
+    const ChildOutcome outcome =
+        runChild({u"/usr/bin/ffmpeg"_s,
+                  u"-nostdin -i %1 -map 0:a:%2 -af silencedetect=n=0.6:d=1 -f null -"_s.arg(file)
+                      .arg(index)
+                      .split(u' '),
+                  ChildOutput::merged});
+    const QRegularExpressionMatch end = QRegularExpression(u"silence_end: ([0-9.]+)"_s)
+                                            .match(QString::fromUtf8(outcome.standardOutput));
+    return end.hasMatch() ? std::optional(end.captured(1).toDouble()) : std::nullopt;
 }
 
 } // namespace
