@@ -1,12 +1,13 @@
-#include "support/TestInspection.h"
+#include "analysis/PalSpeedup.h"
+#include "support/SyncMedia.h"
+#include "tools/ChildProcess.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,104 +17,36 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int sampleRate = 16000;
 constexpr double episodeSeconds = 180; // three one-minute segments, the fewest that agree
-constexpr double markerSeconds = 40; // the loud event the output is checked with
+constexpr double markerSeconds = 40;   // the loud event the output is checked with
 
-// One language's soundtrack: the effects both releases share (noise bursts at irregular
-// times, a loud marker) and a dialogue layer of its own. `timeOf` maps film time to the
-// release's own time: a German release may start later and run at PAL speed. Its length in
-// its own time is `seconds`.
-QByteArray soundtrack(quint32 dialogueSeed, const std::function<double(double)> &timeOf,
-                      double seconds)
+// One language's soundtrack, turned down so that a full-scale marker at `markerSeconds` is the
+// first sample above 0.6.
+std::vector<float> soundtrack(Language language)
 {
-    std::vector<float> samples(std::size_t(seconds * sampleRate), 0.0F);
-    const auto add = [&](double filmStart, double seconds, float amplitude, double frequency,
-                         QRandomGenerator &noise) {
-        const auto first = std::size_t(timeOf(filmStart) * sampleRate);
-        const auto count = std::size_t(seconds * sampleRate);
-        for (std::size_t i = 0; i < count && first + i < samples.size(); ++i) {
-            const double tone = frequency > 0 ? std::sin(2 * M_PI * frequency * i / sampleRate)
-                                              : noise.generateDouble() * 2 - 1;
-            samples[first + i] += amplitude * float(tone);
-        }
-    };
-    QRandomGenerator effects(7), dialogue(dialogueSeed);
-    for (double t = 1; t < episodeSeconds - 2; t += 0.3 + effects.generateDouble() * 1.7)
-        add(t, 0.08 + effects.generateDouble() * 0.2, 0.3F, 0, effects);
-    for (double t = 0.5; t < episodeSeconds - 2; t += 0.4 + dialogue.generateDouble() * 1.2)
-        add(t, 0.3, 0.1F, 200 + dialogue.generateDouble() * 300, dialogue);
-    add(markerSeconds, 0.05, 0.9F, 0, effects);
-
-    QByteArray pcm;
-    for (const float sample : samples) {
-        const auto value = qint16(std::clamp(sample, -1.0F, 1.0F) * 32767);
-        pcm.append(reinterpret_cast<const char *>(&value), sizeof value);
-    }
-    return pcm;
+    std::vector<float> samples =
+        makeSoundtrack(SoundFamily::effects, language, 1, episodeSeconds + 10);
+    for (float &sample : samples)
+        sample *= 0.25f;
+    std::fill_n(samples.begin() + qsizetype(markerSeconds * soundtrackRate), soundtrackRate / 20,
+                1.0f);
+    return samples;
 }
 
-bool run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
-         QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120000) || process.exitCode() != 0)
-        return false;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return true;
-}
-
-// Writes raw 16-bit mono samples as FLAC in Matroska, with a tiny video where wanted.
-bool writeEpisode(const QString &path, const QByteArray &pcm, const QString &language,
-                  bool withVideo)
-{
-    QStringList arguments =
-        u"-nostdin -loglevel error -y -f s16le -ar %1 -ac 1 -i -"_s.arg(sampleRate).split(u' ');
-    if (withVideo)
-        arguments << u"-f lavfi -i color=c=black:s=64x36:r=25:d=%1 -map 1:v -c:v mpeg4"_s
-                         .arg(episodeSeconds)
-                         .split(u' ');
-    arguments << u"-map 0:a -c:a flac -metadata:s:a:0 language=%1"_s.arg(language).split(u' ')
-              << path;
-    return run(u"/usr/bin/ffmpeg"_s, arguments, pcm);
-}
-
-// When the loud marker sounds in the output's audio track `index`, found on the decoded
-// samples and the frames' timestamps, not by the program's own measurement. A player plays
-// each frame at its timestamp, so the marker sounds at its frame's time plus its place in
-// the frame.
+// When the loud marker sounds in the output's audio track `index`: where ffmpeg's silence
+// detection, which times each sample by its frame's timestamp as a player does, finds the
+// first sound above 0.6. Not the program's own measurement.
 std::optional<double> markerTime(const QString &file, int index)
 {
-    QByteArray pcm, frames;
-    const QString track = u"a:%1"_s.arg(index);
-    if (!run(u"/usr/bin/ffmpeg"_s,
-             u"-nostdin -loglevel error -i %1 -map 0:%2 -f s16le -"_s.arg(file, track).split(u' '),
-             {}, &pcm) ||
-        !run(u"/usr/bin/ffprobe"_s,
-             u"-v error -select_streams %1 -show_frames -show_entries frame=pts_time,nb_samples "
-             u"-of csv=p=0 %2"_s.arg(track, file)
-                 .split(u' '),
-             {}, &frames))
-        return std::nullopt;
-    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
-    qsizetype marker = 0;
-    while (marker < pcm.size() / 2 && std::abs(samples[marker]) < 0.6 * 32767)
-        ++marker;
-    qsizetype frameStart = 0;
-    for (const QByteArray &frame : frames.split('\n')) {
-        const QList<QByteArray> fields = frame.split(',');
-        if (fields.size() != 2)
-            continue;
-        const qsizetype frameSamples = fields.at(1).toLongLong();
-        if (marker < frameStart + frameSamples)
-            return fields.at(0).toDouble() + double(marker - frameStart) / sampleRate;
-        frameStart += frameSamples;
-    }
-    return std::nullopt;
+    const ChildOutcome outcome =
+        runChild({u"/usr/bin/ffmpeg"_s,
+                  u"-nostdin -i %1 -map 0:a:%2 -af silencedetect=n=0.6:d=1 -f null -"_s.arg(file)
+                      .arg(index)
+                      .split(u' '),
+                  ChildOutput::merged});
+    const QRegularExpressionMatch end = QRegularExpression(u"silence_end: ([0-9.]+)"_s)
+                                            .match(QString::fromUtf8(outcome.standardOutput));
+    return end.hasMatch() ? std::optional(end.captured(1).toDouble()) : std::nullopt;
 }
 
 } // namespace
@@ -130,16 +63,18 @@ private slots:
     {
         for (const QString &folder : {u"eng"_s, u"deu"_s, u"out"_s})
             QVERIFY(QDir(m_dir.path()).mkdir(folder));
-        const double pal = 960.0 / 1001.0;
-        QVERIFY(writeEpisode(m_dir.filePath(u"eng/S01E01.mkv"_s),
-                             soundtrack(
-                                 1, [](double t) { return t; }, episodeSeconds),
-                             u"eng"_s, true));
-        QVERIFY(
-            writeEpisode(m_dir.filePath(u"deu/S01E01.mkv"_s),
-                         soundtrack(
-                             2, [&](double t) { return (t + 1.2) * pal; }, episodeSeconds * pal),
-                         u"ger"_s, false));
+        // The English release has a video track: a seek in it lands on a video key frame.
+        const QString englishError = writeRelease(
+            m_dir.filePath(u"eng/S01E01.mkv"_s), soundtrack(Language::english), {}, episodeSeconds,
+            u"-f lavfi -i color=c=black:s=64x36:r=25:d=%1 -map 1:v -c:v mpeg4 -map 0:a -c:a flac "
+            u"-metadata:s:a:0 language=eng"_s.arg(episodeSeconds)
+                .split(u' '));
+        const QString germanError =
+            writeRelease(m_dir.filePath(u"deu/S01E01.mkv"_s), soundtrack(Language::german),
+                         {palTimingFactor, 1.2}, episodeSeconds / palTimingFactor,
+                         u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' '));
+        QVERIFY2(englishError.isEmpty() && germanError.isEmpty(),
+                 qPrintable(englishError + germanError));
     }
 
     void delayedGermanAudioIsMovedBack()

@@ -32,9 +32,9 @@ struct ReleaseTiming {
     double extraSeconds = 0; // (silence here) delay the rest
 };
 
-// Writes `soundtrack` as played by `timing`, `fileSeconds` long, encoded with ffmpeg's output
-// options `encoding` into a file whose name says its format. Returns an empty text on success,
-// else what went wrong.
+// Writes `soundtrack` as played by `timing`, `fileSeconds` long, into a file whose name says its
+// format. `encoding` holds ffmpeg's options after the sound's input: codecs, or further inputs
+// (a video) with their maps. Returns an empty text on success, else what went wrong.
 QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
                      const ReleaseTiming &timing, double fileSeconds,
                      const QStringList &encoding = {QStringLiteral("-c:a"),

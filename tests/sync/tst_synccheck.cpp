@@ -2,16 +2,13 @@
 #include "model/IssueLine.h"
 #include "support/FakeTool.h"
 #include "support/SyncMedia.h"
-#include "support/TestMedia.h"
 #include "sync/SyncSegments.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
-#include <random>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -31,6 +28,7 @@ constexpr double filmSeconds = episodeSeconds + 10;
 constexpr double pal = palTimingFactor;
 constexpr double drifting = 23.976 / 24; // film seconds per file second at 23.976 fps
 const double noMatch = qQNaN();
+const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
 const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, "effects"},
                                                          {SoundFamily::speech, "speech"},
                                                          {SoundFamily::music, "music"}};
@@ -54,7 +52,6 @@ class SyncCheckTest final : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString ffmpeg = u"/usr/bin/ffmpeg"_s;
     QHash<SoundFamily, std::vector<float>> germanSoundtracks;
 
     QString file(const QString &name) const { return dir.filePath(name); }
@@ -63,18 +60,14 @@ class SyncCheckTest final : public QObject {
     {
         return u"unrelated-%1.mka"_s.arg(int(family));
     }
-    SyncSource source(const QString &name, double seconds) const
-    {
-        return {QUrl::fromLocalFile(file(name)), 0, seconds};
-    }
     SyncMeasurement measure(const QString &english, const QString &german, double stretch = 1,
-                            const SyncCheckOptions &limits = {}) const
+                            SyncCheckOptions options = {ffmpeg}) const
     {
-        SyncCheckOptions options = limits;
-        options.ffmpeg = limits.ffmpeg.isEmpty() ? ffmpeg : limits.ffmpeg;
         options.localizedStretch = stretch;
-        return measureSync(source(english, episodeSeconds), source(german, episodeSeconds), options,
-                           shortLayout);
+        const auto source = [&](const QString &name) {
+            return SyncSource{QUrl::fromLocalFile(file(name)), 0, episodeSeconds};
+        };
+        return measureSync(source(english), source(german), options, shortLayout);
     }
 
 private slots:
@@ -92,19 +85,8 @@ private slots:
                 QVERIFY2(error.isEmpty(), qPrintable(error));
             }
         }
-        const QString error = writeRelease(file(u"silent.mka"_s), {}, {}, episodeSeconds) +
-                              writeRelease(file(u"short.mka"_s),
-                                           germanSoundtracks.value(SoundFamily::effects), {}, 10) +
-                              makeTestMatroska(file(u"no-audio.mkv"_s), {});
+        const QString error = writeRelease(file(u"silent.mka"_s), {}, {}, episodeSeconds);
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        // A real header followed by garbage.
-        QFile intact(file(englishName(SoundFamily::effects))), corrupt(file(u"corrupt.mka"_s));
-        QVERIFY(intact.open(QIODevice::ReadOnly) && corrupt.open(QIODevice::WriteOnly));
-        QByteArray bytes = intact.read(100000);
-        std::mt19937 random(5);
-        for (qsizetype i = 2000; i < bytes.size(); ++i)
-            bytes[i] = char(random());
-        corrupt.write(bytes);
         writeFakeTool(file(u"failing-ffmpeg"_s), "exit 1");
         writeFakeTool(file(u"hanging-ffmpeg"_s), "exec sleep 60");
     }
@@ -118,23 +100,23 @@ private slots:
         QTest::addColumn<SyncPattern>("pattern");
         QTest::addColumn<double>("from");
         QTest::addColumn<double>("to");
-        const auto constant = SyncPattern::constant, cut = SyncPattern::cut;
-        const auto drift = SyncPattern::drift;
-        const ReleaseTiming cutAt100{.cutAt = 100, .extraSeconds = 2.1};
-        for (const auto &[family, name] : families) {
-            QTest::addRow("%s: 5 s late at PAL speed", name)
-                << family << ReleaseTiming{pal, 5} << constant << 5.0 << 5.0;
-            QTest::addRow("%s: 5 s early", name)
-                << family << ReleaseTiming{1, -5} << constant << -5.0 << -5.0;
-            QTest::addRow("%s: 0.8 s early at PAL speed", name)
-                << family << ReleaseTiming{pal, -0.8} << constant << -0.8 << -0.8;
-            QTest::addRow("%s: 2.1 s more from 1:40 min", name)
-                << family << cutAt100 << cut << 0.0 << 2.1;
-            QTest::addRow("%s: played at 23.976 instead of 24 frames per second", name)
-                << family << ReleaseTiming{drifting} << drift << 0.0 << episodeSeconds * 0.001;
-        }
+        const auto effects = SoundFamily::effects, speech = SoundFamily::speech,
+                   music = SoundFamily::music;
+        const auto constant = SyncPattern::constant;
+        QTest::newRow("effects: 5 s late at PAL speed")
+            << effects << ReleaseTiming{pal, 5} << constant << 5.0 << 5.0;
+        QTest::newRow("speech: 0.8 s early at PAL speed")
+            << speech << ReleaseTiming{pal, -0.8} << constant << -0.8 << -0.8;
+        QTest::newRow("music: 5 s early")
+            << music << ReleaseTiming{1, -5} << constant << -5.0 << -5.0;
         QTest::newRow("effects: in sync at PAL speed")
-            << SoundFamily::effects << ReleaseTiming{pal} << SyncPattern::inSync << 0.0 << 0.0;
+            << effects << ReleaseTiming{pal} << SyncPattern::inSync << 0.0 << 0.0;
+        QTest::newRow("music: 2.1 s more from 1:40 min")
+            << music << ReleaseTiming{.cutAt = 100, .extraSeconds = 2.1} << SyncPattern::cut << 0.0
+            << 2.1;
+        QTest::newRow("speech: played at 23.976 instead of 24 frames per second")
+            << speech << ReleaseTiming{drifting} << SyncPattern::drift << 0.0
+            << episodeSeconds * 0.001;
     }
 
     void readsTheGermanTiming()
@@ -158,18 +140,12 @@ private slots:
         const SyncAssessment found = assessSync(measurement);
         QCOMPARE(found.pattern, pattern);
         QVERIFY(found.trusted.count(true) >= 3);
-        switch (pattern) {
-        case SyncPattern::constant:
-        case SyncPattern::inSync:
-            QCOMPARE_LE(std::abs(found.offsetSeconds - from), 0.02);
-            break;
-        case SyncPattern::cut:
+        // A single offset is the lag at the start and at the end alike.
+        const bool single = pattern == SyncPattern::constant || pattern == SyncPattern::inSync;
+        QCOMPARE_LE(std::abs((single ? found.offsetSeconds : found.fromSeconds) - from), 0.02);
+        QCOMPARE_LE(std::abs((single ? found.offsetSeconds : found.toSeconds) - to), 0.02);
+        if (pattern == SyncPattern::cut)
             QCOMPARE_LE(std::abs(found.cutSeconds - timing.cutAt), segmentShare);
-            Q_FALLTHROUGH();
-        default:
-            QCOMPARE_LE(std::abs(found.fromSeconds - from), 0.02);
-            QCOMPARE_LE(std::abs(found.toSeconds - to), 0.02);
-        }
     }
 
     void unsureWithout_data()
@@ -179,23 +155,20 @@ private slots:
         QTest::addColumn<QString>("german");
         QTest::addColumn<int>("timeout");
         QTest::addColumn<bool>("stopped");
+        QTest::addColumn<int>("segments"); // measured before the check ended
         const QString english = englishName(SoundFamily::effects);
         const QString german = unrelatedName(SoundFamily::effects);
         for (const auto &[family, name] : families) {
             QTest::addRow("%s: unrelated audio", name)
-                << ffmpeg << englishName(family) << unrelatedName(family) << 60000 << false;
+                << ffmpeg << englishName(family) << unrelatedName(family) << 60000 << false << 6;
         }
-        QTest::newRow("silence") << ffmpeg << english << u"silent.mka"_s << 60000 << false;
-        QTest::newRow("audio shorter than a segment")
-            << ffmpeg << u"short.mka"_s << u"short.mka"_s << 60000 << false;
-        QTest::newRow("no audio track") << ffmpeg << english << u"no-audio.mkv"_s << 60000 << false;
-        QTest::newRow("corrupt file") << ffmpeg << english << u"corrupt.mka"_s << 60000 << false;
-        QTest::newRow("missing ffmpeg") << file(u"ffmpeg"_s) << english << german << 60000 << false;
-        QTest::newRow("failing ffmpeg")
-            << file(u"failing-ffmpeg"_s) << english << german << 60000 << false;
-        QTest::newRow("hanging ffmpeg")
-            << file(u"hanging-ffmpeg"_s) << english << german << 300 << false;
-        QTest::newRow("stopped") << file(u"hanging-ffmpeg"_s) << english << german << 60000 << true;
+        QTest::newRow("silence") << ffmpeg << english << u"silent.mka"_s << 60000 << false << 6;
+        QTest::newRow("failing ffmpeg: every segment tried")
+            << file(u"failing-ffmpeg"_s) << english << german << 60000 << false << 6;
+        QTest::newRow("hanging ffmpeg: the first decode past its limit ends the check")
+            << file(u"hanging-ffmpeg"_s) << english << german << 300 << false << 1;
+        QTest::newRow("stopped") << file(u"hanging-ffmpeg"_s) << english << german << 60000 << true
+                                 << 0;
     }
 
     void unsureWithout()
@@ -205,17 +178,18 @@ private slots:
         QFETCH(QString, german);
         QFETCH(int, timeout);
         QFETCH(bool, stopped);
+        QFETCH(int, segments);
         const StopFlag stop{stopped};
         QElapsedTimer timer;
         timer.start();
         const SyncMeasurement measurement =
             measure(english, german, 1, {program, 1, timeout, &stop});
         QCOMPARE_LT(timer.elapsed(), 20000); // no decode is waited for twice past its limit
+        QCOMPARE(measurement.segments.size(), segments);
 
-        const SyncVerdict verdict = judgeSync(u"S01E02"_s, measurement);
-        QCOMPARE(verdict.assessment.pattern, SyncPattern::unsure);
-        QCOMPARE(verdict.assessment.trusted.count(true), 0);
-        QVERIFY(!verdict.correctionOffsetSeconds);
+        const SyncAssessment found = assessSync(measurement);
+        QCOMPARE(found.pattern, SyncPattern::unsure);
+        QCOMPARE(found.trusted.count(true), 0);
     }
 
     void segmentsFollowTheRunningTime_data()
@@ -224,10 +198,9 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<double>("firstStart");
         QTest::newRow("45 minutes: ten, one in every 4:30 min") << 2700.0 << 10 << 105.0;
-        QTest::newRow("11 minutes: ten, one in every 66 s") << 660.0 << 10 << 3.0;
         QTest::newRow("5 minutes: five, back to back") << 300.0 << 5 << 0.0;
         QTest::newRow("2:59 min: too short for three") << 179.0 << 0 << 0.0;
-        QTest::newRow("unknown") << 0.0 << 0 << 0.0;
+        QTest::newRow("unknown running time") << qQNaN() << 0 << 0.0;
     }
 
     void segmentsFollowTheRunningTime()
