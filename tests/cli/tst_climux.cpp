@@ -147,8 +147,7 @@ private slots:
         QFETCH(int, jobs);
         QFETCH(bool, terminalClosed);
         QFETCH(QStringList, cancelledPairs);
-        const QString output =
-            m_dir.filePath(u"interrupted-%1-%2-%3"_s.arg(signal).arg(count).arg(jobs));
+        const QString output = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(QDir().mkpath(output));
         std::unique_ptr<QProcess> process(start(
             {u"--jobs"_s, QString::number(jobs), u"mux"_s, u"big-eng"_s, u"big-deu"_s, output},

@@ -66,8 +66,6 @@ private slots:
         ::close(descriptor);
     }
 
-    void cleanupTestCase() { ::close(leakyDescriptor); }
-
     // What the tools' own tests cannot show: how a child that will not end is ended, and
     // what it inherits.
     void childEndings_data()
