@@ -1,6 +1,7 @@
 #include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
+#include "tools/ChildProcess.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -37,29 +38,19 @@ class CliTest final : public QObject {
     QTemporaryDir m_dir;
     QString m_slowCli; // a copy of the front end whose bundled mkvmerge never finishes
 
-    // Exit status (-1: crashed), standard output and standard error of a run in the temporary
-    // folder, so folders can be given by relative name. A `locale` is set as LANG and LC_ALL.
-    std::tuple<int, QString, QString> cli(const QStringList &arguments,
-                                          const QString &locale = {}) const
+    // Exit status (-1: crashed), standard output and standard error of a run.
+    static std::tuple<int, QString, QString> cli(const QStringList &arguments)
     {
-        QProcess process;
-        process.setWorkingDirectory(m_dir.path());
-        if (!locale.isEmpty()) {
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(u"LANG"_s, locale);
-            environment.insert(u"LC_ALL"_s, locale);
-            process.setProcessEnvironment(environment);
-        }
-        process.start(QStringLiteral(SPURENFLECHTER_CLI), arguments);
-        process.waitForFinished(-1);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        const ChildOutcome run = runChild({QStringLiteral(SPURENFLECHTER_CLI), arguments});
+        return {run.exitCode, QString::fromUtf8(run.standardOutput),
+                QString::fromUtf8(run.standardError)};
     }
 
 private slots:
     void initTestCase()
     {
+        // Every run starts here, so folders can be given by relative name.
+        QVERIFY(QDir::setCurrent(m_dir.path()));
         for (const char16_t *folder :
              {u"eng", u"ger", u"film", u"-film", u"empty", u"leer", u"odd"})
             QVERIFY(QDir(m_dir.path()).mkdir(QStringView(folder).toString()));
@@ -73,10 +64,8 @@ private slots:
             QCOMPARE(makeTestMatroska(m_dir.filePath(name), {seconds, {track}, {}}), QString());
         QVERIFY(writeTestSubtitle(m_dir.filePath(u"ger/S01E01.de.srt"_s)));
         // mkvmerge exits 0 on a text file, reporting no tracks.
-        for (const QString &name : {u"ger/S01E02.mkv"_s, u"odd/S01E01 a\tb\nc.mkv"_s}) {
-            QFile text(m_dir.filePath(name));
-            QVERIFY(text.open(QIODevice::WriteOnly) && text.write("Hallo\n") == 6);
-        }
+        for (const QString &name : {u"ger/S01E02.mkv"_s, u"odd/S01E01 a\tb\nc.mkv"_s})
+            writeTestFile(m_dir.filePath(name), "Hallo\n");
         QVERIFY(QFile::link(m_dir.filePath(u"eng"_s), m_dir.filePath(u"eng-link"_s)));
 
         // The front end takes the mkvmerge shipped beside it before any other.
@@ -98,16 +87,12 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("report");
         QTest::addColumn<QString>("errorStart"); // the beginning of standard error, if given
-        QTest::addColumn<QString>("locale");     // empty: the test's own
         const auto row = [](const char *name, QString arguments, int exit, QString out = {},
-                            QString errorStart = {}, QString locale = {}) {
+                            QString errorStart = {}) {
             QTest::newRow(name) << arguments.split(u' ', Qt::SkipEmptyParts) << exit << out
-                                << errorStart << locale;
+                                << errorStart;
         };
         row("episodes, one unreadable", u"analyze eng ger"_s, 1, episodesReport);
-        // mkvmerge aborts in a locale it cannot load.
-        row("a locale the system lacks", u"analyze eng ger"_s, 1, episodesReport, {},
-            u"xx_XX.UTF-8"_s);
         row("warning only; -- before -film; --jobs changes nothing",
             u"--jobs 0 analyze -- film -film"_s, 0,
             u"Einzeldatei\tFilm.mkv\tDer Film.mkv\tDer Film.mkv\tBereit\n\n"
@@ -115,10 +100,7 @@ private slots:
         // Finishes without a single inspection; the exit must still reach the event loop.
         row("empty folders", u"analyze empty leer"_s, 0, u"\n"_s,
             u"In den beiden Ordnern wurde keine Matroska-Datei gefunden.\n"_s);
-        row("help names both commands", u"--help"_s, 0,
-            u"Aufruf: spurenflechter-cli [--json] [--sync-check] analyze ORDNER1 ORDNER2\n"
-            u"        spurenflechter-cli [--json] [--sync-check] [--restore-pitch] [--jobs N]\n"
-            u"                           mux ORDNER1 ORDNER2 AUSGABE\n…"_s);
+        row("help on standard output", u"--help"_s, 0, u"Aufruf: spurenflechter-cli …"_s);
         row("tab and line break in a file name", u"analyze odd empty"_s, 1,
             u"S01E01\tS01E01 a b c.mkv\t–\tS01E01 - a_b_c.mkv\tDatei in Ordner 2 fehlt\n\n"
             u"[Fehler] S01E01 a b c.mkv: mkvmerge hat keine lesbaren Analysedaten geliefert.\n"_s);
@@ -153,8 +135,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, report);
         QFETCH(QString, errorStart);
-        QFETCH(QString, locale);
-        auto [status, out, err] = cli(arguments, locale);
+        auto [status, out, err] = cli(arguments);
         // The measured lengths may differ from the encoded ones by a frame.
         out.replace(QRegularExpression(u"um (6\\.9|7\\.0)\\d Sekunden"_s), u"um 7.0x Sekunden"_s);
         out = report.endsWith(u'…') ? out.left(report.size() - 1) + u'…' : out;
@@ -202,9 +183,7 @@ private slots:
         QVERIFY(QFile::link(folder + u"/pipe"_s, folder + u"/S01E01.mkv"_s));
         QVERIFY(
             QFile::copy(m_dir.filePath(u"eng/S01E02.mkv"_s), folder + u"/S01E02 a\u2028b.mkv"_s));
-        FILE *undecodable = std::fopen(encoded + "/S01E03 \xff.mkv", "w");
-        QVERIFY(undecodable);
-        std::fclose(undecodable);
+        QVERIFY(::mknod(encoded + "/S01E03 \xff.mkv", S_IFREG | 0600, 0) == 0);
 
         const auto [status, out, err] = cli({u"analyze"_s, u"unusual"_s, u"empty"_s});
         QCOMPARE(status, 0);
@@ -216,7 +195,6 @@ private slots:
     void reportToAFullDevice()
     {
         QProcess process;
-        process.setWorkingDirectory(m_dir.path());
         process.setStandardOutputFile(u"/dev/full"_s);
         process.start(QStringLiteral(SPURENFLECHTER_CLI),
                       {u"analyze"_s, u"--"_s, u"film"_s, u"-film"_s});
@@ -244,7 +222,6 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, signal);
         QProcess process;
-        process.setWorkingDirectory(m_dir.path());
         QByteArray progress;
         connect(&process, &QProcess::readyReadStandardError, this,
                 [&] { progress += process.readAllStandardError(); });

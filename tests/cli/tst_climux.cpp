@@ -2,9 +2,8 @@
 #include "support/TestMedia.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,16 +11,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 // `spurenflechter-cli mux` as a script sees it: a real process, real mkvmerge, real files.
 class CliMuxTest final : public QObject {
@@ -112,12 +101,9 @@ private slots:
                          u"[Hinweis] S01E02: "_s + pal, u"[Hinweis] S01E02: "_s + pitch,
                          u"[Hinweis] S01E02: Erstellt: S01E02.mkv"_s, u""_s}));
         // Not a terminal: one line each time the status changes.
-        const QStringList steps = err.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(steps.size(), 4);
-        QVERIFY(steps.at(0).startsWith(u"Analysiere "_s));
-        QVERIFY(steps.at(1).startsWith(u"S01E01 (1 von 2) – 0 %"_s));
-        QVERIFY(steps.at(2).startsWith(u"S01E02 (2 von 2) – 50 %"_s));
-        QCOMPARE(steps.at(3), u"Abgeschlossen"_s);
+        QCOMPARE(QString(err).remove(QRegularExpression(u" – Gesamtrestzeit: .*"_s)),
+                 u"Analysiere 1 von 5 …\nS01E01 (1 von 2) – 0 %\nS01E02 (2 von 2) – 50 %\n"
+                 u"Abgeschlossen\n"_s);
         QCOMPARE(folderEntries(m_dir.filePath(u"out"_s)),
                  (QStringList{u"S01E01 - Pilot.mkv"_s, u"S01E02.mkv"_s}));
         QCOMPARE(folderEntries(m_temporaryDirectory), QStringList());
@@ -126,19 +112,15 @@ private slots:
     // Runs after the first: nothing is overwritten, and the failures make the exit status 1.
     void existingFilesStay()
     {
-        const QString existing = m_dir.filePath(u"out/S01E02.mkv"_s);
-        const QByteArray before = contentsOf(existing);
-        const auto [status, out, err] = run({u"--json"_s, u"mux"_s, u"eng"_s, u"deu"_s, u"out"_s});
+        const QFileInfo existing(m_dir.filePath(u"out/S01E02.mkv"_s));
+        const QDateTime written = existing.lastModified();
+        const auto [status, out, err] = run({u"mux"_s, u"eng"_s, u"deu"_s, u"out"_s});
         QCOMPARE(status, 1);
-        QStringList errors;
-        for (const QJsonValue &issue : QJsonDocument::fromJson(out.toUtf8())[u"issues"].toArray()) {
-            if (issue[u"severity"].toString() == u"error")
-                errors << issue[u"message"].toString();
-        }
-        QCOMPARE(errors,
-                 (QStringList{u"S01E01: Die Ausgabedatei existiert bereits: S01E01 - Pilot.mkv"_s,
-                              u"S01E02: Die Ausgabedatei existiert bereits: S01E02.mkv"_s}));
-        QVERIFY(contentsOf(existing) == before);
+        QCOMPARE(out.split(u'\n').filter(u"[Fehler]"_s),
+                 (QStringList{
+                     u"[Fehler] S01E01: Die Ausgabedatei existiert bereits: S01E01 - Pilot.mkv"_s,
+                     u"[Fehler] S01E02: Die Ausgabedatei existiert bereits: S01E02.mkv"_s}));
+        QCOMPARE(QFileInfo(existing.filePath()).lastModified(), written);
     }
 
     void interrupted_data()
@@ -165,8 +147,7 @@ private slots:
         QFETCH(int, jobs);
         QFETCH(bool, terminalClosed);
         QFETCH(QStringList, cancelledPairs);
-        const QString output =
-            m_dir.filePath(u"interrupted-%1-%2-%3"_s.arg(signal).arg(count).arg(jobs));
+        const QString output = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(QDir().mkpath(output));
         std::unique_ptr<QProcess> process(start(
             {u"--jobs"_s, QString::number(jobs), u"mux"_s, u"big-eng"_s, u"big-deu"_s, output},

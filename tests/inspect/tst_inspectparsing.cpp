@@ -24,8 +24,7 @@ private slots:
         // Empty pieces and pieces that are no number (whitespace, infinity included) are left out.
         row(":1:x:inf: 4:2:3:", 3723);
         row(".5:1e1:-3.", 1800 + 600 - 3);
-        for (const char *text : {"42:17", "1:2:3:4", " 1:2:3", "1:2:3 ", "inf:0:0", "nan:0:0",
-                                 "0x10:0:0", "1e999:0:0", "1e308:0:0", "١:٢:٣", ""})
+        for (const char *text : {"42:17", "1:2:3:4", "1:2:3 ", "1e308:0:0"})
             row(text, std::nullopt);
     }
     void parseClockDuration()
@@ -64,7 +63,7 @@ private slots:
         const MediaTrack indexed{.codec = u"Unbekannt"_s, .language = u""_s, .elementCount = 7};
         const QByteArray indexedJson = "{'id':0,'properties':{'language':'','num_index_entries':7";
         row(false, "no frame count", indexedJson + "}}", indexed);
-        for (const char *frames : {" 12", "12a", "", "9223372036854775808", "1.0"})
+        for (const char *frames : {" 12", "12 ", "9223372036854775808"})
             row(false, frames, indexedJson + ",'tag_number_of_frames':'" + frames + "'}}", indexed);
 
         row(true, "all fields",

@@ -39,16 +39,10 @@ class InspectToolsTest final : public QObject {
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    QString write(const QString &name, const QByteArray &body)
-    {
-        return writeFakeTool(path(name), body);
-    }
-
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        write(u"text.mkv"_s, "Hallo");
+        writeTestFile(path(u"text.mkv"_s), "Hallo");
         const TestMediaLayout episode{
             3.0,
             {{u"eng"_s, u"English"_s, true, false},
@@ -64,7 +58,7 @@ private slots:
         QTest::addColumn<QByteArray>("ffprobe");
         QTest::addColumn<QString>("outcome");
         QProcess unstartable; // an interpreter that does not exist
-        unstartable.start(write(u"unstartable"_s, "#!/nonexistent/sh"));
+        unstartable.start(writeFakeTool(path(u"unstartable"_s), "#!/nonexistent/sh"));
         unstartable.waitForStarted();
         const auto row = [](const char *name, const QByteArray &mkvmerge, const QString &outcome,
                             const QByteArray &ffprobe = {}) {
@@ -97,8 +91,6 @@ private slots:
             failed + u" --identify|--identification-format|json|"_s + file);
         row("ffprobe arguments", "",
             failed + u" -v|error|-show_format|-show_streams|-of|json|"_s + file, arguments);
-        row("ffprobe without mkvmerge", "", u"2 tracks"_s,
-            "echo '{\"streams\":[{\"index\":4},{\"index\":5}]}'");
         row("neither", "", u"mkvmerge wurde nicht gefunden."_s);
     }
     void fakeTools()
@@ -107,7 +99,7 @@ private slots:
         QFETCH(QByteArray, ffprobe);
         QFETCH(QString, outcome);
         const auto tool = [&](const QString &name, const QByteArray &body) {
-            return body.isEmpty() ? QString() : write(name, body);
+            return body.isEmpty() ? QString() : writeFakeTool(path(name), body);
         };
         const ToolLocations tools{
             tool(u"mkvmerge"_s, mkvmerge), {}, {tool(u"ffprobe"_s, ffprobe)}, {}, {}};
