@@ -13,9 +13,6 @@ public:
     // differs from the one returned before.
     std::optional<int> take(const QByteArray &chunk);
 
-    // Everything taken so far.
-    const QByteArray &output() const { return m_output; }
-
 private:
     QByteArray m_output;
     qsizetype m_openLineStart = 0;
