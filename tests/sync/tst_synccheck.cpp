@@ -22,11 +22,9 @@ constexpr double episodeSeconds = 180;
 // Six segments of 30 s back to back: enough to agree, few enough for a quick test (each
 // segment costs two runs of ffmpeg).
 const SyncSegmentLayout shortLayout{30, 6};
-constexpr double segmentShare = episodeSeconds / 6;
 // The German soundtrack runs on, so a release that plays it early still has sound at its end.
 constexpr double filmSeconds = episodeSeconds + 10;
 constexpr double pal = palTimingFactor;
-constexpr double drifting = 23.976 / 24; // film seconds per file second at 23.976 fps
 const double noMatch = qQNaN();
 const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
 const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, "effects"},
@@ -109,13 +107,11 @@ private slots:
             << speech << ReleaseTiming{pal, -0.8} << constant << -0.8 << -0.8;
         QTest::newRow("music: 5 s early")
             << music << ReleaseTiming{1, -5} << constant << -5.0 << -5.0;
-        QTest::newRow("effects: in sync at PAL speed")
-            << effects << ReleaseTiming{pal} << SyncPattern::inSync << 0.0 << 0.0;
         QTest::newRow("music: 2.1 s more from 1:40 min")
             << music << ReleaseTiming{.cutAt = 100, .extraSeconds = 2.1} << SyncPattern::cut << 0.0
             << 2.1;
         QTest::newRow("speech: played at 23.976 instead of 24 frames per second")
-            << speech << ReleaseTiming{drifting} << SyncPattern::drift << 0.0
+            << speech << ReleaseTiming{23.976 / 24} << SyncPattern::drift << 0.0
             << episodeSeconds * 0.001;
     }
 
@@ -145,7 +141,7 @@ private slots:
         QCOMPARE_LE(std::abs((single ? found.offsetSeconds : found.fromSeconds) - from), 0.02);
         QCOMPARE_LE(std::abs((single ? found.offsetSeconds : found.toSeconds) - to), 0.02);
         if (pattern == SyncPattern::cut)
-            QCOMPARE_LE(std::abs(found.cutSeconds - timing.cutAt), segmentShare);
+            QCOMPARE_LE(std::abs(found.cutSeconds - timing.cutAt), episodeSeconds / 6);
     }
 
     void unsureWithout_data()
@@ -229,15 +225,13 @@ private slots:
                             u"etwa %1 von %2 auf %3 Sekunden; die Fassungen sind unterschiedlich "
                             u"geschnitten."_s;
         const double none = qQNaN();
-        QTest::newRow("late") << QList<double>{1.2, 1.21, 1.19, noMatch, 1.2}
-                              << shifted.arg(u"1.20"_s, u"zu spät"_s) << 1.2;
+        QTest::newRow("late, one stray segment among agreeing ones")
+            << QList<double>{1.2, 1.21, 17.3, noMatch, 1.19, 1.2}
+            << shifted.arg(u"1.20"_s, u"zu spät"_s) << 1.2;
         QTest::newRow("early") << QList<double>{-0.8, -0.81, -0.79}
                                << shifted.arg(u"0.80"_s, u"zu früh"_s) << -0.8;
         QTest::newRow("below 0.04 s: in sync")
             << QList<double>{-0.03, -0.035, -0.03} << QString() << none;
-        QTest::newRow("one stray segment among agreeing ones")
-            << QList<double>{0.5, 0.5, 17.3, 0.5, 0.5} << shifted.arg(u"0.50"_s, u"zu spät"_s)
-            << 0.5;
         QTest::newRow("cut") << QList<double>{0, 0, 0, 0, 0, 1.0, 2.1, 2.1, 2.1, 2.1}
                              << cut.arg(u"5:30 min"_s, u"0.00"_s, u"2.10"_s) << none;
         QTest::newRow("two cuts: the first, two segments before it")
@@ -263,9 +257,7 @@ private slots:
         QFETCH(double, correction);
         const SyncVerdict verdict = judgeSync(u"S01E02"_s, tenMinutes(lags));
         QCOMPARE(verdict.finding ? issueLine(*verdict.finding) : QString(), line);
-        QCOMPARE(verdict.correctionOffsetSeconds.has_value(), !qIsNaN(correction));
-        if (verdict.correctionOffsetSeconds)
-            QCOMPARE_LE(std::abs(*verdict.correctionOffsetSeconds - correction), 1e-9);
+        QCOMPARE(verdict.correctionOffsetSeconds.value_or(qQNaN()), correction);
     }
 };
 
