@@ -58,10 +58,9 @@ class SyncCheckTest final : public QObject {
     {
         return u"unrelated-%1.mka"_s.arg(int(family));
     }
-    SyncMeasurement measure(const QString &english, const QString &german, double stretch = 1,
-                            SyncCheckOptions options = {ffmpeg}) const
+    SyncMeasurement measure(const QString &english, const QString &german,
+                            const SyncCheckOptions &options) const
     {
-        options.localizedStretch = stretch;
         const auto source = [&](const QString &name) {
             return SyncSource{QUrl::fromLocalFile(file(name)), 0, episodeSeconds};
         };
@@ -126,7 +125,7 @@ private slots:
                  QString());
         // Told of PAL speed as the analysis tells it, not of the small drift.
         const SyncMeasurement measurement =
-            measure(englishName(family), german, timing.stretch == pal ? pal : 1.0);
+            measure(englishName(family), german, {ffmpeg, timing.stretch == pal ? pal : 1.0});
         for (const SyncSegment &segment : measurement.segments)
             qInfo("%5.1f s: lag %7.3f s, score %5.1f", segment.startSeconds,
                   segment.lagSeconds.value_or(qQNaN()), segment.score);
@@ -176,8 +175,7 @@ private slots:
         const StopFlag stop{stopped};
         QElapsedTimer timer;
         timer.start();
-        const SyncMeasurement measurement =
-            measure(english, german, 1, {program, 1, timeout, &stop});
+        const SyncMeasurement measurement = measure(english, german, {program, 1, timeout, &stop});
         QCOMPARE_LT(timer.elapsed(), 20000); // no decode is waited for twice past its limit
         QCOMPARE(measurement.segments.size(), segments);
 
