@@ -35,12 +35,10 @@ const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, 
 SyncMeasurement tenMinutes(const QList<double> &lags)
 {
     SyncMeasurement measurement{600};
-    for (qsizetype i = 0; i < lags.size(); ++i) {
-        SyncSegment segment{60.0 * double(i), 60, true};
-        if (!std::isnan(lags.at(i)))
-            segment.lagSeconds = lags.at(i), segment.score = 12;
-        measurement.segments << segment;
-    }
+    for (const double lag : lags)
+        measurement.segments << SyncSegment{60.0 * double(measurement.segments.size()), 60, true,
+                                            std::isnan(lag) ? std::nullopt : std::optional(lag),
+                                            12};
     return measurement;
 }
 
