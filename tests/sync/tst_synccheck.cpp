@@ -93,20 +93,18 @@ private slots:
         QTest::addColumn<SyncPattern>("pattern");
         QTest::addColumn<double>("from");
         QTest::addColumn<double>("to");
-        const auto effects = SoundFamily::effects, speech = SoundFamily::speech,
-                   music = SoundFamily::music;
-        const auto constant = SyncPattern::constant;
         QTest::newRow("effects: 5 s late at PAL speed")
-            << effects << ReleaseTiming{pal, 5} << constant << 5.0 << 5.0;
+            << SoundFamily::effects << ReleaseTiming{pal, 5} << SyncPattern::constant << 5.0 << 5.0;
         QTest::newRow("speech: 0.8 s early at PAL speed")
-            << speech << ReleaseTiming{pal, -0.8} << constant << -0.8 << -0.8;
+            << SoundFamily::speech << ReleaseTiming{pal, -0.8} << SyncPattern::constant << -0.8
+            << -0.8;
         QTest::newRow("music: 5 s early")
-            << music << ReleaseTiming{1, -5} << constant << -5.0 << -5.0;
+            << SoundFamily::music << ReleaseTiming{1, -5} << SyncPattern::constant << -5.0 << -5.0;
         QTest::newRow("music: 2.1 s more from 1:40 min")
-            << music << ReleaseTiming{.cutAt = 100, .extraSeconds = 2.1} << SyncPattern::cut << 0.0
-            << 2.1;
+            << SoundFamily::music << ReleaseTiming{.cutAt = 100, .extraSeconds = 2.1}
+            << SyncPattern::cut << 0.0 << 2.1;
         QTest::newRow("speech: played at 23.976 instead of 24 frames per second")
-            << speech << ReleaseTiming{23.976 / 24} << SyncPattern::drift << 0.0
+            << SoundFamily::speech << ReleaseTiming{23.976 / 24} << SyncPattern::drift << 0.0
             << episodeSeconds * 0.001;
     }
 
@@ -149,10 +147,9 @@ private slots:
         QTest::addColumn<int>("segments"); // measured before the check ended
         const QString english = englishName(SoundFamily::effects);
         const QString german = unrelatedName(SoundFamily::effects);
-        for (const auto &[family, name] : families) {
+        for (const auto &[family, name] : families)
             QTest::addRow("%s: unrelated audio", name)
                 << ffmpeg << englishName(family) << unrelatedName(family) << 60000 << false << 6;
-        }
         QTest::newRow("silence") << ffmpeg << english << u"silent.mka"_s << 60000 << false << 6;
         QTest::newRow("failing ffmpeg: every segment tried")
             << file(u"failing-ffmpeg"_s) << english << german << 60000 << false << 6;
