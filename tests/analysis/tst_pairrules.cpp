@@ -143,10 +143,9 @@ private slots:
         for (const PairStatus status :
              {PairStatus::missingPrimary, PairStatus::missingLocalized, PairStatus::ambiguous})
             analysis.add({u"eng"_s}, {}).status = status;
-        const QUrl folder1Uninspected = analysis.add({u"eng"_s}, {}).primary->url;
-        const QUrl folder2Uninspected = analysis.add({u"eng"_s}, {}).localized->url;
-        analysis.inspections.remove(folder1Uninspected);
-        analysis.inspections.remove(folder2Uninspected);
+        // One pair whose folder-1 file went uninspected, one whose folder-2 file did.
+        analysis.inspections.remove(analysis.add({u"eng"_s}, {}).primary->url);
+        analysis.inspections.remove(analysis.add({u"eng"_s}, {}).localized->url);
         analysis.add({u"eng"_s}, {}).localized.reset();
         analysis.add({u"eng"_s}, {}).episodeID.reset();
 
