@@ -1,4 +1,5 @@
 #include "media/FolderScan.h"
+#include "support/TestMedia.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,14 +82,12 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         for (const QString &entry : entries) {
-            if (entry.endsWith(u'/')) {
+            if (entry.endsWith(u'/'))
                 QVERIFY(QDir(folder.path()).mkpath(entry));
-            } else if (entry.endsWith(u'|')) {
+            else if (entry.endsWith(u'|'))
                 QCOMPARE(mkfifo(QFile::encodeName(folder.filePath(entry.chopped(1))), 0600), 0);
-            } else {
-                QFile file(folder.filePath(entry));
-                QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(entry));
-            }
+            else
+                writeTestFile(folder.filePath(entry), {});
         }
         const QList<MediaFile> files =
             ::scanFolder(QUrl::fromLocalFile(folder.path()), SourceKind::localized);
@@ -102,8 +101,7 @@ private slots:
     void unreadableFoldersGiveNothing()
     {
         QTemporaryDir folder;
-        const QString file = folder.filePath(u"S01E01.mkv"_s);
-        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+        const QString file = writeTestFile(folder.filePath(u"S01E01.mkv"_s), {});
         for (const QString &path : {folder.filePath(u"fehlt"_s), file})
             QVERIFY(::scanFolder(QUrl::fromLocalFile(path), SourceKind::primary).isEmpty());
         // An empty location must not fall back to the working directory.

@@ -62,13 +62,12 @@ private slots:
         };
         const EpisodeID s01e02{1, 2};
         const QString any = u"S09E09 Egal.mkv"_s;
-        row("dotted title", s01e02, "s01e02.Der.Anfang.German.mkv", any,
-            "S01E02 - Der.Anfang.German.mkv");
+        row("dotted title, the pair's number", EpisodeID{1, 3}, "s01e02.Der.Anfang.German.mkv", any,
+            "S01E03 - Der.Anfang.German.mkv");
         row("only separators", s01e02, "S01E02 -.mkv", any, "S01E02.mkv");
         row("tab and dashes trimmed", s01e02, u"S01E02\t– Titel —.mkv"_s, any,
             "S01E02 - Titel.mkv");
         row("folder 1 name", s01e02, "", "The.Show.S01E02.mkv", "S01E02 - The.Show.S01E02.mkv");
-        row("pair number wins", EpisodeID{1, 3}, "S01E02 - X.mkv", any, "S01E03 - X.mkv");
         row("forbidden characters", s01e02, "S01E02 - Teil 1: Der Anfang?.mkv", any,
             "S01E02 - Teil 1_ Der Anfang_.mkv");
         row("no files", std::nullopt, "", "", "Unbekannt.mkv");

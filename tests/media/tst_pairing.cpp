@@ -10,12 +10,10 @@ namespace {
 QList<MediaFile> files(const QStringList &names, SourceKind source)
 {
     QList<MediaFile> result;
-    for (const QString &name : names) {
-        result << MediaFile{QUrl::fromLocalFile(QStringLiteral("/f/") + name),
-                            source,
-                            parseEpisodeID(nameWithoutExtension(name)),
-                            {}};
-    }
+    for (const QString &name : names)
+        result << MediaFile{.url = QUrl::fromLocalFile(QStringLiteral("/f/") + name),
+                            .source = source,
+                            .episodeID = parseEpisodeID(nameWithoutExtension(name))};
     return result;
 }
 

@@ -1,8 +1,8 @@
 #include "SyncMedia.h"
 
+#include "TestMedia.h"
 #include "tools/ChildProcess.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -86,15 +86,6 @@ void render(const std::vector<Sound> &sounds, std::vector<float> &mix, unsigned 
     }
 }
 
-// Runs `program`; its standard output, or nothing when it fails.
-std::optional<QByteArray> output(const QString &program, const QStringList &arguments)
-{
-    const ChildOutcome outcome = runChild({program, arguments});
-    if (!outcome.succeeded())
-        return std::nullopt;
-    return outcome.standardOutput;
-}
-
 // Sentences of words drawn from a small vocabulary, read by espeak-ng with pauses between
 // them, added to `mix` from its start.
 bool addSpeech(std::mt19937 &random, Language language, std::vector<float> &mix)
@@ -117,16 +108,18 @@ bool addSpeech(std::mt19937 &random, Language language, std::vector<float> &mix)
     QTemporaryDir dir;
     const QString wave = dir.filePath(u"speech.wav"_s);
     const auto voice = language == Language::english ? u"en"_s : u"de"_s;
-    if (!output(u"/usr/bin/espeak-ng"_s, {u"-m"_s, u"-v"_s, voice, u"-w"_s, wave, text}))
+    if (!runChild({u"/usr/bin/espeak-ng"_s, {u"-m"_s, u"-v"_s, voice, u"-w"_s, wave, text}})
+             .succeeded())
         return false;
-    const std::optional<QByteArray> pcm =
-        output(ffmpeg, u"-nostdin -loglevel error -i %1 -ac 1 -ar %2 -f f32le -"_s.arg(wave)
-                           .arg(soundtrackRate)
-                           .split(u' '));
-    if (!pcm)
+    const ChildOutcome decoded =
+        runChild({ffmpeg, u"-nostdin -loglevel error -i %1 -ac 1 -ar %2 -f f32le -"_s.arg(wave)
+                              .arg(soundtrackRate)
+                              .split(u' ')});
+    if (!decoded.succeeded())
         return false;
-    const auto *samples = reinterpret_cast<const float *>(pcm->constData());
-    for (std::size_t n = 0; n < std::min(mix.size(), std::size_t(pcm->size() / 4)); ++n)
+    const QByteArray &pcm = decoded.standardOutput;
+    const auto *samples = reinterpret_cast<const float *>(pcm.constData());
+    for (std::size_t n = 0; n < std::min(mix.size(), std::size_t(pcm.size() / 4)); ++n)
         mix[n] += 0.8f * samples[n];
     return true;
 }
@@ -176,14 +169,11 @@ QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
         }
         samples[n] = qint16(std::clamp(value, -1.0f, 1.0f) * 32767);
     }
-    QTemporaryDir dir;
-    QFile raw(dir.filePath(u"release.raw"_s));
-    if (!raw.open(QIODevice::WriteOnly) || raw.write(pcm) != pcm.size())
-        return u"cannot write "_s + raw.fileName();
-    raw.close();
-    const std::optional<QByteArray> written = output(
-        ffmpeg,
-        u"-nostdin -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(soundtrackRate).split(u' ')
-            << raw.fileName() << encoding << path);
-    return written ? QString() : u"ffmpeg could not write "_s + path;
+    const QTemporaryDir dir;
+    const QString raw = writeTestFile(dir.filePath(u"release.raw"_s), pcm);
+    const ChildOutcome written = runChild(
+        {ffmpeg,
+         u"-nostdin -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(soundtrackRate).split(u' ')
+             << raw << encoding << path});
+    return written.succeeded() ? QString() : u"ffmpeg could not write "_s + path;
 }

@@ -22,11 +22,9 @@ constexpr double episodeSeconds = 180;
 // Six segments of 30 s back to back: enough to agree, few enough for a quick test (each
 // segment costs two runs of ffmpeg).
 const SyncSegmentLayout shortLayout{30, 6};
-constexpr double segmentShare = episodeSeconds / 6;
 // The German soundtrack runs on, so a release that plays it early still has sound at its end.
 constexpr double filmSeconds = episodeSeconds + 10;
 constexpr double pal = palTimingFactor;
-constexpr double drifting = 23.976 / 24; // film seconds per file second at 23.976 fps
 const double noMatch = qQNaN();
 const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
 const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, "effects"},
@@ -37,12 +35,10 @@ const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, 
 SyncMeasurement tenMinutes(const QList<double> &lags)
 {
     SyncMeasurement measurement{600};
-    for (qsizetype i = 0; i < lags.size(); ++i) {
-        SyncSegment segment{60.0 * double(i), 60, true};
-        if (!std::isnan(lags.at(i)))
-            segment.lagSeconds = lags.at(i), segment.score = 12;
-        measurement.segments << segment;
-    }
+    for (const double lag : lags)
+        measurement.segments << SyncSegment{60.0 * double(measurement.segments.size()), 60, true,
+                                            std::isnan(lag) ? std::nullopt : std::optional(lag),
+                                            12};
     return measurement;
 }
 
@@ -60,10 +56,9 @@ class SyncCheckTest final : public QObject {
     {
         return u"unrelated-%1.mka"_s.arg(int(family));
     }
-    SyncMeasurement measure(const QString &english, const QString &german, double stretch = 1,
-                            SyncCheckOptions options = {ffmpeg}) const
+    SyncMeasurement measure(const QString &english, const QString &german,
+                            const SyncCheckOptions &options) const
     {
-        options.localizedStretch = stretch;
         const auto source = [&](const QString &name) {
             return SyncSource{QUrl::fromLocalFile(file(name)), 0, episodeSeconds};
         };
@@ -79,14 +74,12 @@ private slots:
             germanSoundtracks[family] = makeSoundtrack(family, Language::german, 1, filmSeconds);
             const auto unrelated = makeSoundtrack(family, Language::german, 2, filmSeconds);
             QVERIFY(!english.empty() && !germanSoundtracks[family].empty() && !unrelated.empty());
-            for (const auto &[fileName, soundtrack] :
-                 {std::pair{englishName(family), english}, {unrelatedName(family), unrelated}}) {
-                const QString error = writeRelease(file(fileName), soundtrack, {}, episodeSeconds);
-                QVERIFY2(error.isEmpty(), qPrintable(error));
-            }
+            QCOMPARE(writeRelease(file(englishName(family)), english, {}, episodeSeconds),
+                     QString());
+            QCOMPARE(writeRelease(file(unrelatedName(family)), unrelated, {}, episodeSeconds),
+                     QString());
         }
-        const QString error = writeRelease(file(u"silent.mka"_s), {}, {}, episodeSeconds);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(writeRelease(file(u"silent.mka"_s), {}, {}, episodeSeconds), QString());
         writeFakeTool(file(u"failing-ffmpeg"_s), "exit 1");
         writeFakeTool(file(u"hanging-ffmpeg"_s), "exec sleep 60");
     }
@@ -100,22 +93,18 @@ private slots:
         QTest::addColumn<SyncPattern>("pattern");
         QTest::addColumn<double>("from");
         QTest::addColumn<double>("to");
-        const auto effects = SoundFamily::effects, speech = SoundFamily::speech,
-                   music = SoundFamily::music;
-        const auto constant = SyncPattern::constant;
         QTest::newRow("effects: 5 s late at PAL speed")
-            << effects << ReleaseTiming{pal, 5} << constant << 5.0 << 5.0;
+            << SoundFamily::effects << ReleaseTiming{pal, 5} << SyncPattern::constant << 5.0 << 5.0;
         QTest::newRow("speech: 0.8 s early at PAL speed")
-            << speech << ReleaseTiming{pal, -0.8} << constant << -0.8 << -0.8;
+            << SoundFamily::speech << ReleaseTiming{pal, -0.8} << SyncPattern::constant << -0.8
+            << -0.8;
         QTest::newRow("music: 5 s early")
-            << music << ReleaseTiming{1, -5} << constant << -5.0 << -5.0;
-        QTest::newRow("effects: in sync at PAL speed")
-            << effects << ReleaseTiming{pal} << SyncPattern::inSync << 0.0 << 0.0;
+            << SoundFamily::music << ReleaseTiming{1, -5} << SyncPattern::constant << -5.0 << -5.0;
         QTest::newRow("music: 2.1 s more from 1:40 min")
-            << music << ReleaseTiming{.cutAt = 100, .extraSeconds = 2.1} << SyncPattern::cut << 0.0
-            << 2.1;
+            << SoundFamily::music << ReleaseTiming{.cutAt = 100, .extraSeconds = 2.1}
+            << SyncPattern::cut << 0.0 << 2.1;
         QTest::newRow("speech: played at 23.976 instead of 24 frames per second")
-            << speech << ReleaseTiming{drifting} << SyncPattern::drift << 0.0
+            << SoundFamily::speech << ReleaseTiming{23.976 / 24} << SyncPattern::drift << 0.0
             << episodeSeconds * 0.001;
     }
 
@@ -127,12 +116,12 @@ private slots:
         QFETCH(double, from);
         QFETCH(double, to);
         const QString german = QString::fromUtf8(QTest::currentDataTag()) + u".mka"_s;
-        const QString error = writeRelease(file(german), germanSoundtracks.value(family), timing,
-                                           episodeSeconds / timing.stretch);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(writeRelease(file(german), germanSoundtracks.value(family), timing,
+                              episodeSeconds / timing.stretch),
+                 QString());
         // Told of PAL speed as the analysis tells it, not of the small drift.
         const SyncMeasurement measurement =
-            measure(englishName(family), german, timing.stretch == pal ? pal : 1.0);
+            measure(englishName(family), german, {ffmpeg, timing.stretch == pal ? pal : 1.0});
         for (const SyncSegment &segment : measurement.segments)
             qInfo("%5.1f s: lag %7.3f s, score %5.1f", segment.startSeconds,
                   segment.lagSeconds.value_or(qQNaN()), segment.score);
@@ -145,7 +134,7 @@ private slots:
         QCOMPARE_LE(std::abs((single ? found.offsetSeconds : found.fromSeconds) - from), 0.02);
         QCOMPARE_LE(std::abs((single ? found.offsetSeconds : found.toSeconds) - to), 0.02);
         if (pattern == SyncPattern::cut)
-            QCOMPARE_LE(std::abs(found.cutSeconds - timing.cutAt), segmentShare);
+            QCOMPARE_LE(std::abs(found.cutSeconds - timing.cutAt), episodeSeconds / 6);
     }
 
     void unsureWithout_data()
@@ -158,10 +147,9 @@ private slots:
         QTest::addColumn<int>("segments"); // measured before the check ended
         const QString english = englishName(SoundFamily::effects);
         const QString german = unrelatedName(SoundFamily::effects);
-        for (const auto &[family, name] : families) {
+        for (const auto &[family, name] : families)
             QTest::addRow("%s: unrelated audio", name)
                 << ffmpeg << englishName(family) << unrelatedName(family) << 60000 << false << 6;
-        }
         QTest::newRow("silence") << ffmpeg << english << u"silent.mka"_s << 60000 << false << 6;
         QTest::newRow("failing ffmpeg: every segment tried")
             << file(u"failing-ffmpeg"_s) << english << german << 60000 << false << 6;
@@ -182,8 +170,7 @@ private slots:
         const StopFlag stop{stopped};
         QElapsedTimer timer;
         timer.start();
-        const SyncMeasurement measurement =
-            measure(english, german, 1, {program, 1, timeout, &stop});
+        const SyncMeasurement measurement = measure(english, german, {program, 1, timeout, &stop});
         QCOMPARE_LT(timer.elapsed(), 20000); // no decode is waited for twice past its limit
         QCOMPARE(measurement.segments.size(), segments);
 
@@ -229,15 +216,13 @@ private slots:
                             u"etwa %1 von %2 auf %3 Sekunden; die Fassungen sind unterschiedlich "
                             u"geschnitten."_s;
         const double none = qQNaN();
-        QTest::newRow("late") << QList<double>{1.2, 1.21, 1.19, noMatch, 1.2}
-                              << shifted.arg(u"1.20"_s, u"zu spät"_s) << 1.2;
+        QTest::newRow("late, one stray segment among agreeing ones")
+            << QList<double>{1.2, 1.21, 17.3, noMatch, 1.19, 1.2}
+            << shifted.arg(u"1.20"_s, u"zu spät"_s) << 1.2;
         QTest::newRow("early") << QList<double>{-0.8, -0.81, -0.79}
                                << shifted.arg(u"0.80"_s, u"zu früh"_s) << -0.8;
         QTest::newRow("below 0.04 s: in sync")
             << QList<double>{-0.03, -0.035, -0.03} << QString() << none;
-        QTest::newRow("one stray segment among agreeing ones")
-            << QList<double>{0.5, 0.5, 17.3, 0.5, 0.5} << shifted.arg(u"0.50"_s, u"zu spät"_s)
-            << 0.5;
         QTest::newRow("cut") << QList<double>{0, 0, 0, 0, 0, 1.0, 2.1, 2.1, 2.1, 2.1}
                              << cut.arg(u"5:30 min"_s, u"0.00"_s, u"2.10"_s) << none;
         QTest::newRow("two cuts: the first, two segments before it")
@@ -263,9 +248,7 @@ private slots:
         QFETCH(double, correction);
         const SyncVerdict verdict = judgeSync(u"S01E02"_s, tenMinutes(lags));
         QCOMPARE(verdict.finding ? issueLine(*verdict.finding) : QString(), line);
-        QCOMPARE(verdict.correctionOffsetSeconds.has_value(), !qIsNaN(correction));
-        if (verdict.correctionOffsetSeconds)
-            QCOMPARE_LE(std::abs(*verdict.correctionOffsetSeconds - correction), 1e-9);
+        QCOMPARE(verdict.correctionOffsetSeconds.value_or(qQNaN()), correction);
     }
 };
 
