@@ -31,25 +31,23 @@ std::optional<int> lastPercentageIn(QByteArrayView bytes)
 
 std::optional<int> ProgressScanner::take(const QByteArray &chunk)
 {
-    const qsizetype chunkStart = m_output.size();
-    m_output.append(chunk);
+    const qsizetype chunkStart = m_openLine.size();
+    m_openLine.append(chunk);
     // mkvmerge ends each progress line with a carriage return, other lines with a line feed.
     // Only the new bytes can hold a new line end.
-    qsizetype lineEnd = m_output.size();
-    while (lineEnd > chunkStart && m_output.at(lineEnd - 1) != '\r' &&
-           m_output.at(lineEnd - 1) != '\n')
+    qsizetype lineEnd = m_openLine.size();
+    while (lineEnd > chunkStart && m_openLine.at(lineEnd - 1) != '\r' &&
+           m_openLine.at(lineEnd - 1) != '\n')
         --lineEnd;
     if (lineEnd > chunkStart) {
-        if (const auto found = lastPercentageIn(
-                QByteArrayView(m_output).sliced(m_openLineStart, lineEnd - m_openLineStart)))
+        if (const auto found = lastPercentageIn(QByteArrayView(m_openLine).first(lineEnd)))
             m_lastInEndedLines = found;
-        m_openLineStart = lineEnd;
+        m_openLine.remove(0, lineEnd);
     }
 
     std::optional<int> current = m_lastInEndedLines;
-    const qsizetype openLength = m_output.size() - m_openLineStart;
-    if (openLength > 0 && openLength <= longestOpenLine) {
-        if (const auto found = lastPercentageIn(QByteArrayView(m_output).sliced(m_openLineStart)))
+    if (!m_openLine.isEmpty() && m_openLine.size() <= longestOpenLine) {
+        if (const auto found = lastPercentageIn(m_openLine))
             current = found;
     }
     if (!current || current == m_lastReported)

@@ -14,8 +14,7 @@ public:
     std::optional<int> take(const QByteArray &chunk);
 
 private:
-    QByteArray m_output;
-    qsizetype m_openLineStart = 0;
+    QByteArray m_openLine; // the bytes after the last line end
     std::optional<int> m_lastInEndedLines;
     std::optional<int> m_lastReported;
 };
