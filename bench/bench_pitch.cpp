@@ -7,7 +7,6 @@
 
 #include "analysis/PalSpeedup.h"
 #include "BenchSupport.h"
-#include "inspect/MKVInspector.h"
 #include "mux/FilmSpeedAudio.h"
 #include "mux/MuxExecutor.h"
 
@@ -38,15 +37,14 @@ bool makeEpisode(const QString &path, double seconds, const QString &rate, const
                path);
 }
 
-double muxMilliseconds(MuxExecutor &executor, const EpisodePair &pair,
-                       const MediaInspection &primary, const MediaInspection &localized,
-                       const QString &output, bool restorePitch)
+double muxMilliseconds(MuxExecutor &executor, const Episode &episode, const QString &output,
+                       bool restorePitch)
 {
-    QDir(output).removeRecursively();
-    QDir().mkpath(output);
+    emptyFolder(output);
     return bestMilliseconds(1, [&] {
-        QFuture<MuxResult> done = executor.mux(
-            pair, primary, localized, QUrl::fromLocalFile(output), {}, {}, {}, restorePitch);
+        QFuture<MuxResult> done =
+            executor.mux(episode.pair, episode.primary, episode.localized,
+                         QUrl::fromLocalFile(output), {}, {}, {}, restorePitch);
         while (!done.isFinished())
             QTest::qWait(5);
         done.result(); // throws on a failed pair
@@ -106,22 +104,14 @@ int main(int argc, char *argv[])
                     QStringLiteral("ffmpeg alone"), plainMs);
 
     // 2. The whole pair.
-    EpisodePair pair{QStringLiteral("S01E01"), EpisodeID{1, 1},
-                     MediaFile{QUrl::fromLocalFile(english), SourceKind::primary},
-                     MediaFile{QUrl::fromLocalFile(german), SourceKind::localized},
-                     PairStatus::ready};
-    MKVInspector inspector;
-    const MediaInspection primary = inspector.inspect(pair.primary->url);
-    const MediaInspection localized = inspector.inspect(pair.localized->url);
+    const Episode episode = episodeOf(english, german);
     const QString output = dir.filePath(QStringLiteral("out"));
     MuxExecutor executor;
     double restoredMs = std::numeric_limits<double>::infinity();
     double stretchedMs = restoredMs;
     for (int i = 0; i < rounds; ++i) {
-        stretchedMs = std::min(stretchedMs,
-                               muxMilliseconds(executor, pair, primary, localized, output, false));
-        restoredMs =
-            std::min(restoredMs, muxMilliseconds(executor, pair, primary, localized, output, true));
+        stretchedMs = std::min(stretchedMs, muxMilliseconds(executor, episode, output, false));
+        restoredMs = std::min(restoredMs, muxMilliseconds(executor, episode, output, true));
     }
     printComparison(out, 1, QStringLiteral("pair with --restore-pitch"), restoredMs,
                     QStringLiteral("pair without"), stretchedMs);
