@@ -38,7 +38,7 @@ QString usageText()
         "  --help        Diese Hilfe anzeigen\n"
         "\n"
         "Exit-Status: 0 ohne Fehler, 1 bei mindestens einem Fehler, 2 bei falschem Aufruf,\n"
-        "130 nach Abbruch (SIGINT oder SIGTERM).\n");
+        "128 + Signalnummer nach Abbruch durch ein Signal (z. B. 130 bei Strg+C).\n");
 }
 
 namespace {
