@@ -110,8 +110,16 @@ QStringList sidecarInput(const QUrl &sidecar, MarkedUtf16Copies &copies)
     const std::optional<Utf16ByteOrder> order = unmarkedUtf16OrderOfFile(path);
     if (!order)
         return {path};
-    return {u"--sub-charset"_s, u"0:"_s + utf16CharsetName(*order),
-            copies.add(path, *order).value_or(path)};
+    const std::optional<QString> copy = copies.add(path, *order);
+    // mkvmerge cannot read the original at all.
+    if (!copy) {
+        const QString &problem = temporaryFolder().problem;
+        throw MuxError::failed(fileNameOf(sidecar) + u": "_s +
+                               (problem.isEmpty() ? u"Die Untertiteldatei konnte im temporären "
+                                                    u"Ordner nicht vorbereitet werden."_s
+                                                  : problem));
+    }
+    return {u"--sub-charset"_s, u"0:"_s + utf16CharsetName(*order), *copy};
 }
 
 // A sidecar file holds one track, track 0; its name says whether it is forced. Only subtitles
