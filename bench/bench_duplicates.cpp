@@ -3,7 +3,7 @@
 // reads the whole file, so the longer the file, the more one run saves.
 
 #include "BenchSupport.h"
-#include "mux/SubtitleDuplicates.h"
+#include "subtitles/SubtitleDuplicates.h"
 #include "support/TestMedia.h"
 
 #include <QCoreApplication>

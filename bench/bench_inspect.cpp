@@ -4,7 +4,7 @@
 
 #include "BenchSupport.h"
 #include "inspect/MKVInspector.h"
-#include "inspect/UserFacingError.h"
+#include "tools/UserFacingError.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

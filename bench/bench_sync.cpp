@@ -6,7 +6,7 @@
 #include "analysis/PalSpeedup.h"
 #include "BenchSupport.h"
 #include "model/AppModel.h"
-#include "model/SyncChecker.h"
+#include "sync/SyncChecker.h"
 #include "support/SyncMedia.h"
 #include "sync/SyncSegments.h"
 #include "tools/ChildProcess.h"

@@ -3,7 +3,7 @@
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
 #include "model/IssueLine.h" // IWYU pragma: export
-#include "model/SyncChecker.h"
+#include "sync/SyncChecker.h"
 
 #include <QByteArray>
 

@@ -5,7 +5,7 @@
 #include "TerminationSignals.h"
 
 #include "model/AppModel.h"
-#include "model/SyncChecker.h"
+#include "sync/SyncChecker.h"
 
 #include <memory>
 

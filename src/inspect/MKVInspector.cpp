@@ -4,8 +4,6 @@
 #include "MKVInspectorError.h"
 #include "MkvmergeReader.h"
 
-#include "tools/SerialWorker.h"
-
 MKVInspector::MKVInspector(ToolLocations locations) : m_discovery(std::move(locations))
 {
     // One call at a time: the tools are cheap to wait for, and callers get results in order.
@@ -22,12 +20,6 @@ MKVInspector::~MKVInspector()
 QFuture<MediaInspection> MKVInspector::inspectAsync(const QUrl &file)
 {
     return runOnWorker<MediaInspection>(m_worker, [this, file] { return inspect(file); });
-}
-
-QFuture<SidecarVerdict> MKVInspector::checkSidecarAsync(const QUrl &sidecar)
-{
-    return runOnWorker<SidecarVerdict>(m_worker,
-                                       [this, sidecar] { return checkSidecar(*this, sidecar); });
 }
 
 MediaInspection MKVInspector::inspect(const QUrl &file) const

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "media/MediaInspection.h"
-#include "SidecarCheck.h"
 #include "tools/ChildProcess.h"
+#include "tools/SerialWorker.h"
 #include "tools/ToolDiscovery.h"
 
 #include <QFuture>
@@ -18,8 +18,12 @@ public:
     // Runs `inspect` on the worker thread. The future carries the inspection, or the
     // UserFacingError that `inspect` threw.
     QFuture<MediaInspection> inspectAsync(const QUrl &file);
-    // Runs `checkSidecar` on the worker thread, in turn with the inspections.
-    QFuture<SidecarVerdict> checkSidecarAsync(const QUrl &sidecar);
+    // Runs `work(*this)` on the worker thread, in turn with the inspections.
+    template <typename Result, typename Work>
+    QFuture<Result> runInTurn(Work work)
+    {
+        return runOnWorker<Result>(m_worker, [this, work = std::move(work)] { return work(*this); });
+    }
 
     // Synchronous form; throws MKVInspectorError or PlatformError.
     MediaInspection inspect(const QUrl &file) const;

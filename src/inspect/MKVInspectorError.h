@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserFacingError.h"
+#include "tools/UserFacingError.h"
 
 // Failures of a track inspection.
 class MKVInspectorError : public UserFacingError {

@@ -3,7 +3,7 @@
 #include "analysis/PairRules.h"
 #include "FolderConflicts.h"
 #include "inspect/MKVInspector.h"
-#include "inspect/UserFacingError.h"
+#include "tools/UserFacingError.h"
 #include "media/FolderScan.h"
 #include "media/Naming.h"
 #include "media/Pairing.h"
@@ -11,9 +11,10 @@
 #include "mux/MuxExecutor.h"
 #include "mux/RemainingTime.h"
 #include "MuxMessages.h"
-#include "MuxScheduler.h"
-#include "SidecarScreening.h"
-#include "SyncChecker.h"
+#include "mux/MuxScheduler.h"
+#include "subtitles/SidecarCheck.h"
+#include "subtitles/SidecarScreening.h"
+#include "sync/SyncChecker.h"
 
 #include <QElapsedTimer>
 #include <QFuture>
@@ -142,7 +143,7 @@ void AppModel::checkNextSidecar()
         return;
     }
     const QUrl sidecar = m_analysis->sidecars.at(m_analysis->nextSidecar++);
-    m_analysis->inspector.checkSidecarAsync(sidecar).then(
+    checkSidecarAsync(m_analysis->inspector, sidecar).then(
         this, [this, sidecar](QFuture<SidecarVerdict> done) {
             if (done.result() == SidecarVerdict::unreadable) {
                 m_analysis->unreadableSidecars.insert(sidecar);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "inspect/UserFacingError.h"
+#include "tools/UserFacingError.h"
 
 // Failures of muxing one pair.
 class MuxError : public UserFacingError {

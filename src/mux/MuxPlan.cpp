@@ -2,11 +2,11 @@
 
 #include "analysis/LanguageCodes.h"
 #include "analysis/PalSpeedup.h"
-#include "inspect/UnmarkedUtf16.h"
+#include "subtitles/UnmarkedUtf16.h"
 #include "media/Naming.h"
 #include "MuxError.h"
-#include "SubtitleDuplicates.h"
-#include "SubtitleRules.h"
+#include "subtitles/SubtitleDuplicates.h"
+#include "subtitles/SubtitleRules.h"
 #include "tools/TemporaryFolder.h"
 #include "TrackNaming.h"
 

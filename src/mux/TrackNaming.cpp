@@ -1,6 +1,6 @@
 #include "TrackNaming.h"
 
-#include "SubtitleRules.h"
+#include "subtitles/SubtitleRules.h"
 
 QString baseTrackName(const QString &base, bool forced)
 {

@@ -1,6 +1,6 @@
 #include "inspect/MKVInspector.h"
 #include "model/AppModel.h"
-#include "mux/SubtitleDuplicates.h"
+#include "subtitles/SubtitleDuplicates.h"
 #include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFuture>
 #include <QUrl>
 
 class MKVInspector;
@@ -14,3 +15,6 @@ enum class SidecarVerdict {
 // `inspector`, it must hold exactly one track, a subtitle track, since the mux labels its
 // track 0 and reads nothing else from it. Unmarked UTF-16 text is identified as a marked copy.
 SidecarVerdict checkSidecar(const MKVInspector &inspector, const QUrl &sidecar);
+
+// Runs `checkSidecar` on the inspector's worker thread, in turn with its inspections.
+QFuture<SidecarVerdict> checkSidecarAsync(MKVInspector &inspector, const QUrl &sidecar);

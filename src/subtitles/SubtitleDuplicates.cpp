@@ -1,6 +1,6 @@
 #include "SubtitleDuplicates.h"
 
-#include "inspect/UnmarkedUtf16.h"
+#include "UnmarkedUtf16.h"
 #include "tools/TemporaryFolder.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "SidecarCheck.h"
 
-#include "MKVInspector.h"
-#include "MKVInspectorError.h"
+#include "inspect/MKVInspector.h"
+#include "inspect/MKVInspectorError.h"
 #include "UnmarkedUtf16.h"
 
 SidecarVerdict checkSidecar(const MKVInspector &inspector, const QUrl &sidecar)
@@ -26,4 +26,10 @@ SidecarVerdict checkSidecar(const MKVInspector &inspector, const QUrl &sidecar)
     } catch (...) {
         return SidecarVerdict::unreadable;
     }
+}
+
+QFuture<SidecarVerdict> checkSidecarAsync(MKVInspector &inspector, const QUrl &sidecar)
+{
+    return inspector.runInTurn<SidecarVerdict>(
+        [sidecar](const MKVInspector &self) { return checkSidecar(self, sidecar); });
 }

@@ -1,5 +1,5 @@
-#include "mux/SubtitleDuplicates.h"
-#include "mux/SubtitleRules.h"
+#include "subtitles/SubtitleDuplicates.h"
+#include "subtitles/SubtitleRules.h"
 #include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"

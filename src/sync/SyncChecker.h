@@ -2,7 +2,7 @@
 
 #include "media/EpisodePair.h"
 #include "media/MediaInspection.h"
-#include "sync/SyncCheck.h"
+#include "SyncCheck.h"
 #include "tools/ToolLocations.h"
 
 #include <QFuture>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mux/MuxExecutor.h"
+#include "MuxExecutor.h"
 
 #include <QFuture>
 #include <QList>
