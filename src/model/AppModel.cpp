@@ -145,10 +145,11 @@ void AppModel::checkNextSidecar()
     const QUrl sidecar = m_analysis->sidecars.at(m_analysis->nextSidecar++);
     checkSidecarAsync(m_analysis->inspector, sidecar).then(
         this, [this, sidecar](QFuture<SidecarVerdict> done) {
-            if (done.result() == SidecarVerdict::unreadable) {
+            const SidecarVerdict verdict = done.result();
+            if (verdict == SidecarVerdict::unreadable)
                 m_analysis->unreadableSidecars.insert(sidecar);
-                appendIssue(unreadableSidecarIssue(sidecar));
-            }
+            if (const std::optional<AnalysisIssue> issue = sidecarIssue(sidecar, verdict))
+                appendIssue(*issue);
             QMetaObject::invokeMethod(this, &AppModel::checkNextSidecar, Qt::QueuedConnection);
         });
 }

@@ -6,9 +6,10 @@
 class MKVInspector;
 
 enum class SidecarVerdict {
-    usable,     // one subtitle track
-    unreadable, // anything else: no track, other tracks, a file the tool rejects
-    unchecked,  // no tool to identify it with
+    usable,      // one subtitle track
+    unreadable,  // anything else: no text, no track, other tracks, a file the tool rejects
+    unchecked,   // no tool to identify it with
+    notPrepared, // unmarked UTF-16 whose marked copy could not be written: not the file's fault
 };
 
 // Whether the external subtitle file `sidecar` can go into a mux: identified with

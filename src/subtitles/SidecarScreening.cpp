@@ -1,5 +1,7 @@
 #include "SidecarScreening.h"
 
+#include "UnmarkedUtf16.h"
+
 using namespace Qt::Literals::StringLiterals;
 
 QList<QUrl> sidecarsOf(const QList<EpisodePair> &pairs)
@@ -38,4 +40,19 @@ AnalysisIssue unreadableSidecarIssue(const QUrl &sidecar)
     return AnalysisIssue(AnalysisIssueSeverity::warning,
                          fileNameOf(sidecar) +
                              u": Die Untertiteldatei ist unlesbar und wird übersprungen."_s);
+}
+
+std::optional<AnalysisIssue> sidecarIssue(const QUrl &sidecar, SidecarVerdict verdict)
+{
+    switch (verdict) {
+    case SidecarVerdict::unreadable:
+        return unreadableSidecarIssue(sidecar);
+    case SidecarVerdict::notPrepared:
+        return AnalysisIssue(AnalysisIssueSeverity::warning,
+                             fileNameOf(sidecar) + u": "_s + markedCopyFailure());
+    case SidecarVerdict::usable:
+    case SidecarVerdict::unchecked:
+        break;
+    }
+    return std::nullopt;
 }

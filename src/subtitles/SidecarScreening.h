@@ -2,6 +2,7 @@
 
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
+#include "SidecarCheck.h"
 
 #include <QSet>
 
@@ -16,3 +17,8 @@ QList<EpisodePair> withoutSidecars(QList<EpisodePair> pairs, const QSet<QUrl> &l
 
 // The warning for a sidecar that is left out.
 AnalysisIssue unreadableSidecarIssue(const QUrl &sidecar);
+
+// What the findings say about `sidecar` after its check gave `verdict`: the warning above for
+// an unreadable file; for one that could not be prepared, which stays so that its pair fails at
+// the mux rather than lose the track, the reason; nothing for the rest.
+std::optional<AnalysisIssue> sidecarIssue(const QUrl &sidecar, SidecarVerdict verdict);

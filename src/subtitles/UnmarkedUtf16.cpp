@@ -82,6 +82,14 @@ QString utf16CharsetName(Utf16ByteOrder order)
     return order == Utf16ByteOrder::littleEndian ? u"UTF-16LE"_s : u"UTF-16BE"_s;
 }
 
+QString markedCopyFailure()
+{
+    const QString &problem = temporaryFolder().problem;
+    return problem.isEmpty()
+               ? u"Die Untertiteldatei konnte im temporären Ordner nicht vorbereitet werden."_s
+               : problem;
+}
+
 MarkedUtf16Copies::MarkedUtf16Copies() = default;
 MarkedUtf16Copies::~MarkedUtf16Copies() = default;
 

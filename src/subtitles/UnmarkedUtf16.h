@@ -25,6 +25,10 @@ std::optional<Utf16ByteOrder> unmarkedUtf16OrderOfFile(const QString &path);
 // mkvmerge's name of the encoding, for "--sub-charset": "UTF-16LE" or "UTF-16BE".
 QString utf16CharsetName(Utf16ByteOrder order);
 
+// Why no marked copy could be written, in German: the temporary folder's problem when it has
+// one, else that the copy could not be made there (a full disk, say).
+QString markedCopyFailure();
+
 // Copies with the byte-order mark in front, each in a private folder of the temporary
 // directory under the original file name, so that tool messages still name the user's file.
 // The folders go, copies and all, when this object goes.

@@ -1,3 +1,5 @@
+#include "inspect/MKVInspector.h"
+#include "subtitles/SidecarScreening.h"
 #include "subtitles/SubtitleDuplicates.h"
 #include "subtitles/SubtitleRules.h"
 #include "support/FakeTool.h"
@@ -9,6 +11,8 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/mount.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -32,6 +36,8 @@ QList<MediaTrack> subtitles(const QList<qint64> &ids)
 
 } // namespace
 
+Q_DECLARE_METATYPE(SidecarVerdict)
+
 // The rules on names and track data, and the duplicate check with the real mkvextract on a
 // file made at run time; a script stands in for mkvextract where only a misbehaving one helps.
 class SubtitlesTest final : public QObject {
@@ -40,6 +46,7 @@ class SubtitlesTest final : public QObject {
     QTemporaryDir m_dir;
     QUrl m_episode; // video (track 0) and the SubRip tracks 1 (firstText) and 2 (secondText)
     const QUrl m_mkvmerge = QUrl::fromLocalFile(u"/usr/bin/mkvmerge"_s);
+    bool m_temporaryIsSmall = false; // a 1 MB file system of its own, that a test can fill
 
     QString write(const QString &name, const QByteArray &contents)
     {
@@ -58,10 +65,67 @@ private slots:
         QCOMPARE(runChild({m_mkvmerge.toLocalFile(), arguments}).exitCode, 0);
         m_episode = QUrl::fromLocalFile(episode);
         // Set last, to a folder of its own: only what the code under test leaves shows up there.
-        qputenv("TMPDIR", m_dir.filePath(u"tmp"_s).toUtf8());
+        const QByteArray temporary = QFile::encodeName(m_dir.filePath(u"tmp"_s));
+        m_temporaryIsSmall = mount("tmpfs", temporary.constData(), "tmpfs", 0, "size=1m") == 0;
+        qputenv("TMPDIR", temporary);
     }
 
     void cleanup() { QCOMPARE(folderEntries(m_dir.filePath(u"tmp"_s)), QStringList()); }
+
+    void cleanupTestCase()
+    {
+        if (m_temporaryIsSmall)
+            QCOMPARE(umount(QFile::encodeName(m_dir.filePath(u"tmp"_s)).constData()), 0);
+    }
+
+    // Identified by the real mkvmerge, which takes an empty file named .srt for a subtitle
+    // track. A marked copy that cannot be written is the temporary folder's fault, not the
+    // file's: the sidecar stays, so that its pair fails at the mux rather than lose the track.
+    void sidecarVerdict_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<bool>("temporaryFull");
+        QTest::addColumn<SidecarVerdict>("verdict");
+        QTest::addColumn<QString>("finding"); // after "S01E01.de.srt: "; empty: none
+        const QString unreadable = u"Die Untertiteldatei ist unlesbar und wird übersprungen."_s;
+        // Larger than the few bytes a full file system may still have.
+        const QByteArray unmarked =
+            QStringEncoder(QStringConverter::Utf16LE)(firstText.repeated(200));
+        QTest::newRow("SubRip") << firstText.toUtf8() << false << SidecarVerdict::usable
+                                << QString();
+        QTest::newRow("UTF-16 without mark")
+            << unmarked << false << SidecarVerdict::usable << QString();
+        QTest::newRow("empty") << QByteArray() << false << SidecarVerdict::unreadable << unreadable;
+        QTest::newRow("byte-order mark and a line end")
+            << "\xEF\xBB\xBF\n"_ba << false << SidecarVerdict::unreadable << unreadable;
+        QTest::newRow("UTF-16 without mark, temporary folder full")
+            << unmarked << true << SidecarVerdict::notPrepared
+            << u"Die Untertiteldatei konnte im temporären Ordner nicht vorbereitet werden."_s;
+    }
+    void sidecarVerdict()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(bool, temporaryFull);
+        QFETCH(SidecarVerdict, verdict);
+        QFETCH(QString, finding);
+        if (temporaryFull && !m_temporaryIsSmall)
+            QSKIP("no file system of its own for the temporary folder: mounting is not permitted");
+        const QUrl sidecar = QUrl::fromLocalFile(write(u"S01E01.de.srt"_s, contents));
+        QFile filler(m_dir.filePath(u"tmp/filler"_s));
+        const auto emptied = qScopeGuard([&] {
+            filler.close();
+            QFile::remove(filler.fileName()); // filler.remove() refuses after the failed write
+        });
+        if (temporaryFull) {
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            while (filler.write(QByteArray(4096, 'x')) == 4096) {
+            }
+        }
+        QCOMPARE(checkSidecar(MKVInspector(), sidecar), verdict);
+        const std::optional<AnalysisIssue> issue = sidecarIssue(sidecar, verdict);
+        QCOMPARE(issue ? issue->message : QString(),
+                 finding.isEmpty() ? QString() : u"S01E01.de.srt: "_s + finding);
+    }
 
     void languageOfSidecar_data()
     {

@@ -31,14 +31,15 @@ const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, 
                                                          {SoundFamily::speech, "speech"},
                                                          {SoundFamily::music, "music"}};
 
-// Ten one-minute segments of a ten-minute episode with the given lags, each matched clearly.
-SyncMeasurement tenMinutes(const QList<double> &lags)
+// Ten one-minute segments of a ten-minute episode with the given lags, each matched with
+// `score` (clearly unless told).
+SyncMeasurement tenMinutes(const QList<double> &lags, double score = 12)
 {
     SyncMeasurement measurement{600};
     for (const double lag : lags)
         measurement.segments << SyncSegment{60.0 * double(measurement.segments.size()), 60, true,
                                             std::isnan(lag) ? std::nullopt : std::optional(lag),
-                                            12};
+                                            score};
     return measurement;
 }
 
@@ -239,6 +240,29 @@ private slots:
             << QList<double>{1, 1, 1, 5, -3, 9, 12} << notSure << none;
         QTest::newRow("groups take turns") << QList<double>{0, 0, 2, 2, 0, 0, 2} << notSure << none;
         QTest::newRow("nothing measured") << QList<double>{} << notSure << none;
+    }
+
+    // An offset is believed from three segments that agree, each matched at least 4.5
+    // standard deviations above the other lags.
+    void trustThresholds_data()
+    {
+        QTest::addColumn<QList<double>>("lags");
+        QTest::addColumn<double>("score");
+        QTest::addColumn<SyncPattern>("pattern");
+        QTest::newRow("three agree at 4.5")
+            << QList<double>{1, 1, 1} << 4.5 << SyncPattern::constant;
+        QTest::newRow("three agree at 4.49")
+            << QList<double>{1, 1, 1} << 4.49 << SyncPattern::unsure;
+        QTest::newRow("two agree, no other segment")
+            << QList<double>{1, 1} << 12.0 << SyncPattern::unsure;
+    }
+
+    void trustThresholds()
+    {
+        QFETCH(QList<double>, lags);
+        QFETCH(double, score);
+        QFETCH(SyncPattern, pattern);
+        QCOMPARE(assessSync(tenMinutes(lags, score)).pattern, pattern);
     }
 
     void judgement()
