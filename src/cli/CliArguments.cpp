@@ -1,3 +1,4 @@
+// The command line's arguments: parsing and the help text.
 #include "CliArguments.h"
 
 #include <algorithm>
@@ -73,15 +74,20 @@ CliParseResult parseCliArguments(const QStringList &arguments)
                 parsed.syncCheck = true;
             else if (argument == u"--restore-pitch")
                 parsed.restorePitch = true;
-            else if (argument == u"--jobs") {
-                if (++i == arguments.size())
+            else if (argument == u"--jobs" || argument.startsWith(u"--jobs=")) {
+                // "--jobs=4" as well as "--jobs 4", as other programs take a value.
+                const bool joined = argument != u"--jobs";
+                if (!joined && ++i == arguments.size())
                     return {std::nullopt, QStringLiteral("--jobs ohne Anzahl.")};
-                const std::optional<int> jobs = jobsValue(arguments.at(i));
+                const QString value = joined ? argument.sliced(7) : arguments.at(i);
+                if (joined && value.isEmpty())
+                    return {std::nullopt, QStringLiteral("--jobs ohne Anzahl.")};
+                const std::optional<int> jobs = jobsValue(value);
                 if (!jobs)
                     return {std::nullopt,
                             QStringLiteral("Ungültige Anzahl für --jobs: %1 (erlaubt: 0 bis %2, "
                                            "0 für die Zahl der Prozessorkerne)")
-                                .arg(arguments.at(i))
+                                .arg(value)
                                 .arg(maximumJobs)};
                 parsed.jobs = *jobs;
             } else if (argument == u"--help" || argument == u"-h")

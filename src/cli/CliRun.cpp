@@ -20,25 +20,21 @@ bool hasError(const QList<AnalysisIssue> &issues)
     });
 }
 
-qsizetype filesOf(const QList<EpisodePair> &pairs)
-{
-    qsizetype count = 0;
-    for (const EpisodePair &pair : pairs)
-        count += (pair.primary ? 1 : 0) + (pair.localized ? 1 : 0);
-    return count;
-}
-
 // Writes the report to standard output; false when it could not be written completely
 // (a full disk, a closed pipe). An incomplete analysis says so right after the pairs, which
-// would otherwise all look judged.
+// would otherwise all look judged, and says which checks it did not finish.
 bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
-                 QList<AnalysisIssue> issues, bool analysisComplete,
+                 QList<AnalysisIssue> issues, bool analysisComplete, bool filesChecked,
                  const AppModel::SyncChecks &syncChecks)
 {
     if (!analysisComplete)
         issues.prepend(AnalysisIssue(
             AnalysisIssueSeverity::information,
-            QStringLiteral("Die Analyse wurde abgebrochen; nicht alle Dateien wurden geprüft.")));
+            filesChecked
+                ? QStringLiteral("Die Analyse wurde abgebrochen; nicht alle Paare wurden "
+                                 "auf Tonversatz geprüft.")
+                : QStringLiteral(
+                      "Die Analyse wurde abgebrochen; nicht alle Dateien wurden geprüft.")));
     const QByteArray report = arguments.json
                                   ? analysisReportJson(pairs, issues, analysisComplete,
                                                        arguments.syncCheck ? &syncChecks : nullptr)
@@ -64,9 +60,7 @@ CliRun::CliRun(CliArguments arguments, const QUrl &primary, const QUrl &localize
     AppModel *model = m_model.get();
     connect(model, &AppModel::analysisFinished, this, &CliRun::onAnalysisFinished);
     connect(model, &AppModel::muxFinished, this, &CliRun::onMuxFinished);
-    for (const auto changed :
-         {&AppModel::pairsChanged, &AppModel::inspectionsChanged, &AppModel::issuesChanged})
-        connect(model, changed, this, &CliRun::showAnalysisProgress);
+    connect(model, &AppModel::analysisProgressChanged, this, &CliRun::showAnalysisProgress);
     // One step changes several properties in a row; the line is written once they all have.
     for (const auto changed :
          {&AppModel::muxProgressChanged, &AppModel::muxFractionChanged, &AppModel::muxETAChanged})
@@ -84,16 +78,11 @@ void CliRun::start()
 
 void CliRun::showAnalysisProgress()
 {
-    if (!m_model->isAnalyzing())
+    // Counts the sidecar and sync checks as well: the line moves on after the last file.
+    const AnalysisProgress progress = m_model->analysisProgress();
+    if (progress.step == 0)
         return;
-    const qsizetype total = filesOf(m_model->pairs());
-    if (total == 0)
-        return;
-    const qsizetype failed = std::count_if(
-        m_model->issues().cbegin(), m_model->issues().cend(),
-        [](const AnalysisIssue &i) { return i.severity == AnalysisIssueSeverity::error; });
-    const qsizetype current = std::min(total, m_model->inspections().size() + failed + 1);
-    m_progress.show(QStringLiteral("Analysiere %1 von %2 …").arg(current).arg(total),
+    m_progress.show(QStringLiteral("Analysiere %1 von %2 …").arg(progress.step).arg(progress.steps),
                     QStringLiteral("Analyse"));
 }
 
@@ -146,6 +135,7 @@ void CliRun::onTerminationSignal(int signalNumber)
         const QList<AnalysisIssue> issues = m_model->issues();
         const AppModel::SyncChecks syncChecks = m_model->syncChecks();
         m_analysisComplete = false;
+        m_filesChecked = m_model->analysisProgress().filesChecked;
         m_model.reset(); // the inspector stops its running tool and waits for it
         end(pairs, issues, syncChecks);
     }
@@ -154,7 +144,8 @@ void CliRun::onTerminationSignal(int signalNumber)
 void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                  const AppModel::SyncChecks &syncChecks)
 {
-    const bool written = writeReport(m_arguments, pairs, issues, m_analysisComplete, syncChecks);
+    const bool written =
+        writeReport(m_arguments, pairs, issues, m_analysisComplete, m_filesChecked, syncChecks);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");

@@ -44,4 +44,5 @@ private:
     TerminationSignals m_signals;
     int m_stopSignal = 0;           // the first stop signal received, if any
     bool m_analysisComplete = true; // false when a signal stopped the analysis
+    bool m_filesChecked = false;    // the stopped analysis had checked every file
 };

@@ -1,22 +1,20 @@
+// The application model: the state the window and the command line read, over the two runs.
 #pragma once
 
+#include "AnalysisRun.h"
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
 #include "media/FileFingerprint.h"
 #include "media/MediaInspection.h"
 #include "tools/ToolLocations.h"
 
-#include <QFuture>
 #include <QHash>
 #include <QObject>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
-class MKVInspector;
-class MuxExecutor;
-struct MuxResult;
+class MuxRun;
 struct PairSyncCheck;
 
 // The observable state behind the window and the command-line front end: the chosen folders,
@@ -80,6 +78,8 @@ public:
     void setPitchRestoreEnabled(bool enabled);
     // The results of the last analysis' sync check; empty when it did not run.
     const SyncChecks &syncChecks() const;
+    // How far the running analysis has come; empty while none runs.
+    AnalysisProgress analysisProgress() const;
 
     // Scans and pairs both source folders, inspects every file one at a time off the main
     // thread, leaves out the sidecar subtitle files that cannot be muxed and judges the ready
@@ -97,6 +97,8 @@ public:
     // in table order, and adds the results to the issue list in table order. Returns at once;
     // `muxFinished` follows. Does nothing without an output folder or while a mux run is
     // already going on; only adds an error issue when the output folder is a source folder.
+    // The run works on a copy of the analysis' results: a new analysis during the run
+    // changes what the window shows, not what the run muxes.
     void startMux();
     // Stops the mux run: every running mkvmerge is terminated, no further pair starts.
     void cancelMux();
@@ -116,29 +118,15 @@ signals:
     void muxETAChanged();
     void isSyncCheckEnabledChanged();
     void isPitchRestoreEnabledChanged();
+    void analysisProgressChanged();
 
     void analysisFinished();
     void muxFinished();
 
 private:
-    struct AnalysisRun;
-    struct MuxRun;
-
-    void inspectNextFile();
-    void checkNextSidecar();
-    void finishAnalysis();
-    void checkNextPairSync();
     void endAnalysis();
-    void evaluatePairs();
-    void reportUndecodableNames(const QUrl &folder, const QString &folderName);
     void appendIssue(AnalysisIssue issue);
-    void showRunningPairs();
-    QFuture<MuxResult> muxPair(const EpisodePair &pair, MuxExecutor &executor,
-                               const std::function<void(double, std::optional<double>)> &progress);
-    void finishPair(qsizetype position, const QFuture<MuxResult> &done);
     void finishMux(const QString &finalText);
-    void setMuxFraction(double fraction);
-    void updateMuxETA();
 
     template <typename Value>
     void assign(Value &stored, const Value &value, void (AppModel::*changed)())

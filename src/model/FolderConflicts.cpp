@@ -1,7 +1,11 @@
+// Folders given twice: by path after resolving links, and by device and inode.
 #include "FolderConflicts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -15,12 +19,24 @@ QString resolvedPath(const QUrl &folder)
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
+// A bind mount shows one folder under two paths that no link resolution joins.
+bool isSameFolder(const QUrl &one, const QUrl &other)
+{
+    if (resolvedPath(one) == resolvedPath(other))
+        return true;
+    struct stat first {
+    }, second{};
+    return ::stat(QFile::encodeName(one.toLocalFile()).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(other.toLocalFile()).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 } // namespace
 
 std::optional<QString> sameSourceFolders(const QUrl &primary, const QUrl &localized)
 {
     const QString path = resolvedPath(primary);
-    if (path != resolvedPath(localized))
+    if (!isSameFolder(primary, localized))
         return std::nullopt;
     return u"Ordner 1 und Ordner 2 sind derselbe Ordner: %1."_s.arg(path);
 }
@@ -29,7 +45,7 @@ std::optional<QString> outputAmongSources(const QUrl &output, const QList<QUrl> 
 {
     const QString path = resolvedPath(output);
     for (const QUrl &source : sources) {
-        if (resolvedPath(source) == path)
+        if (isSameFolder(output, source))
             return u"Der Ausgabeordner darf keiner der beiden Quellordner sein: %1."_s.arg(path);
     }
     return std::nullopt;

@@ -1,3 +1,4 @@
+// The folder checks: a folder given twice, as both sources or as output and source.
 #pragma once
 
 #include "media/EpisodePair.h"
@@ -7,8 +8,9 @@
 
 #include <optional>
 
-// Folders given twice, compared after resolving links. Each result is the German reason,
-// naming the folder; absent when the folders differ.
+// Folders given twice, compared after resolving links and by device and inode (a bind mount
+// shows one folder under another path). Each result is the German reason, naming the folder;
+// absent when the folders differ.
 
 // Folder 1 and folder 2 are one folder: every file would be paired with itself.
 std::optional<QString> sameSourceFolders(const QUrl &primary, const QUrl &localized);

@@ -14,8 +14,12 @@
 
 using namespace Qt::StringLiterals;
 
+#include <QScopeGuard>
+
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Every pair status but "folder 2 missing", a sidecar subtitle and a folder-2 file mkvmerge
 // cannot read. The error is found while inspecting, so it comes before the findings.
@@ -127,6 +131,11 @@ private slots:
             u"--jobs ohne Anzahl."_s);
         row("--jobs negative", u"--jobs -1 mux eng ger empty"_s, 2, {}, badJobs + u"-1 ("_s);
         row("--jobs above 64", u"--jobs 65 mux eng ger empty"_s, 2, {}, badJobs + u"65 ("_s);
+        row("--jobs=0 as --jobs 0", u"--jobs=0 analyze -- film -film"_s, 0,
+            u"Einzeldatei\tFilm.mkv\tDer Film.mkv\tDer Film.mkv\tBereit\n…"_s);
+        row("--jobs= above 64", u"--jobs=65 mux eng ger empty"_s, 2, {}, badJobs + u"65 ("_s);
+        row("--jobs= without a number", u"--jobs= mux eng ger empty"_s, 2, {},
+            u"--jobs ohne Anzahl."_s);
     }
 
     void runs()
@@ -192,6 +201,39 @@ private slots:
                       u"ihr Name kein gültiges UTF-8 ist. Umbenennen hilft.\n"_s);
     }
 
+    // On a terminal the line counts every step of the analysis, the sidecar check after the
+    // six files included, rather than standing at the last file.
+    void progressOnATerminal()
+    {
+        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+        const auto closeTerminal = qScopeGuard([terminal] { ::close(terminal); });
+        QVERIFY(::fcntl(terminal, F_SETFL, O_NONBLOCK) == 0);
+        const QByteArray side = ::ptsname(terminal);
+        QProcess process;
+        process.setChildProcessModifier(
+            [side] { ::dup2(::open(side.constData(), O_RDWR | O_NOCTTY), STDERR_FILENO); });
+        process.start(QStringLiteral(SPURENFLECHTER_CLI), {u"analyze"_s, u"eng"_s, u"ger"_s});
+        QByteArray shown;
+        const auto readShown = [&] {
+            char buffer[4096];
+            for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;)
+                shown.append(buffer, got);
+        };
+        while (!process.waitForFinished(20))
+            readShown();
+        readShown();
+
+        QStringList steps;
+        for (const QRegularExpressionMatch &match :
+             QRegularExpression(u"Analysiere (\\d+ von \\d+)"_s)
+                 .globalMatch(QString::fromUtf8(shown)))
+            if (steps.isEmpty() || steps.last() != match.captured(1))
+                steps << match.captured(1);
+        QCOMPARE(steps, (QStringList{u"1 von 7"_s, u"2 von 7"_s, u"3 von 7"_s, u"4 von 7"_s,
+                                     u"5 von 7"_s, u"6 von 7"_s, u"7 von 7"_s}));
+    }
+
     void reportToAFullDevice()
     {
         QProcess process;
@@ -245,6 +287,36 @@ private slots:
         QCOMPARE(root[u"issues"].toArray(),
                  (QJsonArray{QJsonObject{{u"severity"_s, u"information"_s},
                                          {u"message"_s, interruptedNote}}}));
+    }
+
+    // Stopped in the sync check, after every file was inspected: the note says what is missing.
+    void interruptedSyncCheck()
+    {
+        for (const auto &[folder, language] :
+             {std::pair(u"long-eng"_s, u"eng"_s), std::pair(u"long-ger"_s, u"ger"_s)}) {
+            QVERIFY(QDir(m_dir.path()).mkdir(folder));
+            QCOMPARE(
+                makeTestMatroska(m_dir.filePath(folder + u"/S01E01.mkv"_s), {900.0, {{language}}}),
+                QString());
+        }
+        QProcess process;
+        process.start(QStringLiteral(SPURENFLECHTER_CLI),
+                      {u"--sync-check"_s, u"analyze"_s, u"long-eng"_s, u"long-ger"_s});
+        // The sync check's ffmpeg decodes the German file; the inspection's tools do not.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return !processesNaming(m_dir.filePath(u"long-ger/"_s))
+                            .filter(u"ffmpeg"_s)
+                            .isEmpty();
+            },
+            60000));
+        ::kill(process.processId(), SIGINT);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 128 + SIGINT);
+        QVERIFY2(process.readAllStandardOutput().contains(
+                     u"\n\n[Hinweis] Die Analyse wurde abgebrochen; nicht alle Paare wurden auf "
+                     u"Tonversatz geprüft.\n"_s.toUtf8()),
+                 "another note");
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/mount.h>
 
 using namespace Qt::StringLiterals;
 
@@ -95,6 +97,7 @@ private:
         for (const auto &[path, layout] :
              QList{std::pair(u"1/S01E01.mkv"_s, english), std::pair(u"2/S01E01.mkv"_s, german)} +
                  more) {
+            QDir().mkpath(QFileInfo(run.filePath(path)).path());
             if (const QString failure = makeTestMatroska(run.filePath(path), layout);
                 !failure.isEmpty())
                 qFatal("%s", qPrintable(failure));
@@ -232,6 +235,34 @@ private slots:
         QVERIFY(muxing.isEmpty());
     }
 
+    // A bind mount shows a folder under a path that no link resolution leads back from.
+    void bindMountOfASourceFolder()
+    {
+        const QString mount = m_media.filePath(u"Eingehängt"_s);
+        QVERIFY(QDir().mkpath(mount));
+        if (::mount(QFile::encodeName(m_primary).constData(), QFile::encodeName(mount).constData(),
+                    nullptr, MS_BIND, nullptr) != 0)
+            QSKIP("bind mounts are not permitted here");
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(mount), MNT_DETACH); });
+        const QString mountPath = QFileInfo(mount).canonicalFilePath();
+
+        const auto model = modelFor(mount, m_primary);
+        QVERIFY(runAnalysis(*model));
+        QCOMPARE(
+            issueTexts(model->issues()),
+            QStringList{u"2 Ordner 1 und Ordner 2 sind derselbe Ordner: "_s + mountPath + u'.'});
+        model->setPrimaryFolder(QUrl::fromLocalFile(m_primary));
+        model->setLocalizedFolder(QUrl::fromLocalFile(m_localized));
+        QVERIFY(runAnalysis(*model));
+        model->setOutputFolder(QUrl::fromLocalFile(mount));
+        QSignalSpy muxing(model.get(), &AppModel::isMuxingChanged);
+        model->startMux();
+        QCOMPARE(issueTexts(model->issues()).last(),
+                 u"2 Der Ausgabeordner darf keiner der beiden Quellordner sein: "_s + mountPath +
+                     u'.');
+        QVERIFY(muxing.isEmpty());
+    }
+
     void withoutToolsEveryFileFails()
     {
         const auto model = modelFor(m_primary, m_localized, ToolLocations{});
@@ -241,43 +272,66 @@ private slots:
         QVERIFY(model->inspections().isEmpty());
     }
 
-    // The run keeps the ready pairs it started with and takes each pair's inspections and
-    // fingerprints as the pair starts. During the first pair a pair that sorts first appears,
-    // and the second folder-2 file is replaced: its German audio is now track 1, not 2.
+    // An analysis started while the first of three pairs muxes, its inspections held until
+    // the second pair has started: the run muxes what it started with, and its later
+    // messages follow the new analysis' findings.
+    void analysisDuringAMuxRun_data()
+    {
+        QTest::addColumn<bool>("otherFolder1"); // the new analysis reads another folder 1
+        QTest::newRow("same folders") << false;
+        QTest::newRow("folder 1 switched") << true;
+    }
     void analysisDuringAMuxRun()
     {
+        QFETCH(bool, otherFolder1);
         QTemporaryDir run;
-        const auto model =
-            modelOnNewFolders(run,
-                              {{u"1/S01E02.mkv"_s, english},
-                               {u"2/S01E02.mkv"_s, {2.0, {{u"eng"_s}, {u"ger"_s}}}},
-                               {u"S01E02 neu.mkv"_s, german}},
-                              fakeMkvmergePrelude + "printf 'Progress: 1%%\\r'\n"
-                                                    "until [ -e \"$0.go\" ]; do sleep 0.05; done\n"
-                                                    "exec /usr/bin/mkvmerge \"$@\"");
+        // Once "hold" exists an identification waits for "release"; a mux after the release
+        // waits for "analysed".
+        const auto model = modelOnNewFolders(run,
+                                             {{u"1/S01E02.mkv"_s, english},
+                                              {u"2/S01E02.mkv"_s, german},
+                                              {u"1/S01E03.mkv"_s, english},
+                                              {u"2/S01E03.mkv"_s, german},
+                                              {u"other/S02E01.mkv"_s, english}},
+                                             R"sh(gate="$0"
+case "$1" in
+@*) if [ -e "$gate.release" ]; then
+        until [ -e "$gate.analysed" ]; do sleep 0.05; done
+    fi ;;
+*) if [ -e "$gate.hold" ]; then
+       until [ -e "$gate.release" ]; do sleep 0.05; done
+   fi ;;
+esac
+exec /usr/bin/mkvmerge "$@")sh");
         QVERIFY(runAnalysis(*model));
-        const QString one = run.filePath(u"1/"_s), two = run.filePath(u"2/"_s);
-        bool analysisStarted = false;
-        connect(model.get(), &AppModel::muxFractionChanged, this, [&] {
-            if (model->muxFraction().value_or(0) == 0 || std::exchange(analysisStarted, true))
-                return;
-            QVERIFY(QFile::copy(one + u"S01E01.mkv"_s, one + u"S01E00.mkv"_s));
-            QVERIFY(QFile::copy(two + u"S01E01.mkv"_s, two + u"S01E00.mkv"_s));
-            // In place of the old file in one step; QFile::rename would not replace it.
-            QVERIFY(::rename(QFile::encodeName(run.filePath(u"S01E02 neu.mkv"_s)),
-                             QFile::encodeName(two + u"S01E02.mkv"_s)) == 0);
-            model->analyze();
+        const QString gate = run.filePath(u"mkvmerge"_s);
+        const auto touch = [](const QString &path) { QFile(path).open(QIODevice::WriteOnly); };
+        connect(model.get(), &AppModel::muxProgressChanged, this, [&] {
+            if (model->muxProgress() == u"S01E01 (1 von 3)") {
+                touch(gate + u".hold"_s);
+                if (otherFolder1)
+                    model->setPrimaryFolder(QUrl::fromLocalFile(run.filePath(u"other"_s)));
+                model->analyze();
+            } else if (model->muxProgress() == u"S01E02 (2 von 3)") {
+                QVERIFY(model->isAnalyzing());
+                touch(gate + u".release"_s);
+            }
         });
-        connect(model.get(), &AppModel::analysisFinished, this,
-                [&] { QFile(run.filePath(u"mkvmerge.go"_s)).open(QIODevice::WriteOnly); });
+        qsizetype analysisEnd = -1;
+        connect(model.get(), &AppModel::analysisFinished, this, [&] {
+            analysisEnd = model->issues().size();
+            touch(gate + u".analysed"_s);
+        });
         QVERIFY(runMux(*model));
 
-        QCOMPARE(model->pairs().size(), 3);
-        QCOMPARE(issueTexts(model->issues()).last(2),
-                 (QStringList{u"0 S01E01: Erstellt: S01E01.mkv"_s,
-                              u"0 S01E02: Erstellt: S01E02.mkv"_s}));
+        QCOMPARE(model->pairs().size(), otherFolder1 ? 4 : 3);
+        const QStringList issues = issueTexts(model->issues());
+        QCOMPARE(issues.first(), u"0 S01E01: Erstellt: S01E01.mkv"_s);
+        QVERIFY(analysisEnd > 0);
+        QCOMPARE(issues.mid(analysisEnd), (QStringList{u"0 S01E02: Erstellt: S01E02.mkv"_s,
+                                                       u"0 S01E03: Erstellt: S01E03.mkv"_s}));
         QCOMPARE(folderEntries(run.filePath(u"out"_s)),
-                 (QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s}));
+                 (QStringList{u"S01E01.mkv"_s, u"S01E02.mkv"_s, u"S01E03.mkv"_s}));
     }
 
     // A model released during a pair stops its mkvmerge and leaves nothing behind.

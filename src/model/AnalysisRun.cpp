@@ -1,0 +1,150 @@
+// The analysis' chain: scan and pairing, inspect, sidecar checks, pair rules, sync checks.
+#include "AnalysisRun.h"
+
+#include "analysis/PairRules.h"
+#include "inspect/MKVInspector.h"
+#include "media/FolderScan.h"
+#include "media/Naming.h"
+#include "media/Pairing.h"
+#include "subtitles/SidecarCheck.h"
+#include "subtitles/SidecarScreening.h"
+#include "sync/SyncChecker.h"
+#include "tools/UserFacingError.h"
+
+#include <QFuture>
+
+AnalysisRun::AnalysisRun(const ToolLocations &tools, bool checkSync, QObject *parent)
+    : QObject(parent), m_checkSync(checkSync), m_inspector(std::make_unique<MKVInspector>(tools)),
+      m_syncChecker(std::make_unique<SyncChecker>(tools))
+{
+}
+
+AnalysisRun::~AnalysisRun() = default;
+
+void AnalysisRun::start(const QUrl &primaryFolder, const QUrl &localizedFolder)
+{
+    reportUndecodableNames(primaryFolder, QStringLiteral("Ordner 1"));
+    reportUndecodableNames(localizedFolder, QStringLiteral("Ordner 2"));
+    m_pairs = pairEpisodes(scanFolder(primaryFolder, SourceKind::primary),
+                           scanFolder(localizedFolder, SourceKind::localized));
+    recordFingerprints(m_pairs, m_fingerprints);
+    emit pairsFound(m_pairs);
+
+    for (const EpisodePair &pair : std::as_const(m_pairs)) {
+        if (pair.primary)
+            m_files << pair.primary->url;
+        if (pair.localized)
+            m_files << pair.localized->url;
+    }
+    m_sidecars = sidecarsOf(m_pairs);
+    m_progress.steps = m_files.size() + m_sidecars.size();
+    inspectNextFile();
+}
+
+void AnalysisRun::reportUndecodableNames(const QUrl &folder, const QString &folderName)
+{
+    // Without a word, the partner of such a file would read as missing.
+    for (const QString &name : undecodableFileNames(folder)) {
+        emit issueFound(AnalysisIssue(
+            AnalysisIssueSeverity::warning,
+            QStringLiteral("%1: Die Datei in %2 wird übersprungen, weil ihr Name kein gültiges "
+                           "UTF-8 ist. Umbenennen hilft.")
+                .arg(name, folderName)));
+    }
+}
+
+void AnalysisRun::advance()
+{
+    ++m_progress.step;
+    emit progressChanged();
+}
+
+void AnalysisRun::inspectNextFile()
+{
+    if (m_nextFile == m_files.size()) {
+        checkNextSidecar();
+        return;
+    }
+    const QUrl file = m_files.at(m_nextFile++);
+    advance();
+    // The worker inspects; the result comes back to the main thread through `this`.
+    m_inspector->inspectAsync(file).then(this, [this, file](QFuture<MediaInspection> done) {
+        try {
+            const MediaInspection inspection = done.result();
+            m_inspections.insert(file, inspection);
+            emit inspected(file, inspection);
+        } catch (...) {
+            emit issueFound(AnalysisIssue(AnalysisIssueSeverity::error,
+                                          fileNameOf(file) + QStringLiteral(": ") +
+                                              describeError(std::current_exception())));
+        }
+        // Queued: a result that was ready before `then` ran arrives synchronously, and a long
+        // run of such files must not nest one call in the next.
+        QMetaObject::invokeMethod(this, &AnalysisRun::inspectNextFile, Qt::QueuedConnection);
+    });
+}
+
+void AnalysisRun::checkNextSidecar()
+{
+    if (m_nextSidecar == m_sidecars.size()) {
+        m_pairs = withoutSidecars(m_pairs, m_unreadableSidecars);
+        emit pairsFound(m_pairs);
+        evaluatePairs();
+        return;
+    }
+    const QUrl sidecar = m_sidecars.at(m_nextSidecar++);
+    advance();
+    checkSidecarAsync(*m_inspector, sidecar)
+        .then(this, [this, sidecar](QFuture<SidecarVerdict> done) {
+            const SidecarVerdict verdict = done.result();
+            if (verdict == SidecarVerdict::unreadable)
+                m_unreadableSidecars.insert(sidecar);
+            if (const std::optional<AnalysisIssue> issue = sidecarIssue(sidecar, verdict))
+                emit issueFound(*issue);
+            QMetaObject::invokeMethod(this, &AnalysisRun::checkNextSidecar, Qt::QueuedConnection);
+        });
+}
+
+void AnalysisRun::evaluatePairs()
+{
+    for (const AnalysisIssue &issue : ::evaluatePairs(m_pairs, m_inspections))
+        emit issueFound(issue);
+    if (m_checkSync) {
+        for (const EpisodePair &pair : std::as_const(m_pairs)) {
+            if (pair.status == PairStatus::ready && m_inspections.contains(pair.primary->url) &&
+                m_inspections.contains(pair.localized->url))
+                m_pairsToCheck << pair;
+        }
+    }
+    m_progress.filesChecked = true;
+    m_progress.steps += m_pairsToCheck.size();
+    checkNextPairSync();
+}
+
+void AnalysisRun::checkNextPairSync()
+{
+    if (m_nextCheck == m_pairsToCheck.size()) {
+        emit finished();
+        return;
+    }
+    const EpisodePair pair = m_pairsToCheck.at(m_nextCheck++);
+    advance();
+    m_syncChecker
+        ->check(m_inspections.value(pair.primary->url), m_inspections.value(pair.localized->url))
+        .then(this, [this, pair](QFuture<SyncMeasurement> done) {
+            const QString label = episodeLabel(pair);
+            try {
+                const SyncMeasurement measurement = done.result();
+                const PairSyncCheck check{measurement, judgeSync(label, measurement)};
+                emit syncChecked(pair.id, check);
+                if (check.verdict.finding)
+                    emit issueFound(*check.verdict.finding);
+            } catch (...) {
+                // The check is an extra: its failure leaves the pair as the analysis judged it.
+                emit issueFound(AnalysisIssue(AnalysisIssueSeverity::warning,
+                                              label + QStringLiteral(": ") +
+                                                  describeError(std::current_exception())));
+            }
+            QMetaObject::invokeMethod(this, &AnalysisRun::checkNextPairSync, Qt::QueuedConnection);
+        });
+}
