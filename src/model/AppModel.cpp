@@ -15,6 +15,9 @@
 #include "subtitles/SidecarCheck.h"
 #include "subtitles/SidecarScreening.h"
 #include "sync/SyncChecker.h"
+#include "tools/SerialWorker.h"
+#include "tools/TemporaryFolder.h"
+#include "tools/TemporaryNames.h"
 
 #include <QElapsedTimer>
 #include <QFuture>
@@ -82,6 +85,7 @@ void AppModel::analyze()
     assign(m_inspections, Inspections(), &AppModel::inspectionsChanged);
     assign(m_issues, QList<AnalysisIssue>(), &AppModel::issuesChanged);
     m_syncChecks->clear();
+    removeLeftoversIn(temporaryFolder().path, QStringLiteral("Im temporären Ordner"));
 
     if (const auto conflict = sameSourceFolders(*m_primaryFolder, *m_localizedFolder)) {
         appendIssue(AnalysisIssue(AnalysisIssueSeverity::error, *conflict));
@@ -218,6 +222,18 @@ void AppModel::evaluatePairs()
         appendIssue(std::move(issue));
 }
 
+void AppModel::removeLeftoversIn(const QString &folder, const QString &where)
+{
+    if (folder.isEmpty())
+        return;
+    runOnWorker<std::optional<QString>>(*QThreadPool::globalInstance(), [folder, where] {
+        return leftoverNote(removeLeftovers(folder), where);
+    }).then(this, [this](const std::optional<QString> &note) {
+        if (note)
+            appendIssue(AnalysisIssue(AnalysisIssueSeverity::information, *note));
+    });
+}
+
 void AppModel::appendIssue(AnalysisIssue issue)
 {
     m_issues.append(std::move(issue));
@@ -272,6 +288,7 @@ void AppModel::startMux()
     }
     assign(m_isMuxing, true, &AppModel::isMuxingChanged);
     assign(m_isCancelling, false, &AppModel::isCancellingChanged);
+    removeLeftoversIn(m_outputFolder->toLocalFile(), QStringLiteral("Im Ausgabeordner"));
 
     m_mux = std::make_unique<MuxRun>();
     m_mux->outputFolder = *m_outputFolder;

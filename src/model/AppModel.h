@@ -132,6 +132,8 @@ private:
     void evaluatePairs();
     void reportUndecodableNames(const QUrl &folder, const QString &folderName);
     void appendIssue(AnalysisIssue issue);
+    // Removes what dead runs left in `folder` off the main thread; notes it in the list.
+    void removeLeftoversIn(const QString &folder, const QString &where);
     void showRunningPairs();
     QFuture<MuxResult> muxPair(const EpisodePair &pair, MuxExecutor &executor,
                                const std::function<void(double, std::optional<double>)> &progress);
