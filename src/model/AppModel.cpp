@@ -21,6 +21,7 @@
 
 #include <QElapsedTimer>
 #include <QFuture>
+#include <QFutureWatcher>
 
 // The state of one analysis run: the files still to inspect and the inspector that does it,
 // then the pairs still to check for their audio offset.
@@ -226,12 +227,16 @@ void AppModel::removeLeftoversIn(const QString &folder, const QString &where)
 {
     if (folder.isEmpty())
         return;
-    runOnWorker<std::optional<QString>>(*QThreadPool::globalInstance(), [folder, where] {
-        return leftoverNote(removeLeftovers(folder), where);
-    }).then(this, [this](const std::optional<QString> &note) {
-        if (note)
+    // The watcher goes with the model, so a model gone first is never called.
+    auto *watcher = new QFutureWatcher<std::optional<QString>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        if (const std::optional<QString> note = watcher->result())
             appendIssue(AnalysisIssue(AnalysisIssueSeverity::information, *note));
+        watcher->deleteLater();
     });
+    watcher->setFuture(runOnWorker<std::optional<QString>>(
+        *QThreadPool::globalInstance(),
+        [folder, where] { return leftoverNote(removeLeftovers(folder), where); }));
 }
 
 void AppModel::appendIssue(AnalysisIssue issue)
