@@ -1,4 +1,7 @@
+// Stop signals turned into a Qt signal, and marked for the tool runner at once.
 #include "TerminationSignals.h"
+
+#include "tools/TerminationRequest.h"
 
 #include <QSocketNotifier>
 
@@ -11,11 +14,12 @@ namespace {
 // A closed terminal or a dropped session (SIGHUP) ends the run as Ctrl+C and SIGQUIT do.
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-// The write end of the pipe: the only thing the signal handler touches.
+// The write end of the pipe and the runner's flag: all the signal handler touches.
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int signalNumber)
 {
+    terminationRequested.store(true);
     const int savedErrno = errno;
     const auto byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);

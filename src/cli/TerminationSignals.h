@@ -1,3 +1,4 @@
+// Stop signals turned into a Qt signal.
 #pragma once
 
 #include <QObject>
@@ -6,7 +7,9 @@ class QSocketNotifier;
 
 // Turns SIGINT, SIGTERM, SIGHUP and SIGQUIT into a Qt signal on the main thread, so that the
 // front end can stop its tools and clean up instead of dying with them still running. Every
-// further signal is delivered too; the handler stays installed. SIGPIPE is ignored.
+// further signal is delivered too; the handler stays installed. SIGPIPE is ignored. The
+// handler also sets terminationRequested, so that a tool the same signal killed counts as
+// stopped.
 class TerminationSignals final : public QObject {
     Q_OBJECT
 

@@ -2,6 +2,7 @@
 
 #include "JsonFields.h"
 #include "ToolRun.h"
+#include "tools/ToolLanguage.h"
 
 #include <QJsonArray>
 
@@ -9,8 +10,9 @@ MediaInspection identifyWithMkvmerge(const QUrl &mkvmerge, const QUrl &file, con
 {
     const QByteArray output =
         runTool(mkvmerge.toLocalFile(),
-                {QStringLiteral("--identify"), QStringLiteral("--identification-format"),
-                 QStringLiteral("json"), toolFileArgument(file)},
+                uiLanguageArguments() + QStringList{QStringLiteral("--identify"),
+                                                    QStringLiteral("--identification-format"),
+                                                    QStringLiteral("json"), toolFileArgument(file)},
                 stop);
     const QJsonObject root = parseToolJson(output, QStringLiteral("tracks"));
 

@@ -1,3 +1,4 @@
+// Runs an inspection tool and turns its failure into an inspection error.
 #include "ToolRun.h"
 
 #include "MKVInspectorError.h"
@@ -24,15 +25,12 @@ QString errorsReportedInJson(const QByteArray &standardOutput)
 
 QByteArray runTool(const QString &program, const QStringList &arguments, const StopFlag *stop)
 {
-    const ChildRequest request{program, arguments, ChildOutput::separate, stop};
-    ChildOutcome outcome = runChild(request);
-    if (!outcome.started)
-        throw PlatformError(outcome.errorString);
+    ChildOutcome outcome = runChild({program, arguments, ChildOutput::separate, stop});
     if (outcome.succeeded())
         return std::move(outcome.standardOutput);
-
-    QString message = QString::fromUtf8(outcome.standardError);
-    if (message.trimmed().isEmpty())
-        message += errorsReportedInJson(outcome.standardOutput);
-    throw MKVInspectorError::failed(withEndingSignal(message, request, outcome));
+    if (!outcome.started)
+        throw PlatformError(outcome.exitMessage());
+    if (outcome.standardError.trimmed().isEmpty())
+        outcome.standardError += errorsReportedInJson(outcome.standardOutput).toUtf8();
+    throw MKVInspectorError::failed(outcome.exitMessage());
 }

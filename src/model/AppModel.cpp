@@ -2,8 +2,10 @@
 #include "AppModel.h"
 
 #include "FolderConflicts.h"
+#include "LeftoverSweep.h"
 #include "MuxRun.h"
 #include "sync/SyncChecker.h"
+#include "tools/TemporaryFolder.h"
 
 AppModel::AppModel(ToolLocations tools, QObject *parent)
     : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>())
@@ -57,6 +59,8 @@ void AppModel::analyze()
     assign(m_inspections, Inspections(), &AppModel::inspectionsChanged);
     assign(m_issues, QList<AnalysisIssue>(), &AppModel::issuesChanged);
     m_syncChecks->clear();
+    sweepLeftovers(this, temporaryFolder().path, QStringLiteral("Im temporären Ordner"),
+                   [this](AnalysisIssue note) { appendIssue(std::move(note)); });
 
     if (const auto conflict = sameSourceFolders(*m_primaryFolder, *m_localizedFolder)) {
         appendIssue(AnalysisIssue(AnalysisIssueSeverity::error, *conflict));
@@ -122,6 +126,8 @@ void AppModel::startMux()
     }
     assign(m_isMuxing, true, &AppModel::isMuxingChanged);
     assign(m_isCancelling, false, &AppModel::isCancellingChanged);
+    sweepLeftovers(this, m_outputFolder->toLocalFile(), QStringLiteral("Im Ausgabeordner"),
+                   [this](AnalysisIssue note) { appendIssue(std::move(note)); });
 
     MuxRunSources sources{{}, m_inspections,   m_fingerprints,
                           {}, *m_outputFolder, m_isPitchRestoreEnabled};

@@ -3,7 +3,6 @@
 #include "analysis/PalSpeedup.h"
 #include "MuxError.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,36 +21,14 @@ constexpr int probeTimeLimitMilliseconds = 60000;
     throw MuxError::conversionFailed(reason);
 }
 
-QString lastLineOf(const QByteArray &output)
-{
-    const QStringList lines = QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts);
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        if (!line->trimmed().isEmpty())
-            return line->trimmed();
-    }
-    return {};
-}
-
-// Why a tool that did not succeed failed, in the user's words where the tool gave none.
-QString failureOf(const ChildRequest &request, const ChildOutcome &outcome)
-{
-    const QString tool = QFileInfo(request.program).fileName();
-    if (!outcome.started)
-        return tool + u": "_s + outcome.errorString;
-    if (outcome.timedOut)
-        return u"%1 lief länger als die erlaubten %2 s und wurde beendet."_s.arg(tool).arg(
-            (request.timeLimitMilliseconds + 999) / 1000);
-    const QString text = withEndingSignal(lastLineOf(outcome.standardError), request, outcome);
-    return text.isEmpty() ? u"%1 endete mit Status %2."_s.arg(tool).arg(outcome.exitCode) : text;
-}
-
+// A stop that came as the tool ended still cancels the pair, as it does for mkvmerge.
 ChildOutcome runTool(const ChildRequest &request)
 {
     ChildOutcome outcome = runChild(request);
-    if (outcome.stopped)
+    if (outcome.stopped || (request.stop && request.stop->load()))
         throw MuxError::cancelled();
     if (!outcome.succeeded())
-        fail(failureOf(request, outcome));
+        fail(outcome.exitMessage());
     return outcome;
 }
 

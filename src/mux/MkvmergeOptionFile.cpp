@@ -1,6 +1,7 @@
 #include "MkvmergeOptionFile.h"
 
 #include "tools/TemporaryFolder.h"
+#include "tools/TemporaryNames.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,7 +17,7 @@ bool MkvmergeOptionFile::write(const QStringList &arguments)
     }
     // QTemporaryFile creates the file exclusively, readable by its owner only and with
     // O_CLOEXEC, so no tool inherits it.
-    m_file.setFileTemplate(folder.filePath(u"Spurenflechter-options-XXXXXX.json"_s));
+    m_file.setFileTemplate(folder.filePath(hiddenTemporaryName(u"-options-XXXXXX.json"_s)));
     const QByteArray json =
         QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact);
     const bool written = m_file.open() && m_file.write(json) == json.size() && m_file.flush();

@@ -8,6 +8,7 @@
 #include "ProgressScanner.h"
 #include "RemainingTime.h"
 #include "tools/SerialWorker.h"
+#include "tools/ToolLanguage.h"
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
@@ -47,7 +48,7 @@ MuxResult resultOf(const MuxPlan &plan, const OutputDirectory &folder, const QBy
     const QString text = folder.withFolderPath(QString::fromUtf8(output));
     result.warnings = mkvmergeWarnings(text);
     if (std::any_of(result.warnings.cbegin(), result.warnings.cend(), reportsMissingTrack))
-        throw MuxError::failed(text.trimmed());
+        throw MuxError::failed(readableToolMessages(text.toUtf8()));
     return result;
 }
 
@@ -197,8 +198,9 @@ QByteArray MuxExecutor::runMux(const MuxPlan &plan, const FractionCallback &onFr
         throw MuxError::failed(options.errorString());
 
     ProgressScanner scanner;
+    // mkvmerge reads the option file first; the language then applies to all it says.
     const ChildRequest request{plan.mkvmergeURL.toLocalFile(),
-                               {options.argument()},
+                               QStringList{options.argument()} + uiLanguageArguments(),
                                ChildOutput::merged,
                                &m_stop,
                                0,
@@ -207,14 +209,13 @@ QByteArray MuxExecutor::runMux(const MuxPlan &plan, const FractionCallback &onFr
                                        onFraction(*percentage / 100.0);
                                }};
     const ChildOutcome outcome = runChild(request);
-    if (!outcome.started)
-        throw MuxError::failed(outcome.errorString);
     // A stop that came as mkvmerge ended still cancels the pair.
-    if (outcome.stopped || m_stop)
+    if (outcome.started && (outcome.stopped || m_stop))
         throw MuxError::cancelled();
-    const bool succeeded = !outcome.signal && (outcome.exitCode == 0 || outcome.exitCode == 1);
+    // Exit status 1: written, with warnings.
+    const bool succeeded = outcome.started && !outcome.signal && !outcome.timedOut &&
+                           (outcome.exitCode == 0 || outcome.exitCode == 1);
     if (!succeeded)
-        throw MuxError::failed(withEndingSignal(QString::fromUtf8(outcome.standardOutput).trimmed(),
-                                                request, outcome));
+        throw MuxError::failed(outcome.exitMessage());
     return outcome.standardOutput;
 }

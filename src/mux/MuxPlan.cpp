@@ -8,12 +8,12 @@
 #include "subtitles/SubtitleDuplicates.h"
 #include "subtitles/SubtitleRules.h"
 #include "tools/TemporaryFolder.h"
+#include "tools/TemporaryNames.h"
 #include "TrackNaming.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QUuid>
 
 #include <cmath>
 
@@ -287,9 +287,8 @@ MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspectio
     const QFileInfo output(plan.outputURL.toLocalFile());
     if (output.exists() || output.isSymLink())
         throw MuxError::outputExists(outputName);
-    plan.temporaryURL = QUrl::fromLocalFile(folder.absoluteFilePath(
-        u".Spurenflechter-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
-        u".mkv"_s));
+    plan.temporaryURL =
+        QUrl::fromLocalFile(folder.absoluteFilePath(hiddenTemporaryName(u".mkv"_s)));
 
     // Only the first video track of folder 1 is taken.
     const auto video =

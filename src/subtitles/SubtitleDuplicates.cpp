@@ -2,6 +2,7 @@
 
 #include "UnmarkedUtf16.h"
 #include "tools/TemporaryFolder.h"
+#include "tools/ToolLanguage.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,7 +84,8 @@ bool runMkvextract(const QString &mkvextract, const QUrl &file, const QList<qint
     QStringList arguments{toolFileArgument(file), u"tracks"_s};
     for (const qint64 id : trackIDs)
         arguments << QString::number(id) + u':' + extractionPath(dir, id);
-    return runChild({mkvextract, arguments, ChildOutput::separate, stop}).succeeded();
+    return runChild({mkvextract, arguments + uiLanguageArguments(), ChildOutput::separate, stop})
+        .succeeded();
 }
 
 // The normalised text of a whole file, absent when it cannot be read.

@@ -1,3 +1,4 @@
+// Runs a tool as a child process and tells in one text how it failed.
 #pragma once
 
 #include <QByteArray>
@@ -34,8 +35,13 @@ struct ChildRequest {
 // How a child ended. Its output pipes are read while it runs, so a child that writes a lot
 // to either cannot stall on a full pipe.
 struct ChildOutcome {
+    QString program;           // the tool's file name, for the user's text
+    ChildOutput output = ChildOutput::separate;
+    int timeLimitMilliseconds = 0;
     bool started = false;
-    bool stopped = false;      // ended because the stop flag was set
+    // Ended because the stop flag was set, or killed by a stop signal (Ctrl+C to the process
+    // group) while the program itself was being stopped by one.
+    bool stopped = false;
     bool timedOut = false;     // ended because it ran past the time limit
     std::optional<int> signal; // the signal that ended it
     int exitCode = -1;         // when it exited by itself
@@ -45,19 +51,24 @@ struct ChildOutcome {
 
     // Ran to its end by itself and exited with status 0.
     bool succeeded() const { return started && !stopped && !timedOut && !signal && exitCode == 0; }
+
+    // What the user reads about a tool that did not succeed, alike for every tool: why it
+    // ended, with the tool's own messages (standard error, or the merged output) as it wrote
+    // them, except that mkvmerge's progress lines are dropped and its "Error:"/"Fehler:" lines
+    // come first.
+    QString exitMessage() const;
 };
 
 // Runs the request's program directly (no shell) with standard input at the null device and
 // waits for it. A set stop flag or a passed time limit terminates it, and kills it when it
 // ignores that for a few seconds. When the user's locale cannot be loaded, the tools run in
-// C.UTF-8, since mkvmerge aborts in a locale it cannot load.
+// C.UTF-8, since mkvmerge aborts in a locale it cannot load. On Linux the child is killed
+// when the calling thread (and so the program) ends, even by SIGKILL.
 ChildOutcome runChild(const ChildRequest &request);
 
-// What the user reads about a tool that a signal ended: its own `text`, trimmed, then
-// " (mkvmerge wurde durch Signal 9 beendet)", or "mkvmerge wurde durch Signal 9 beendet"
-// alone when the text is empty. Without a signal, `text` unchanged.
-QString withEndingSignal(const QString &text, const ChildRequest &request,
-                         const ChildOutcome &outcome);
+// A tool's messages as exitMessage() gives them: without mkvmerge's progress lines ("Progress:
+// 40%", carriage-return updates) and blank lines, its "Error:"/"Fehler:" lines first.
+QString readableToolMessages(const QByteArray &output);
 
 // The path handed to a tool for `file`: always absolute, so a name that begins with "-"
 // cannot be read as an option.

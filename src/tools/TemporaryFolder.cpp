@@ -1,4 +1,7 @@
+// The folder for short-lived files, and private folders in it.
 #include "TemporaryFolder.h"
+
+#include "TemporaryNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,7 +47,7 @@ const TemporaryFolder &temporaryFolder()
 
 std::optional<QString> privateFolderTemplate(const QString &purpose)
 {
-    const QString path = temporaryFolder().filePath(u"Spurenflechter-"_s + purpose + u"-XXXXXX"_s);
+    const QString path = temporaryFolder().filePath(hiddenTemporaryName(u'-' + purpose + u"-XXXXXX"_s));
     return path.isEmpty() ? std::nullopt : std::optional(path);
 }
 

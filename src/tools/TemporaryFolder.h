@@ -1,3 +1,4 @@
+// The folder for short-lived files, and private folders in it.
 #pragma once
 
 #include <QByteArray>

@@ -70,16 +70,17 @@ private slots:
         const QString file = QDir::current().absoluteFilePath(oddName) + u"|\uFFFD\n"_s;
         // Over 1 MiB on each pipe; standard input must be closed, else `cat` would wait.
         const QByteArray big = "head -c 2000000 /dev/zero | tr '\\0' x";
-        row("no stderr; stdout and ffprobe ignored", "echo '{\"tracks\":[]}'; exit 1", failed,
-            "echo '{\"streams\":[]}'");
+        row("no stderr; stdout and ffprobe ignored", "echo '{\"tracks\":[]}'; exit 1",
+            failed + u"mkvmerge endete mit Status 1."_s, "echo '{\"streams\":[]}'");
         // mkvmerge reports an unreadable file in its JSON and leaves standard error blank.
         row("errors in the report", "echo '{\"errors\":[\"Nicht lesbar.\\n\"]}'; echo >&2; exit 2",
-            failed + u"\nNicht lesbar.\n"_s);
+            failed + u"Nicht lesbar."_s);
         row("crash without text", "kill -SEGV $$",
             failed + u"mkvmerge wurde durch Signal 11 beendet"_s);
         row("no JSON", "echo 'kein JSON'",
             QJsonParseError{0, QJsonParseError::IllegalValue}.errorString());
-        row("no start", "#!/nonexistent/sh", unstartable.errorString());
+        row("no start", "#!/nonexistent/sh",
+            u"mkvmerge ließ sich nicht starten: "_s + unstartable.errorString());
         row("array", "echo '[]'", invalid);
         row("tracks no array", "echo '{\"tracks\":{}}'", invalid);
         row("non-object track", "echo '{\"tracks\":[{\"id\":0},3]}'", invalid);
@@ -88,9 +89,9 @@ private slots:
             "cat; " + big + " >&2; printf '{\"tracks\":[],\"pad\":\"'; " + big + "; echo '\"}'",
             u"0 tracks"_s);
         row("mkvmerge arguments", arguments,
-            failed + u" --identify|--identification-format|json|"_s + file);
+            failed + u"--identify|--identification-format|json|"_s + file.trimmed());
         row("ffprobe arguments", "",
-            failed + u" -v|error|-show_format|-show_streams|-of|json|"_s + file, arguments);
+            failed + u"-v|error|-show_format|-show_streams|-of|json|"_s + file.trimmed(), arguments);
         row("neither", "", u"mkvmerge wurde nicht gefunden."_s);
     }
     void fakeTools()

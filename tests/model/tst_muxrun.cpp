@@ -30,7 +30,7 @@ QString writeFakeMkvmerge(const QString &path, const QString &pair, const QStrin
 const QString failingMux = u"echo 'Error: kaputt'; exit 2"_s;
 QString failedMessage(const QString &pair)
 {
-    return u"2 %1: Muxen fehlgeschlagen: Progress: 50%\rError: kaputt"_s.arg(pair);
+    return u"2 %1: Muxen fehlgeschlagen: Error: kaputt"_s.arg(pair);
 }
 
 // The values a model property took, in order, as its notifications reported them.

@@ -174,14 +174,15 @@ private slots:
             << u"Muxen fehlgeschlagen: Warnung: 'x.mkv': Eine Spur mit der ID 2 wurde angegeben, "
                u"aber in der Quelldatei nicht gefunden."_s
             << QList<double>{} << QStringList();
-        QTest::newRow("exit status 2: the whole output, trimmed")
-            << u"printf '  Progress: 40%%\\r'\necho 'Error: kaputt' >&2\n"
+        QTest::newRow("exit status 2: the output without progress, its error first")
+            << u"echo 'mkvmerge v1'\nprintf '  Progress: 40%%\\r'\necho 'Error: kaputt' >&2\n"
                u"echo data > \"$output\"\nexit 2\n"_s
-            << u"Muxen fehlgeschlagen: Progress: 40%\rError: kaputt"_s << QList<double>{0.4}
+            << u"Muxen fehlgeschlagen: Error: kaputt\nmkvmerge v1"_s << QList<double>{0.4}
             << QStringList();
         QTest::newRow("killed by a signal: its output, then the signal")
-            << u"printf 'Progress: 1%%\r'\necho data > \"$output\"\nkill -KILL $$\n"_s
-            << u"Muxen fehlgeschlagen: Progress: 1% (mkvmerge wurde durch Signal 9 beendet)"_s
+            << u"echo 'Warnung: w'\nprintf 'Progress: 1%%\r'\necho data > \"$output\"\n"
+               u"kill -KILL $$\n"_s
+            << u"Muxen fehlgeschlagen: Warnung: w (mkvmerge wurde durch Signal 9 beendet)"_s
             << QList<double>{0.01} << QStringList();
         const QByteArray noInterpreter = "#!/nonexistent/interpreter";
         QProcess unstartable; // gives the platform's reason
@@ -189,7 +190,9 @@ private slots:
         unstartable.waitForStarted();
         QTest::newRow("cannot be started")
             << QString::fromUtf8(noInterpreter)
-            << u"Muxen fehlgeschlagen: "_s + unstartable.errorString() << QList<double>{}
+            << u"Muxen fehlgeschlagen: mkvmerge ließ sich nicht starten: "_s +
+                   unstartable.errorString()
+            << QList<double>{}
             << QStringList();
     }
 

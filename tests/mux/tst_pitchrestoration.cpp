@@ -235,10 +235,10 @@ private slots:
         QTest::newRow("no ffmpeg") << QString()
                                    << reason + u"ffmpeg und ffprobe werden dafür gebraucht, "
                                                u"wurden aber nicht gefunden."_s;
-        QTest::newRow("ffmpeg fails: its last line of error output")
+        QTest::newRow("ffmpeg fails: its error output")
             << u"echo 'Stream mapping: …' >&2\necho 'film.mka: No space left on device' >&2\n"
                u"exit 1"_s
-            << reason + u"film.mka: No space left on device"_s;
+            << reason + u"Stream mapping: …\nfilm.mka: No space left on device"_s;
         QTest::newRow("cancelled while ffmpeg converts")
             << QString::fromUtf8(hangingToolBody) << u"Die Verarbeitung wurde abgebrochen."_s;
     }

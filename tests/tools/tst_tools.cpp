@@ -1,13 +1,18 @@
 #include "support/FakeTool.h"
 #include "tools/ChildProcess.h"
 #include "tools/TemporaryFolder.h"
+#include "tools/TerminationRequest.h"
 #include "tools/ToolDiscovery.h"
+#include "tools/ToolLanguage.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -29,7 +34,16 @@ QString endingOf(const ChildOutcome &outcome)
     return ending;
 }
 
+// A process that exists and is not a zombie.
+bool isRunning(pid_t pid)
+{
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
+    return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(ChildOutcome)
 
 // Running a child, finding the tools and the temporary folder. Shell scripts stand in for
 // the tools.
@@ -73,28 +87,40 @@ private slots:
         QTest::addColumn<QByteArray>("script");
         QTest::addColumn<bool>("stop");
         QTest::addColumn<int>("timeLimitMilliseconds"); // 0: none
+        QTest::addColumn<bool>("terminating");          // a stop signal reached the program
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QByteArray>("standardOutput");
         QTest::newRow("a descriptor opened without O_CLOEXEC stays out")
             << QByteArray("[ -e /proc/$$/fd/100 ] && echo inherited || echo kept out") << false << 0
-            << u"exit 0"_s << QByteArray("kept out\n");
+            << false << u"exit 0"_s << QByteArray("kept out\n");
         QTest::newRow("real mkvmerge, the user's locale missing")
-            << QByteArray("exec mkvmerge --version >/dev/null") << false << 0 << u"exit 0"_s
-            << QByteArray();
+            << QByteArray("exec mkvmerge --version >/dev/null") << false << 0 << false
+            << u"exit 0"_s << QByteArray();
         QTest::newRow("past the time limit")
-            << hangingToolBody << false << 200 << u"signal 15, timed out"_s << QByteArray();
+            << hangingToolBody << false << 200 << false << u"signal 15, timed out"_s << QByteArray();
         QTest::newRow("ignores SIGTERM: killed after the grace time")
-            << QByteArray("trap '' TERM; exec sleep 600") << true << 0 << u"signal 9, stopped"_s
+            << QByteArray("trap '' TERM; exec sleep 600") << true << 0 << false
+            << u"signal 9, stopped"_s << QByteArray();
+        // Ctrl+C to the process group can reach the tool before the program's own handler.
+        QTest::newRow("Ctrl+C while the program stops: stopped")
+            << QByteArray("kill -INT $$") << false << 0 << true << u"signal 2, stopped"_s
             << QByteArray();
+        QTest::newRow("SIGINT from elsewhere: a failure")
+            << QByteArray("kill -INT $$") << false << 0 << false << u"signal 2"_s << QByteArray();
+        QTest::newRow("killed outright while the program stops: a failure")
+            << QByteArray("kill -KILL $$") << false << 0 << true << u"signal 9"_s << QByteArray();
     }
     void childEndings()
     {
         QFETCH(QByteArray, script);
         QFETCH(bool, stop);
         QFETCH(int, timeLimitMilliseconds);
+        QFETCH(bool, terminating);
         QFETCH(QString, ending);
         QFETCH(QByteArray, standardOutput);
         const StopFlag stopFlag{stop};
+        terminationRequested = terminating;
+        const auto reset = qScopeGuard([] { terminationRequested = false; });
         const ChildOutcome outcome = runChild({writeFakeTool(path(u"tool"_s), script),
                                                {},
                                                ChildOutput::separate,
@@ -103,6 +129,98 @@ private slots:
         QVERIFY(outcome.started);
         QCOMPARE(endingOf(outcome), ending);
         QCOMPARE(outcome.standardOutput, standardOutput);
+    }
+
+    // Every tool's failure reads alike.
+    void exitMessages_data()
+    {
+        QTest::addColumn<ChildOutcome>("outcome");
+        QTest::addColumn<QString>("message");
+        const auto ended = [](const QString &program, ChildOutput output, const QByteArray &text) {
+            ChildOutcome outcome{program, output};
+            outcome.started = true;
+            const bool merged = output == ChildOutput::merged;
+            outcome.standardOutput = merged ? text : "{\"ignored\": true}";
+            outcome.standardError = merged ? QByteArray() : text;
+            return outcome;
+        };
+        ChildOutcome outcome{u"mkvmerge"_s};
+        outcome.errorString = u"No such file or directory"_s;
+        QTest::newRow("not started")
+            << outcome << u"mkvmerge ließ sich nicht starten: No such file or directory"_s;
+        outcome = ended(u"ffmpeg"_s, ChildOutput::separate, "Fehlertext");
+        outcome.timedOut = true;
+        outcome.timeLimitMilliseconds = 1500;
+        QTest::newRow("timed out")
+            << outcome << u"ffmpeg lief länger als die erlaubten 2 s und wurde beendet."_s;
+        outcome = ended(u"mkvmerge"_s, ChildOutput::merged,
+                        "mkvmerge v74\nWarning: odd\nProgress: 5%\rProgress: 40%\rError: broken\n");
+        outcome.exitCode = 2;
+        QTest::newRow("mkvmerge: progress dropped, its error first")
+            << outcome << u"Error: broken\nmkvmerge v74\nWarning: odd"_s;
+        outcome = ended(u"mkvmerge"_s, ChildOutput::merged, "Fortschritt: 10%\r\nFehler: kaputt\n");
+        outcome.exitCode = 2;
+        QTest::newRow("mkvmerge in German") << outcome << u"Fehler: kaputt"_s;
+        outcome = ended(u"mkvmerge"_s, ChildOutput::merged, "Progress: 1%\r");
+        outcome.signal = 9;
+        QTest::newRow("a signal, nothing said")
+            << outcome << u"mkvmerge wurde durch Signal 9 beendet"_s;
+        outcome = ended(u"ffprobe"_s, ChildOutput::separate, "  kaputt\n");
+        outcome.signal = 11;
+        QTest::newRow("a signal after a message")
+            << outcome << u"kaputt (ffprobe wurde durch Signal 11 beendet)"_s;
+        outcome = ended(u"ffmpeg"_s, ChildOutput::separate, "\n");
+        outcome.exitCode = 3;
+        QTest::newRow("a status, nothing said") << outcome << u"ffmpeg endete mit Status 3."_s;
+    }
+    void exitMessages()
+    {
+        QFETCH(ChildOutcome, outcome);
+        QFETCH(QString, message);
+        QCOMPARE(outcome.exitMessage(), message);
+    }
+
+    // Killed outright, the program takes its running tool with it.
+    void childDiesWithTheProgram()
+    {
+        const QString tool = writeFakeTool(path(u"orphan"_s), hangingToolBody);
+        const pid_t program = ::fork();
+        if (program == 0) {
+            runChild({tool, {}});
+            ::_exit(0);
+        }
+        const pid_t child = hangingToolProcess(tool);
+        ::kill(program, SIGKILL);
+        ::waitpid(program, nullptr, 0);
+        QVERIFY(child > 0);
+        const bool died = QTest::qWaitFor([&] { return !isRunning(child); }, 10000);
+        ::kill(child, SIGKILL);
+        QVERIFY(died);
+    }
+
+    // mkvmerge's warnings are recognised in English and German only.
+    void toolLanguage_data()
+    {
+        QTest::addColumn<QString>("variables"); // NAME=value, space-separated
+        QTest::addColumn<bool>("english");      // told to speak English
+        QTest::newRow("French") << u"LANG=fr_FR.UTF-8"_s << true;
+        QTest::newRow("German") << u"LANG=de_AT.UTF-8@euro"_s << false;
+        QTest::newRow("English") << u"LANG=en_GB.UTF-8"_s << false;
+        QTest::newRow("the C locale") << u"LANG=C.UTF-8"_s << false;
+        QTest::newRow("nothing set") << QString() << false;
+        QTest::newRow("LC_ALL German over LANG") << u"LC_ALL=de_DE LANG=fr_FR"_s << false;
+        QTest::newRow("LC_MESSAGES Polish over LANG") << u"LC_MESSAGES=pl_PL LANG=de_DE"_s << true;
+        QTest::newRow("an empty LC_ALL does not count") << u"LC_ALL= LANG=ja_JP"_s << true;
+    }
+    void toolLanguage()
+    {
+        QFETCH(QString, variables);
+        QFETCH(bool, english);
+        QProcessEnvironment environment;
+        for (const QString &variable : variables.split(u' ', Qt::SkipEmptyParts))
+            environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+        const QStringList expected{u"--ui-language"_s, u"en_US"_s};
+        QCOMPARE(uiLanguageArguments(environment), english ? expected : QStringList());
     }
 
     // The bundled mkvmerge first, unchecked; then the first candidate `file -b -L` accepts.
