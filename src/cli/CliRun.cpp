@@ -33,7 +33,7 @@ qsizetype filesOf(const QList<EpisodePair> &pairs)
 // would otherwise all look judged.
 bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
                  QList<AnalysisIssue> issues, bool analysisComplete,
-                 const AppModel::SyncChecks &syncChecks)
+                 const AppModel::SyncChecks &syncChecks, const AppModel::Inspections *inspections)
 {
     if (!analysisComplete)
         issues.prepend(AnalysisIssue(
@@ -41,8 +41,9 @@ bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
             QStringLiteral("Die Analyse wurde abgebrochen; nicht alle Dateien wurden geprüft.")));
     const QByteArray report = arguments.json
                                   ? analysisReportJson(pairs, issues, analysisComplete,
-                                                       arguments.syncCheck ? &syncChecks : nullptr)
-                                  : analysisReportText(pairs, issues).toUtf8();
+                                                       arguments.syncCheck ? &syncChecks : nullptr,
+                                                       inspections)
+                                  : analysisReportText(pairs, issues, inspections).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
            out.flush();
@@ -154,7 +155,9 @@ void CliRun::onTerminationSignal(int signalNumber)
 void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                  const AppModel::SyncChecks &syncChecks)
 {
-    const bool written = writeReport(m_arguments, pairs, issues, m_analysisComplete, syncChecks);
+    // A stopped analysis left files uninspected that may well be readable.
+    const bool written = writeReport(m_arguments, pairs, issues, m_analysisComplete, syncChecks,
+                                     m_analysisComplete ? &m_model->inspections() : nullptr);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");

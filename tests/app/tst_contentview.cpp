@@ -1,9 +1,12 @@
 #include "ActionRow.h"
+#include "Appearance.h"
 #include "ContentView.h"
 #include "ElidedLabel.h"
 #include "FolderRow.h"
 #include "IssueBox.h"
 #include "model/AppModel.h"
+#include "MuxAnnouncer.h"
+#include "OptionsRow.h"
 #include "support/TestMedia.h"
 
 #include <QAccessible>
@@ -16,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +62,20 @@ private slots:
         // English audio only: an error and a note, published one after the other.
         QCOMPARE(makeTestMatroska(m_localized + u"/S01E02.mkv"_s, english), QString());
         QVERIFY(writeTestSubtitle(m_localized + u"/S01E01.de.srt"_s)); // gives a note
+
+        // Two good pairs and one whose folder-2 file mkvmerge reads as no media at all; and
+        // that unreadable pair alone.
+        const TestMediaLayout german{.audio = {TestTrack{.language = u"ger"_s}}};
+        for (const QString &folder : {u"/Zwei 1"_s, u"/Zwei 2"_s, u"/Zwei Ausgabe"_s,
+                                      u"/Defekt 1"_s, u"/Defekt 2"_s})
+            QVERIFY(QDir().mkpath(m_media.path() + folder));
+        for (const QString &name : {u"/S01E01.mkv"_s, u"/S01E02.mkv"_s, u"/S01E03.mkv"_s})
+            QCOMPARE(makeTestMatroska(m_media.path() + u"/Zwei 1"_s + name, english), QString());
+        for (const QString &name : {u"/S01E01.mkv"_s, u"/S01E02.mkv"_s})
+            QCOMPARE(makeTestMatroska(m_media.path() + u"/Zwei 2"_s + name, german), QString());
+        QCOMPARE(makeTestMatroska(m_media.filePath(u"Defekt 1/S01E03.mkv"_s), english), QString());
+        for (const QString &folder : {u"/Zwei 2"_s, u"/Defekt 2"_s})
+            writeTestFile(m_media.path() + folder + u"/S01E03.mkv"_s, "Hallo\n");
     }
 
     void workflowThroughTheWindow()
@@ -76,12 +94,13 @@ private slots:
 
         // Both options are off at each start; a box switches the model and shows its value.
         ActionRow *actions = view.actionRow();
+        const OptionsRow *options = view.optionsRow();
         QVERIFY(!model.isSyncCheckEnabled() && !model.isPitchRestoreEnabled());
-        actions->syncCheckBox()->click();
+        options->syncCheckBox()->click();
         QVERIFY(model.isSyncCheckEnabled());
         model.setSyncCheckEnabled(false);
-        QVERIFY(!actions->syncCheckBox()->isChecked());
-        actions->pitchRestoreBox()->click();
+        QVERIFY(!options->syncCheckBox()->isChecked());
+        options->pitchRestoreBox()->click();
         QVERIFY(model.isPitchRestoreEnabled());
 
         for (const FolderRow *row : view.folderRows())
@@ -125,12 +144,16 @@ private slots:
         QCOMPARE(resets.size(), 1);
         QCOMPARE(issueRows->rowCount(), model.issues().size());
 
+        // The window was never shown, so the end of the run is announced.
+        QStringList announced;
+        view.muxAnnouncer()->setSender([&](const QString &text) { announced << text; });
         actions->muxButton()->click();
         QVERIFY(actions->muxItems()->isVisibleTo(&view));
         actions->cancelButton()->click();
-        QCOMPARE(actions->progressText()->text(), u"Wird abgebrochen …"_s);
+        QCOMPARE(actions->progressText()->fullText(), u"Wird abgebrochen …"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!model.isMuxing(), 60000);
         QVERIFY(!actions->muxItems()->isVisibleTo(&view));
+        QCOMPARE(announced, QStringList{u"Muxen abgebrochen: 0 erstellt."_s});
 
         // Whatever the chooser returns is stored: cancelling it clears the row.
         answers << std::nullopt;
@@ -139,6 +162,77 @@ private slots:
         const ElidedLabel *path = view.folderRows()[0]->pathLabel();
         QCOMPARE(path->fullText(), u"Nicht ausgewählt"_s);
         QCOMPARE(path->foregroundRole(), QPalette::PlaceholderText);
+    }
+
+    // A ready pair whose file could not be read says so, and cannot be all there is to mux.
+    void unreadablePair_data()
+    {
+        QTest::addColumn<QString>("folders");
+        QTest::addColumn<QStringList>("statuses");
+        QTest::addColumn<bool>("muxEnabled");
+        QTest::newRow("beside two good pairs")
+            << u"Zwei"_s << QStringList{u"Bereit"_s, u"Bereit"_s, u"Datei nicht lesbar"_s}
+            << true;
+        QTest::newRow("alone") << u"Defekt"_s << QStringList{u"Datei nicht lesbar"_s} << false;
+    }
+
+    void unreadablePair()
+    {
+        QFETCH(QString, folders);
+        QFETCH(QStringList, statuses);
+        AppModel model;
+        ContentView view(model);
+        model.setPrimaryFolder(QUrl::fromLocalFile(m_media.filePath(folders + u" 1"_s)));
+        model.setLocalizedFolder(QUrl::fromLocalFile(m_media.filePath(folders + u" 2"_s)));
+        model.setOutputFolder(QUrl::fromLocalFile(m_output));
+        QSignalSpy finished(&model, &AppModel::analysisFinished);
+        model.analyze();
+        QVERIFY(finished.wait(60000));
+
+        const QTableView *table = view.pairTable();
+        QCOMPARE(column(table, 4), statuses);
+        const QModelIndex last = table->model()->index(int(statuses.size()) - 1, 4);
+        QCOMPARE(last.data(Qt::ForegroundRole).value<QColor>(), failureColor());
+        QTEST(view.actionRow()->muxButton()->isEnabled(), "muxEnabled");
+    }
+
+    // Two pairs at once as the box says; the unreadable pair fails in the run as any other
+    // failure does, and the end is announced only while the window is in the background.
+    void parallelRun()
+    {
+        AppModel model;
+        ContentView view(model);
+        model.setPrimaryFolder(QUrl::fromLocalFile(m_media.filePath(u"Zwei 1"_s)));
+        model.setLocalizedFolder(QUrl::fromLocalFile(m_media.filePath(u"Zwei 2"_s)));
+        model.setOutputFolder(QUrl::fromLocalFile(m_media.filePath(u"Zwei Ausgabe"_s)));
+        QSignalSpy analysed(&model, &AppModel::analysisFinished);
+        model.analyze();
+        QVERIFY(analysed.wait(60000));
+
+        QStringList announced;
+        view.muxAnnouncer()->setSender([&](const QString &text) { announced << text; });
+        QSpinBox *jobs = view.optionsRow()->jobsBox();
+        QCOMPARE(jobs->value(), 1);
+        jobs->setValue(2);
+        QCOMPARE(model.muxJobs(), 2);
+        QStringList progress;
+        connect(&model, &AppModel::muxProgressChanged, this,
+                [&] { progress << model.muxProgress(); });
+        QSignalSpy muxed(&model, &AppModel::muxFinished);
+        view.actionRow()->muxButton()->click();
+        QVERIFY(!jobs->isEnabled());
+        QVERIFY(muxed.wait(60000));
+        QVERIFY(jobs->isEnabled());
+        QCOMPARE(progress.value(0), u"S01E01, S01E02 (2 von 3)"_s);
+        QCOMPARE(announced, QStringList{u"Muxen abgeschlossen: 2 erstellt, 1 fehlgeschlagen."_s});
+
+        // In front, the window shows the end itself. (The files exist now: three failures.)
+        view.show();
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        view.actionRow()->muxButton()->click();
+        QVERIFY(muxed.wait(60000));
+        QCOMPARE(announced.size(), 1);
     }
 
     void longPathIsShortenedInTheMiddle()
@@ -191,6 +285,41 @@ private slots:
         QCOMPARE(model.localizedFolder(), accepted ? std::optional(dropped.first()) : std::nullopt);
     }
 
+    // Tab walks the window as it reads: top to bottom, left to right.
+    void tabOrderFollowsTheScreen()
+    {
+        AppModel model;
+        ContentView view(model);
+        // Every control on screen: a run is going on and there are issues.
+        view.actionRow()->showState(ActionState{.isMuxing = true});
+        view.issueBox()->show();
+        const OptionsRow *options = view.optionsRow();
+        const ActionRow *actions = view.actionRow();
+        QList<QWidget *> expected;
+        for (const FolderRow *row : view.folderRows())
+            expected << row->chooseButton();
+        expected << options->syncCheckBox() << options->pitchRestoreBox() << options->jobsBox()
+                 << actions->analyzeButton() << actions->muxButton() << actions->cancelButton()
+                 << view.pairTable() << view.issueBox()->copyButton() << view.issueBox()->list();
+
+        QList<QWidget *> walked;
+        for (QWidget *w = expected.first(); walked.size() <= expected.size();
+             w = w->nextInFocusChain()) {
+            // A spin box takes the focus for its line edit.
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&view) && !w->focusProxy())
+                walked << w;
+            if (w->nextInFocusChain() == expected.first())
+                break;
+        }
+        const auto names = [](const QList<QWidget *> &widgets) {
+            QStringList names;
+            for (QWidget *w : widgets)
+                names << QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+            return names;
+        };
+        QCOMPARE(names(walked), names(expected));
+    }
+
     void everyControlHasAnAccessibleNameAndTakesTheKeyboard()
     {
         AppModel model;
@@ -198,16 +327,16 @@ private slots:
         const auto nameOf = [](QWidget *control) {
             return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
         };
-        QList<QWidget *> controls{view.pairTable(), view.issueBox()->list(),
-                                  view.actionRow()->syncCheckBox(),
-                                  view.actionRow()->pitchRestoreBox()};
+        QList<QWidget *> controls{view.pairTable(), view.issueBox()->list()};
+        controls << view.optionsRow()->controls();
         for (QPushButton *button : view.findChildren<QPushButton *>()) {
             controls << button;
             QVERIFY(button->focusPolicy() & Qt::TabFocus);
         }
         for (const FolderRow *row : view.folderRows()) {
             controls << row->pathLabel();
-            QCOMPARE(nameOf(row->chooseButton()), row->title());
+            // Announced with their row: "Auswählen …" alone would not tell them apart.
+            QCOMPARE(nameOf(row->chooseButton()), row->chooserMessage());
         }
         for (QWidget *control : std::as_const(controls))
             QVERIFY2(!nameOf(control).isEmpty(), control->metaObject()->className());

@@ -21,7 +21,7 @@ using namespace Qt::StringLiterals;
 // cannot read. The error is found while inspecting, so it comes before the findings.
 static const QString episodesReport =
     u"S01E01\tS01E01.mkv\tS01E01 - Pilot.mkv\tS01E01 - Pilot.mkv\tBereit\n"
-    u"S01E02\tS01E02.mkv\tS01E02.mkv\tS01E02.mkv\tBereit\n"
+    u"S01E02\tS01E02.mkv\tS01E02.mkv\tS01E02.mkv\tDatei nicht lesbar\n"
     u"S01E03\t–\tS01E03.mkv\tS01E03.mkv\tDatei in Ordner 1 fehlt\n"
     u"Einzeldatei\tBonus.mkv\t–\tBonus.mkv\tZuordnung nicht eindeutig\n"
     u"\n"
