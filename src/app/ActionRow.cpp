@@ -67,7 +67,8 @@ ActionRow::ActionRow(QWidget *parent)
     m_muxSpinner->setAccessibleName(QStringLiteral("Muxen läuft"));
 
     makeSecondary(m_progressText);
-    m_progressText->setMinimumWidth(m_progressText->fontMetrics().horizontalAdvance(longestProgress));
+    m_progressText->setMinimumWidth(
+        m_progressText->fontMetrics().horizontalAdvance(longestProgress));
     m_progress->setRange(0, progressSteps);
     m_progress->setFixedWidth(100);
     m_progress->setTextVisible(false);
@@ -133,15 +134,14 @@ QSize ActionRow::minimumSizeHint() const
 {
     // The window keeps room for everything a run and an analysis show at once, so that
     // neither has to cut the row when it starts. One spacing more for the stretch.
-    const QList<const QWidget *> widest{m_analyze, m_analysisSpinner, m_mux, m_progressText,
-                                        m_progress, m_percent, m_remaining, m_cancel,
-                                        m_pairCount};
+    const QList<const QWidget *> widest{m_analyze,      m_analysisSpinner, m_mux,
+                                        m_progressText, m_progress,        m_percent,
+                                        m_remaining,    m_cancel,          m_pairCount};
     int width = layout()->spacing() * int(widest.size());
     for (const QWidget *item : widest)
         width += std::max(item->minimumWidth(), item->minimumSizeHint().width());
     return QSize(width, QWidget::minimumSizeHint().height());
 }
-
 
 void ActionRow::changeEvent(QEvent *event)
 {

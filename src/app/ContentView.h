@@ -17,8 +17,8 @@ class PairTableModel;
 class QTableView;
 
 // The main window's content: title, the three folders, the options, the action row, the pair
-// table and the issue list. Shows only what the model holds and changes only when the model says so;
-// every action returns at once.
+// table and the issue list. Shows only what the model holds and changes only when the model says
+// so; every action returns at once.
 class ContentView final : public QWidget {
     Q_OBJECT
 

@@ -31,8 +31,8 @@ void sendDesktopNotification(const QString &text)
     const QVariantMap hints{
         {QStringLiteral("desktop-entry"), SpurenflechterApp::desktopId.toString()}};
     notify << SpurenflechterApp::name.toString() << uint(0)
-           << SpurenflechterApp::desktopId.toString() << text << QString() << QStringList()
-           << hints << int(-1);
+           << SpurenflechterApp::desktopId.toString() << text << QString() << QStringList() << hints
+           << int(-1);
     // Sent without waiting: an absent service answers with an error nobody needs to read.
     bus.send(notify);
 }

@@ -39,11 +39,11 @@ bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
         issues.prepend(AnalysisIssue(
             AnalysisIssueSeverity::information,
             QStringLiteral("Die Analyse wurde abgebrochen; nicht alle Dateien wurden geprüft.")));
-    const QByteArray report = arguments.json
-                                  ? analysisReportJson(pairs, issues, analysisComplete,
-                                                       arguments.syncCheck ? &syncChecks : nullptr,
-                                                       inspections)
-                                  : analysisReportText(pairs, issues, inspections).toUtf8();
+    const QByteArray report =
+        arguments.json
+            ? analysisReportJson(pairs, issues, analysisComplete,
+                                 arguments.syncCheck ? &syncChecks : nullptr, inspections)
+            : analysisReportText(pairs, issues, inspections).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
            out.flush();

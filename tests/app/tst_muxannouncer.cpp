@@ -20,8 +20,8 @@ private slots:
         QTest::newRow("complete without failures: none named")
             << false << 12 << 0 << u"Muxen abgeschlossen: 12 erstellt."_s;
         QTest::newRow("cancelled") << true << 3 << 0 << u"Muxen abgebrochen: 3 erstellt."_s;
-        QTest::newRow("nothing created") << false << 0 << 2
-                                         << u"Muxen abgeschlossen: 0 erstellt, 2 fehlgeschlagen."_s;
+        QTest::newRow("nothing created")
+            << false << 0 << 2 << u"Muxen abgeschlossen: 0 erstellt, 2 fehlgeschlagen."_s;
     }
 
     void text()

@@ -88,14 +88,14 @@ int main(int argc, char *argv[])
     QObject::connect(&model, &AppModel::analysisFinished, &model, [&] {
         // A run an hour and more from its end, two pairs at once: the longest texts.
         if (running)
-            app.window().actionRow()->showState(ActionState{.hasSourceFolders = true,
-                                                            .hasOutputFolder = true,
-                                                            .pairCount = model.pairs().size(),
-                                                            .isMuxing = true,
-                                                            .muxProgress =
-                                                                u"S01E05, S01E06 (6 von 12)"_s,
-                                                            .muxFraction = 0.42,
-                                                            .muxETA = 165 * 60.0});
+            app.window().actionRow()->showState(
+                ActionState{.hasSourceFolders = true,
+                            .hasOutputFolder = true,
+                            .pairCount = model.pairs().size(),
+                            .isMuxing = true,
+                            .muxProgress = u"S01E05, S01E06 (6 von 12)"_s,
+                            .muxFraction = 0.42,
+                            .muxETA = 165 * 60.0});
         // A moment for the last repaint before the picture is taken.
         QTimer::singleShot(500, &model,
                            [&] { out << "window " << app.window().winId() << Qt::endl; });
