@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Takes the README's screenshot: the window after an analysis of two generated folders, on a
 # virtual X display. Writes docs/screenshot.png, or the file given as the first argument.
-# SCALE=2 scripts/screenshot.sh /tmp/big.png shows the window at twice the size.
+# SCALE=2 scripts/screenshot.sh /tmp/big.png shows the window at twice the size; options after
+# the file go to the scene (--minimum: at the minimum size, --running: during a parallel run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target="$(realpath -m "${1:-docs/screenshot.png}")"
+scene_options=("${@:2}")
 
 scripts/install-deps.sh
 missing=()
@@ -33,7 +35,8 @@ cat >"$work/take.sh" <<'INNER'
 #!/usr/bin/env bash
 set -euo pipefail
 scene="$1" folder="$2" target="$3" log="$4"
-"$scene" "$folder" >"$log" 2>&1 &
+shift 4
+"$scene" "$folder" "$@" >"$log" 2>&1 &
 pid=$!
 for _ in $(seq 600); do
     grep -q '^window ' "$log" && break
@@ -49,5 +52,6 @@ chmod +x "$work/take.sh"
 
 export QT_SCALE_FACTOR="${SCALE:-1}"
 xvfb-run -a -s "-screen 0 2600x1800x24" "$work/take.sh" \
-    "$PWD/build/release/tests/app/window_scene" "$series" "$target" "$work/scene.log"
+    "$PWD/build/release/tests/app/window_scene" "$series" "$target" "$work/scene.log" \
+    "${scene_options[@]}"
 echo "$target"

@@ -1,3 +1,4 @@
+// The action row below the options, and the state of the window's actions read from the model.
 #pragma once
 
 #include <QString>
@@ -6,7 +7,7 @@
 #include <optional>
 
 class AppModel;
-class QCheckBox;
+class ElidedLabel;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -17,12 +18,13 @@ struct ActionState {
     bool hasSourceFolders = false; // folder 1 and folder 2 chosen
     bool hasOutputFolder = false;
     qsizetype pairCount = 0;
-    qsizetype readyPairCount = 0;
+    qsizetype muxablePairCount = 0; // ready, and both files read once the analysis is over
     bool isAnalyzing = false;
     bool isMuxing = false;
     bool isCancelling = false;
     bool isSyncCheckEnabled = false;
     bool isPitchRestoreEnabled = false;
+    int muxJobs = 1;
     QString muxProgress;
     std::optional<double> muxFraction;
     std::optional<double> muxETA;
@@ -30,7 +32,7 @@ struct ActionState {
     static ActionState of(const AppModel &model);
 };
 
-// The row below the folders: analyse, mux with its progress and cancel, and the pair count.
+// The row below the options: analyse, mux with its progress and cancel, and the pair count.
 class ActionRow final : public QWidget {
     Q_OBJECT
 
@@ -39,8 +41,9 @@ public:
 
     void showState(const ActionState &state);
 
-    QCheckBox *syncCheckBox() const { return m_syncCheck; }
-    QCheckBox *pitchRestoreBox() const { return m_pitchRestore; }
+    // Wide enough for a run's items too, while they are hidden.
+    QSize minimumSizeHint() const override;
+
     QPushButton *analyzeButton() const { return m_analyze; }
     QPushButton *muxButton() const { return m_mux; }
     QPushButton *cancelButton() const { return m_cancel; }
@@ -48,14 +51,12 @@ public:
     QWidget *muxItems() const { return m_muxItems; }
     Spinner *muxSpinner() const { return m_muxSpinner; }
     QProgressBar *progressBar() const { return m_progress; }
-    QLabel *progressText() const { return m_progressText; }
+    ElidedLabel *progressText() const { return m_progressText; }
     QLabel *percentLabel() const { return m_percent; }
     QLabel *remainingTimeLabel() const { return m_remaining; }
     QLabel *pairCountLabel() const { return m_pairCount; }
 
 signals:
-    void syncCheckToggled(bool enabled);
-    void pitchRestoreToggled(bool enabled);
     void analyzeClicked();
     void muxClicked();
     void cancelClicked();
@@ -66,13 +67,11 @@ protected:
 private:
     void styleButtons();
 
-    QCheckBox *m_syncCheck;
-    QCheckBox *m_pitchRestore;
     QPushButton *m_analyze;
     Spinner *m_analysisSpinner;
     QPushButton *m_mux;
     QWidget *m_muxItems;
-    QLabel *m_progressText;
+    ElidedLabel *m_progressText;
     Spinner *m_muxSpinner;
     QProgressBar *m_progress;
     QLabel *m_percent;

@@ -1,3 +1,4 @@
+// The main window's content.
 #include "ContentView.h"
 
 #include "ActionRow.h"
@@ -5,6 +6,8 @@
 #include "FolderRow.h"
 #include "IssueBox.h"
 #include "model/AppModel.h"
+#include "MuxAnnouncer.h"
+#include "OptionsRow.h"
 #include "PairTableModel.h"
 
 #include <QGroupBox>
@@ -56,12 +59,17 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
                       &AppModel::outputFolderChanged}),
     };
 
+    m_optionsRow = new OptionsRow(this);
+    connect(m_optionsRow, &OptionsRow::syncCheckToggled, &m_model,
+            [this](bool enabled) { m_model.setSyncCheckEnabled(enabled); });
+    connect(m_optionsRow, &OptionsRow::pitchRestoreToggled, &m_model,
+            [this](bool enabled) { m_model.setPitchRestoreEnabled(enabled); });
+    // The model does not notify this one: the box is its only writer.
+    connect(m_optionsRow, &OptionsRow::jobsChanged, &m_model,
+            [this](int jobs) { m_model.setMuxJobs(jobs); });
+
     m_actionRow = new ActionRow(this);
     // The model's workflows return at once and report through its properties.
-    connect(m_actionRow, &ActionRow::syncCheckToggled, &m_model,
-            [this](bool enabled) { m_model.setSyncCheckEnabled(enabled); });
-    connect(m_actionRow, &ActionRow::pitchRestoreToggled, &m_model,
-            [this](bool enabled) { m_model.setPitchRestoreEnabled(enabled); });
     connect(m_actionRow, &ActionRow::analyzeClicked, &m_model, &AppModel::analyze);
     connect(m_actionRow, &ActionRow::muxClicked, &m_model, &AppModel::startMux);
     connect(m_actionRow, &ActionRow::cancelClicked, &m_model, &AppModel::cancelMux);
@@ -76,6 +84,7 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
 
     m_issueBox = new IssueBox(m_model, this);
     connect(&m_model, &AppModel::issuesChanged, this, &ContentView::showIssueBox);
+    m_announcer = new MuxAnnouncer(m_model, *this, this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -83,6 +92,7 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
     layout->addWidget(title);
     layout->addWidget(subtitle);
     layout->addWidget(folderBox);
+    layout->addWidget(m_optionsRow);
     layout->addWidget(m_actionRow);
     layout->addWidget(m_pairTable, 1);
     layout->addWidget(m_issueBox);
@@ -90,6 +100,8 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
     showActions();
     showIssueBox();
     arrangeTabOrder();
+    // Larger fonts need more than the usual minimum; the rows must never be cut.
+    setMinimumSize(minimumSize().expandedTo(layout->minimumSize()));
 }
 
 FolderRow *ContentView::addFolderRow(QWidget *box, const QString &title,
@@ -148,7 +160,9 @@ QTableView *ContentView::makePairTable()
 
 void ContentView::showActions()
 {
-    m_actionRow->showState(ActionState::of(m_model));
+    const ActionState state = ActionState::of(m_model);
+    m_optionsRow->showState(state);
+    m_actionRow->showState(state);
 }
 
 void ContentView::showIssueBox()
@@ -161,6 +175,7 @@ void ContentView::arrangeTabOrder()
     QList<QWidget *> order;
     for (FolderRow *row : m_folderRows)
         order << row->chooseButton();
+    order << m_optionsRow->controls();
     order << m_actionRow->analyzeButton() << m_actionRow->muxButton() << m_actionRow->cancelButton()
           << m_pairTable << m_issueBox->copyButton() << m_issueBox->list();
     for (qsizetype i = 1; i < order.size(); ++i)

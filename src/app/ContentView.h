@@ -1,3 +1,4 @@
+// The main window's content.
 #pragma once
 
 #include "FolderChooser.h"
@@ -10,12 +11,14 @@ class ActionRow;
 class AppModel;
 class FolderRow;
 class IssueBox;
+class MuxAnnouncer;
+class OptionsRow;
 class PairTableModel;
 class QTableView;
 
-// The main window's content: title, the three folders, the action row, the pair table and
-// the issue list. Shows only what the model holds and changes only when the model says so;
-// every action returns at once.
+// The main window's content: title, the three folders, the options, the action row, the pair
+// table and the issue list. Shows only what the model holds and changes only when the model says
+// so; every action returns at once.
 class ContentView final : public QWidget {
     Q_OBJECT
 
@@ -25,9 +28,11 @@ public:
 
     // Folder 1, folder 2 and the output folder, in this order.
     const std::array<FolderRow *, 3> &folderRows() const { return m_folderRows; }
+    OptionsRow *optionsRow() const { return m_optionsRow; }
     ActionRow *actionRow() const { return m_actionRow; }
     QTableView *pairTable() const { return m_pairTable; }
     IssueBox *issueBox() const { return m_issueBox; }
+    MuxAnnouncer *muxAnnouncer() const { return m_announcer; }
 
 private:
     // One of the model's three folder properties.
@@ -47,8 +52,10 @@ private:
     AppModel &m_model;
     FolderChooser m_chooser;
     std::array<FolderRow *, 3> m_folderRows{};
+    OptionsRow *m_optionsRow = nullptr;
     ActionRow *m_actionRow = nullptr;
     PairTableModel *m_pairs = nullptr;
     QTableView *m_pairTable = nullptr;
     IssueBox *m_issueBox = nullptr;
+    MuxAnnouncer *m_announcer = nullptr;
 };

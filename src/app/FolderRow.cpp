@@ -18,10 +18,10 @@ FolderRow::FolderRow(const QString &title, const QString &chooserMessage, QWidge
     m_title->setFixedWidth(75);
     m_title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    // The row's title names both the path and the button for screen readers.
+    // The row's title names the path for screen readers; the button says what it chooses, as
+    // "Auswählen …" alone would not tell the three rows apart.
     m_path->setAccessibleName(title);
-    m_choose->setAccessibleName(title);
-    m_choose->setAccessibleDescription(chooserMessage);
+    m_choose->setAccessibleName(chooserMessage);
     m_choose->setToolTip(chooserMessage);
 
     auto *layout = new QHBoxLayout(this);

@@ -1,7 +1,9 @@
+// The rows of the pair table.
 #include "PairTableModel.h"
 
 #include "Appearance.h"
 #include "media/Naming.h"
+#include "media/PairReadability.h"
 #include "model/AppModel.h"
 #include "StatusIcons.h"
 
@@ -20,9 +22,12 @@ PairTableModel::PairTableModel(const AppModel &model, QObject *parent)
     : QAbstractTableModel(parent), m_model(model), m_pairs(model.pairs()),
       m_readyIcon(statusIcon(PairStatus::ready)),
       m_attentionIcon(statusIcon(PairStatus::ambiguous)),
+      m_unreadableIcon(severityIcon(AnalysisIssueSeverity::error)),
       m_episodeFont(withTabularDigits(QApplication::font()))
 {
     connect(&model, &AppModel::pairsChanged, this, &PairTableModel::follow);
+    connect(&model, &AppModel::isAnalyzingChanged, this, &PairTableModel::judgeReadability);
+    judgeReadability();
 }
 
 void PairTableModel::follow()
@@ -30,7 +35,21 @@ void PairTableModel::follow()
     // The model publishes a new pair list as a whole, once per analysis.
     beginResetModel();
     m_pairs = m_model.pairs();
+    m_unreadable.clear();
     endResetModel();
+    judgeReadability();
+}
+
+void PairTableModel::judgeReadability()
+{
+    m_unreadable.clear();
+    // Until every file had its turn, a missing inspection says nothing.
+    if (!m_model.isAnalyzing()) {
+        for (const EpisodePair &pair : std::as_const(m_pairs))
+            m_unreadable << isUnreadable(pair, m_model.inspections());
+    }
+    if (!m_pairs.isEmpty())
+        emit dataChanged(index(0, status), index(int(m_pairs.size()) - 1, status));
 }
 
 int PairTableModel::rowCount(const QModelIndex &parent) const
@@ -48,6 +67,7 @@ QVariant PairTableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_pairs.size())
         return {};
     const EpisodePair &pair = m_pairs.at(index.row());
+    const bool unreadable = m_unreadable.value(index.row());
     const auto column = Column(index.column());
     switch (role) {
     case Qt::DisplayRole:
@@ -62,16 +82,18 @@ QVariant PairTableModel::data(const QModelIndex &index, int role) const
         case outputFile:
             return outputFileName(pair);
         case status:
-            return rawValue(pair.status);
+            return unreadable ? unreadableStatusText() : rawValue(pair.status);
         }
         break;
     case Qt::DecorationRole:
+        if (column == status && unreadable)
+            return m_unreadableIcon;
         if (column == status)
             return pair.status == PairStatus::ready ? m_readyIcon : m_attentionIcon;
         break;
     case Qt::ForegroundRole:
         if (column == status)
-            return statusColor(pair.status);
+            return unreadable ? failureColor() : statusColor(pair.status);
         break;
     case Qt::FontRole:
         if (column == episode)
@@ -104,7 +126,7 @@ QVariant PairTableModel::headerData(int section, Qt::Orientation orientation, in
 
 QStringList PairTableModel::statusTexts()
 {
-    QStringList texts;
+    QStringList texts{unreadableStatusText()};
     for (PairStatus status : {PairStatus::ready, PairStatus::missingPrimary,
                               PairStatus::missingLocalized, PairStatus::ambiguous})
         texts << rawValue(status);

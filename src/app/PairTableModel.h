@@ -1,3 +1,4 @@
+// The rows of the pair table.
 #pragma once
 
 #include "media/EpisodePair.h"
@@ -8,7 +9,8 @@
 
 class AppModel;
 
-// The pair table's rows: one per entry of the model's pairs, in their order.
+// The pair table's rows: one per entry of the model's pairs, in their order. Once the analysis
+// is over, a ready pair whose file could not be read says so in its status.
 class PairTableModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -29,10 +31,13 @@ public:
 
 private:
     void follow();
+    void judgeReadability();
 
     const AppModel &m_model;
     QList<EpisodePair> m_pairs; // what the rows show; shares its data with the model's list
+    QList<bool> m_unreadable;   // by row; empty while the analysis runs
     QIcon m_readyIcon;
     QIcon m_attentionIcon;
+    QIcon m_unreadableIcon;
     QFont m_episodeFont;
 };

@@ -1,6 +1,7 @@
 #include "AnalysisReport.h"
 
 #include "media/Naming.h"
+#include "media/PairReadability.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -122,13 +123,14 @@ QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QStr
 
 } // namespace
 
-QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues)
+QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
+                           const QHash<QUrl, MediaInspection> *inspections)
 {
     QString text;
     for (const EpisodePair &pair : pairs) {
         text +=
             QStringList{episodeLabel(pair), nameOrDash(pair.primary), nameOrDash(pair.localized),
-                        singleLine(outputFileName(pair)), rawValue(pair.status)}
+                        singleLine(outputFileName(pair)), pairStatusText(pair, inspections)}
                 .join(u'\t');
         text += u'\n';
     }
@@ -139,7 +141,8 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 }
 
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
-                              bool complete, const QHash<QString, PairSyncCheck> *syncChecks)
+                              bool complete, const QHash<QString, PairSyncCheck> *syncChecks,
+                              const QHash<QUrl, MediaInspection> *inspections)
 {
     QJsonArray pairArray;
     for (const EpisodePair &pair : pairs) {
@@ -149,7 +152,7 @@ QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<Analy
                                {QStringLiteral("primary"), fileJson(pair.primary)},
                                {QStringLiteral("localized"), fileJson(pair.localized)},
                                {QStringLiteral("outputFileName"), outputFileName(pair)},
-                               {QStringLiteral("status"), rawValue(pair.status)}};
+                               {QStringLiteral("status"), pairStatusText(pair, inspections)}};
         if (syncChecks)
             pairObject.insert(QStringLiteral("syncCheck"), syncCheckJson(*syncChecks, pair.id));
         pairArray.append(pairObject);

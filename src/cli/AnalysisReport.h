@@ -2,6 +2,7 @@
 
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
+#include "media/MediaInspection.h"
 #include "model/IssueLine.h" // IWYU pragma: export
 #include "sync/SyncChecker.h"
 
@@ -10,12 +11,15 @@
 // The result of an analysis as the command-line front end prints it.
 
 // One line per pair (label, folder-1 name or "–", folder-2 name or "–", output name, status,
-// separated by tabs), an empty line, then one line per issue.
-QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues);
+// separated by tabs), an empty line, then one line per issue. With `inspections` (the analysis
+// inspected every file), a ready pair with an unreadable file says so in its status.
+QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
+                           const QHash<QUrl, MediaInspection> *inspections = nullptr);
 
 // The same content as one JSON document, with "complete" false when the analysis was stopped
 // before every file was inspected. With `syncChecks` (the audio sync check ran), each pair
 // carries its segments and the verdict under "syncCheck".
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               bool complete,
-                              const QHash<QString, PairSyncCheck> *syncChecks = nullptr);
+                              const QHash<QString, PairSyncCheck> *syncChecks = nullptr,
+                              const QHash<QUrl, MediaInspection> *inspections = nullptr);

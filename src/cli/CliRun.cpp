@@ -25,7 +25,7 @@ bool hasError(const QList<AnalysisIssue> &issues)
 // would otherwise all look judged, and says which checks it did not finish.
 bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
                  QList<AnalysisIssue> issues, bool analysisComplete, bool filesChecked,
-                 const AppModel::SyncChecks &syncChecks)
+                 const AppModel::SyncChecks &syncChecks, const AppModel::Inspections *inspections)
 {
     if (!analysisComplete)
         issues.prepend(AnalysisIssue(
@@ -35,10 +35,11 @@ bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
                                  "auf Tonversatz geprüft.")
                 : QStringLiteral(
                       "Die Analyse wurde abgebrochen; nicht alle Dateien wurden geprüft.")));
-    const QByteArray report = arguments.json
-                                  ? analysisReportJson(pairs, issues, analysisComplete,
-                                                       arguments.syncCheck ? &syncChecks : nullptr)
-                                  : analysisReportText(pairs, issues).toUtf8();
+    const QByteArray report =
+        arguments.json
+            ? analysisReportJson(pairs, issues, analysisComplete,
+                                 arguments.syncCheck ? &syncChecks : nullptr, inspections)
+            : analysisReportText(pairs, issues, inspections).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
            out.flush();
@@ -144,8 +145,10 @@ void CliRun::onTerminationSignal(int signalNumber)
 void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                  const AppModel::SyncChecks &syncChecks)
 {
+    // A stopped analysis left files uninspected that may well be readable.
     const bool written =
-        writeReport(m_arguments, pairs, issues, m_analysisComplete, m_filesChecked, syncChecks);
+        writeReport(m_arguments, pairs, issues, m_analysisComplete, m_filesChecked, syncChecks,
+                    m_analysisComplete ? &m_model->inspections() : nullptr);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");

@@ -1,11 +1,18 @@
 #include "ActionRow.h"
 #include "Appearance.h"
+#include "ContentView.h"
+#include "ElidedLabel.h"
+#include "model/AppModel.h"
+#include "model/RemainingTime.h"
+#include "OptionsRow.h"
 #include "Spinner.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -18,7 +25,7 @@ private slots:
     {
         QTest::addColumn<bool>("sourceFolders");
         QTest::addColumn<bool>("outputFolder");
-        QTest::addColumn<int>("readyPairs");
+        QTest::addColumn<int>("muxablePairs");
         QTest::addColumn<bool>("analyzing");
         QTest::addColumn<bool>("muxing");
         QTest::addColumn<bool>("cancelling");
@@ -27,16 +34,17 @@ private slots:
         QTest::addColumn<bool>("muxEnabled");
         QTest::addColumn<bool>("muxItems");
         QTest::addColumn<bool>("cancelEnabled");
-        // An analysis keeps the sync option it started with, a mux run its pitch option.
+        // An analysis keeps the sync option it started with, a mux run its pitch option and
+        // its number of pairs at once.
         QTest::addColumn<bool>("syncBoxEnabled");
-        QTest::addColumn<bool>("pitchBoxEnabled");
+        QTest::addColumn<bool>("muxOptionsEnabled");
 
         // clang-format off
-        //                                                 source output ready  analyze mux   cancel |  analyze spinner mux   items cancel syncBox pitchBox
+        //                                                 source output pairs  analyze mux   cancel |  analyze spinner mux   items cancel syncBox muxOpts
         QTest::newRow("no folder chosen")                  << false << false << 0 << false << false << false << false << false << false << false << true  << true  << true;
         QTest::newRow("source folders, no output folder")  << true  << false << 3 << false << false << false << true  << false << false << false << true  << true  << true;
-        QTest::newRow("output folder, no ready pair")      << true  << true  << 0 << false << false << false << true  << false << false << false << true  << true  << true;
-        QTest::newRow("ready pairs and an output folder")  << true  << true  << 3 << false << false << false << true  << false << true  << false << true  << true  << true;
+        QTest::newRow("output folder, no muxable pair")    << true  << true  << 0 << false << false << false << true  << false << false << false << true  << true  << true;
+        QTest::newRow("muxable pairs, an output folder")   << true  << true  << 3 << false << false << false << true  << false << true  << false << true  << true  << true;
         QTest::newRow("analysing")                         << true  << true  << 3 << true  << false << false << false << true  << false << false << true  << false << true;
         QTest::newRow("muxing: analysing stays possible")  << true  << true  << 3 << false << true  << false << true  << false << false << true  << true  << true  << false;
         QTest::newRow("cancelling")                        << true  << true  << 3 << false << true  << true  << true  << false << false << true  << false << true  << false;
@@ -47,25 +55,29 @@ private slots:
     {
         QFETCH(bool, sourceFolders);
         QFETCH(bool, outputFolder);
-        QFETCH(int, readyPairs);
+        QFETCH(int, muxablePairs);
         QFETCH(bool, analyzing);
         QFETCH(bool, muxing);
         QFETCH(bool, cancelling);
 
         ActionRow row;
-        row.showState(ActionState{.hasSourceFolders = sourceFolders,
-                                  .hasOutputFolder = outputFolder,
-                                  .readyPairCount = readyPairs,
-                                  .isAnalyzing = analyzing,
-                                  .isMuxing = muxing,
-                                  .isCancelling = cancelling});
+        OptionsRow options;
+        const ActionState state{.hasSourceFolders = sourceFolders,
+                                .hasOutputFolder = outputFolder,
+                                .muxablePairCount = muxablePairs,
+                                .isAnalyzing = analyzing,
+                                .isMuxing = muxing,
+                                .isCancelling = cancelling};
+        row.showState(state);
+        options.showState(state);
         QTEST(row.analyzeButton()->isEnabled(), "analyzeEnabled");
         QTEST(row.analysisSpinner()->isVisibleTo(&row), "analysisSpinner");
         QTEST(row.muxButton()->isEnabled(), "muxEnabled");
         QTEST(row.muxItems()->isVisibleTo(&row), "muxItems");
         QTEST(row.cancelButton()->isEnabled(), "cancelEnabled");
-        QTEST(row.syncCheckBox()->isEnabled(), "syncBoxEnabled");
-        QTEST(row.pitchRestoreBox()->isEnabled(), "pitchBoxEnabled");
+        QTEST(options.syncCheckBox()->isEnabled(), "syncBoxEnabled");
+        QTEST(options.pitchRestoreBox()->isEnabled(), "muxOptionsEnabled");
+        QTEST(options.jobsBox()->isEnabled(), "muxOptionsEnabled");
     }
 
     // A spinner while the fraction is unknown, else a bar with its percentage; the remaining
@@ -106,6 +118,51 @@ private slots:
             QCOMPARE(double(row.progressBar()->value()) / row.progressBar()->maximum(), *fraction);
         QCOMPARE(shows(row.remainingTimeLabel()) ? row.remainingTimeLabel()->text() : QString(),
                  remainingShown);
+    }
+
+    // At the window's minimum width, with the longest texts of a parallel run an hour and more
+    // from its end, every item of the action row shows whole. Registered at scale 1 and 2.
+    void actionRowFitsAtTheMinimumWidth()
+    {
+        AppModel model;
+        ContentView view(model);
+        view.resize(view.minimumSize());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        ActionRow *row = view.actionRow();
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        row->showState(ActionState{.hasSourceFolders = true,
+                                   .hasOutputFolder = true,
+                                   .pairCount = 12,
+                                   .muxablePairCount = 12,
+                                   .isAnalyzing = true,
+                                   .isMuxing = true,
+                                   .muxProgress = u"S01E05, S01E06 (6 von 12)"_s,
+                                   .muxFraction = 0.5,
+                                   .muxETA = 165 * 60.0});
+        QLocale::setDefault(QLocale::c());
+        view.layout()->activate();
+        QCOMPARE(row->remainingTimeLabel()->text(), u"Gesamtrestzeit: 165:00 min"_s);
+
+        QCOMPARE(row->progressText()->text(), row->progressText()->fullText());
+        const QRect shown = view.rect();
+        for (QWidget *item : row->findChildren<QWidget *>()) {
+            if (!item->isVisibleTo(&view) || item->inherits("ElidedLabel"))
+                continue;
+            const QRect place(item->mapTo(&view, QPoint(0, 0)), item->size());
+            const QString what = QString::fromLatin1(item->metaObject()->className()) + u' ' +
+                                 item->property("text").toString();
+            QVERIFY2(shown.contains(place), qPrintable(what));
+            QVERIFY2(item->width() >= item->sizeHint().width(), qPrintable(what));
+        }
+
+        // The cut repair's box will join the options: it must fit in the row beside them.
+        const QWidget *options = view.optionsRow();
+        const int cutRepair =
+            QCheckBox(u"Schnitte ausgleichen (neu kodieren)"_s).sizeHint().width();
+        QVERIFY2(options->sizeHint().width() + options->layout()->spacing() + cutRepair <=
+                     options->width(),
+                 qPrintable(QString::number(options->sizeHint().width() + cutRepair)));
     }
 
     // The sign's place follows the locale; German sets it apart (see muxProgress).

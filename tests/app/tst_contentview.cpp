@@ -4,6 +4,8 @@
 #include "FolderRow.h"
 #include "IssueBox.h"
 #include "model/AppModel.h"
+#include "MuxAnnouncer.h"
+#include "OptionsRow.h"
 #include "support/TestMedia.h"
 
 #include <QAccessible>
@@ -16,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,12 +79,13 @@ private slots:
 
         // Both options are off at each start; a box switches the model and shows its value.
         ActionRow *actions = view.actionRow();
+        const OptionsRow *options = view.optionsRow();
         QVERIFY(!model.isSyncCheckEnabled() && !model.isPitchRestoreEnabled());
-        actions->syncCheckBox()->click();
+        options->syncCheckBox()->click();
         QVERIFY(model.isSyncCheckEnabled());
         model.setSyncCheckEnabled(false);
-        QVERIFY(!actions->syncCheckBox()->isChecked());
-        actions->pitchRestoreBox()->click();
+        QVERIFY(!options->syncCheckBox()->isChecked());
+        options->pitchRestoreBox()->click();
         QVERIFY(model.isPitchRestoreEnabled());
 
         for (const FolderRow *row : view.folderRows())
@@ -125,12 +129,16 @@ private slots:
         QCOMPARE(resets.size(), 1);
         QCOMPARE(issueRows->rowCount(), model.issues().size());
 
+        // The window was never shown, so the end of the run is announced.
+        QStringList announced;
+        view.muxAnnouncer()->setSender([&](const QString &text) { announced << text; });
         actions->muxButton()->click();
         QVERIFY(actions->muxItems()->isVisibleTo(&view));
         actions->cancelButton()->click();
-        QCOMPARE(actions->progressText()->text(), u"Wird abgebrochen …"_s);
+        QCOMPARE(actions->progressText()->fullText(), u"Wird abgebrochen …"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!model.isMuxing(), 60000);
         QVERIFY(!actions->muxItems()->isVisibleTo(&view));
+        QCOMPARE(announced, QStringList{u"Muxen abgebrochen: 0 erstellt."_s});
 
         // Whatever the chooser returns is stored: cancelling it clears the row.
         answers << std::nullopt;
@@ -191,6 +199,41 @@ private slots:
         QCOMPARE(model.localizedFolder(), accepted ? std::optional(dropped.first()) : std::nullopt);
     }
 
+    // Tab walks the window as it reads: top to bottom, left to right.
+    void tabOrderFollowsTheScreen()
+    {
+        AppModel model;
+        ContentView view(model);
+        // Every control on screen: a run is going on and there are issues.
+        view.actionRow()->showState(ActionState{.isMuxing = true});
+        view.issueBox()->show();
+        const OptionsRow *options = view.optionsRow();
+        const ActionRow *actions = view.actionRow();
+        QList<QWidget *> expected;
+        for (const FolderRow *row : view.folderRows())
+            expected << row->chooseButton();
+        expected << options->syncCheckBox() << options->pitchRestoreBox() << options->jobsBox()
+                 << actions->analyzeButton() << actions->muxButton() << actions->cancelButton()
+                 << view.pairTable() << view.issueBox()->copyButton() << view.issueBox()->list();
+
+        QList<QWidget *> walked;
+        for (QWidget *w = expected.first(); walked.size() <= expected.size();
+             w = w->nextInFocusChain()) {
+            // A spin box takes the focus for its line edit.
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&view) && !w->focusProxy())
+                walked << w;
+            if (w->nextInFocusChain() == expected.first())
+                break;
+        }
+        const auto names = [](const QList<QWidget *> &widgets) {
+            QStringList names;
+            for (QWidget *w : widgets)
+                names << QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+            return names;
+        };
+        QCOMPARE(names(walked), names(expected));
+    }
+
     void everyControlHasAnAccessibleNameAndTakesTheKeyboard()
     {
         AppModel model;
@@ -198,16 +241,16 @@ private slots:
         const auto nameOf = [](QWidget *control) {
             return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
         };
-        QList<QWidget *> controls{view.pairTable(), view.issueBox()->list(),
-                                  view.actionRow()->syncCheckBox(),
-                                  view.actionRow()->pitchRestoreBox()};
+        QList<QWidget *> controls{view.pairTable(), view.issueBox()->list()};
+        controls << view.optionsRow()->controls();
         for (QPushButton *button : view.findChildren<QPushButton *>()) {
             controls << button;
             QVERIFY(button->focusPolicy() & Qt::TabFocus);
         }
         for (const FolderRow *row : view.folderRows()) {
             controls << row->pathLabel();
-            QCOMPARE(nameOf(row->chooseButton()), row->title());
+            // Announced with their row: "Auswählen …" alone would not tell them apart.
+            QCOMPARE(nameOf(row->chooseButton()), row->chooserMessage());
         }
         for (QWidget *control : std::as_const(controls))
             QVERIFY2(!nameOf(control).isEmpty(), control->metaObject()->className());

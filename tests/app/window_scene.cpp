@@ -2,8 +2,12 @@
 // screenshot in the README (scripts/screenshot.sh). Prints the window id once the analysis has
 // finished and keeps the window open until it is ended.
 //
-//   window_scene FOLDER   makes FOLDER/Nordlicht (Englisch), (Deutsch) and (Fertig)
+//   window_scene FOLDER [--minimum] [--running]
+//
+// makes FOLDER/Nordlicht (Englisch), (Deutsch) and (Fertig). --minimum shows the window at its
+// minimum size; --running shows the action row as a parallel run with the longest texts.
 
+#include "ActionRow.h"
 #include "ContentView.h"
 #include "SpurenflechterApp.h"
 #include "support/TestMedia.h"
@@ -62,8 +66,10 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2) {
-        err << "usage: window_scene FOLDER\n";
+    const bool minimum = arguments.contains(u"--minimum"_s);
+    const bool running = arguments.contains(u"--running"_s);
+    if (arguments.size() != 2 + int(minimum) + int(running) || arguments.at(1).startsWith(u'-')) {
+        err << "usage: window_scene FOLDER [--minimum] [--running]\n";
         return 2;
     }
     QString english, german, output;
@@ -77,7 +83,19 @@ int main(int argc, char *argv[])
     model.setPrimaryFolder(QUrl::fromLocalFile(english));
     model.setLocalizedFolder(QUrl::fromLocalFile(german));
     model.setOutputFolder(QUrl::fromLocalFile(output));
+    if (minimum)
+        app.window().resize(app.window().minimumSize());
     QObject::connect(&model, &AppModel::analysisFinished, &model, [&] {
+        // A run an hour and more from its end, two pairs at once: the longest texts.
+        if (running)
+            app.window().actionRow()->showState(
+                ActionState{.hasSourceFolders = true,
+                            .hasOutputFolder = true,
+                            .pairCount = model.pairs().size(),
+                            .isMuxing = true,
+                            .muxProgress = u"S01E05, S01E06 (6 von 12)"_s,
+                            .muxFraction = 0.42,
+                            .muxETA = 165 * 60.0});
         // A moment for the last repaint before the picture is taken.
         QTimer::singleShot(500, &model,
                            [&] { out << "window " << app.window().winId() << Qt::endl; });
