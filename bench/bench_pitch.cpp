@@ -43,8 +43,9 @@ double muxMilliseconds(MuxExecutor &executor, const Episode &episode, const QStr
     emptyFolder(output);
     return bestMilliseconds(1, [&] {
         QFuture<MuxResult> done =
-            executor.mux(episode.pair, episode.primary, episode.localized,
-                         QUrl::fromLocalFile(output), {}, {}, {}, restorePitch);
+            executor.mux({episode.pair, episode.primary, episode.localized,
+                          QUrl::fromLocalFile(output), {}, {}, restorePitch},
+                         {});
         while (!done.isFinished())
             QTest::qWait(5);
         done.result(); // throws on a failed pair

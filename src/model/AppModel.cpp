@@ -9,7 +9,7 @@
 #include "media/Pairing.h"
 #include "mux/MuxError.h"
 #include "mux/MuxExecutor.h"
-#include "mux/RemainingTime.h"
+#include "RemainingTime.h"
 #include "MuxMessages.h"
 #include "mux/MuxScheduler.h"
 #include "subtitles/SidecarCheck.h"
@@ -339,9 +339,9 @@ QFuture<MuxResult> AppModel::muxPair(const EpisodePair &pair, MuxExecutor &execu
     const auto check = m_syncChecks->constFind(pair.id);
     const std::optional<double> offset =
         check != m_syncChecks->cend() ? check->verdict.correctionOffsetSeconds : std::nullopt;
-    return executor.mux(pair, inspectionOf(pair.primary), inspectionOf(pair.localized),
-                        m_mux->outputFolder, progress, offset, m_fingerprints,
-                        m_mux->restorePitch);
+    return executor.mux({pair, inspectionOf(pair.primary), inspectionOf(pair.localized),
+                         m_mux->outputFolder, offset, m_fingerprints, m_mux->restorePitch},
+                        progress);
 }
 
 void AppModel::finishPair(qsizetype position, const QFuture<MuxResult> &done)

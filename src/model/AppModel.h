@@ -134,7 +134,7 @@ private:
     void appendIssue(AnalysisIssue issue);
     void showRunningPairs();
     QFuture<MuxResult> muxPair(const EpisodePair &pair, MuxExecutor &executor,
-                               const std::function<void(double, std::optional<double>)> &progress);
+                               const std::function<void(double)> &progress);
     void finishPair(qsizetype position, const QFuture<MuxResult> &done);
     void finishMux(const QString &finalText);
     void setMuxFraction(double fraction);

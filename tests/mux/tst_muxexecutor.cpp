@@ -147,7 +147,7 @@ private slots:
         auto executor = std::make_unique<MuxExecutor>(locations);
         const QString output = newOutputFolder();
         const QFuture<MuxResult> pending = executor->mux(
-            m_pair, m_primaryInspection, m_localizedInspection, QUrl::fromLocalFile(output), {});
+            {m_pair, m_primaryInspection, m_localizedInspection, QUrl::fromLocalFile(output)}, {});
         const pid_t extraction = hangingToolProcess(mkvextract);
         QVERIFY(extraction > 0);
         executor.reset();
