@@ -4,6 +4,7 @@
 #include "MuxError.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QUuid>
 
 #include <cerrno>
@@ -131,14 +132,17 @@ OutputDirectory::moveWithoutReplacing(const QString &from, const QString &to, QS
         return ::openat(folder, target.constData(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     });
-    struct stat ours {};
     const int placeholderFailure = placeholder < 0 ? errno : 0;
-    if (placeholder >= 0) {
-        ::fstat(placeholder, &ours);
-        ::close(placeholder);
-    } else if (placeholderFailure == EEXIST) {
+    if (placeholderFailure == EEXIST)
         return MoveOutcome::nameTaken;
-    }
+    // Held open until the end: a file made after ours was removed cannot get its inode.
+    const auto closePlaceholder = qScopeGuard([&] {
+        if (placeholder >= 0)
+            ::close(placeholder);
+    });
+    struct stat ours {};
+    if (placeholder >= 0)
+        ::fstat(placeholder, &ours);
     const auto refusedAll = [&](int lastFailure) {
         return u"Das Dateisystem des Ausgabeordners verweigert das Umbenennen ohne Ersetzen "
                u"(%1), feste Verknüpfungen (%2) und das Ersetzen eines eigenen Platzhalters "
