@@ -111,8 +111,9 @@ bool AloneCommand::run() const
 
 AloneCommand aloneCommand(const Episode &episode, const QString &output)
 {
-    const MuxPlan plan = buildMuxPlan(episode.pair, episode.primary, episode.localized,
-                                      QUrl::fromLocalFile(output), ToolDiscovery());
+    const MuxPlan plan = buildMuxPlan(
+        {episode.pair, episode.primary, episode.localized, QUrl::fromLocalFile(output)},
+        ToolDiscovery());
     AloneCommand command{plan.mkvmergeURL.toLocalFile()};
     command.options->write(plan.arguments);
     command.temporary = plan.temporaryURL.toLocalFile();

@@ -93,8 +93,9 @@ int main(int argc, char *argv[])
         aloneMs = std::min(aloneMs, bestMilliseconds(1, [&] { largeAlone.run(); }));
         executorMs = std::min(executorMs, bestMilliseconds(1, [&] {
                                   QFuture<MuxResult> done =
-                                      executor.mux(large.pair, large.primary, large.localized,
-                                                   QUrl::fromLocalFile(output), {});
+                                      executor.mux({large.pair, large.primary, large.localized,
+                                                    QUrl::fromLocalFile(output)},
+                                                   {});
                                   while (!done.isFinished())
                                       QTest::qWait(1);
                               }));

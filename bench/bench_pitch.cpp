@@ -43,8 +43,9 @@ double muxMilliseconds(MuxExecutor &executor, const Episode &episode, const QStr
     emptyFolder(output);
     return bestMilliseconds(1, [&] {
         QFuture<MuxResult> done =
-            executor.mux(episode.pair, episode.primary, episode.localized,
-                         QUrl::fromLocalFile(output), {}, {}, {}, restorePitch);
+            executor.mux({episode.pair, episode.primary, episode.localized,
+                          QUrl::fromLocalFile(output), {}, {}, restorePitch},
+                         {});
         while (!done.isFinished())
             QTest::qWait(5);
         done.result(); // throws on a failed pair
@@ -80,8 +81,10 @@ int main(int argc, char *argv[])
     const QString converted = dir.filePath(QStringLiteral("film.mka"));
     const FilmSpeedRequest request{QStringLiteral("/usr/bin/ffmpeg"),
                                    QStringLiteral("/usr/bin/ffprobe"),
+                                   QStringLiteral("/usr/bin/mkvmerge"),
                                    QUrl::fromLocalFile(german),
-                                   0,
+                                   1, // the video is track 0
+
                                    converted,
                                    filmSeconds / palTimingFactor};
     const QString plain = QStringLiteral("-nostdin -loglevel error -y -i %1 -map 0:a:0 -af "

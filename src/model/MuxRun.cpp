@@ -5,7 +5,7 @@
 #include "mux/MuxError.h"
 #include "mux/MuxExecutor.h"
 #include "mux/MuxScheduler.h"
-#include "mux/RemainingTime.h"
+#include "RemainingTime.h"
 #include "MuxMessages.h"
 #include "tools/UserFacingError.h"
 
@@ -66,10 +66,12 @@ QFuture<MuxResult> MuxRun::muxPair(const EpisodePair &pair, MuxExecutor &executo
         return found != m_sources.inspections.cend() ? std::optional(*found) : std::nullopt;
     };
     const auto offset = m_sources.syncOffsets.constFind(pair.id);
-    return executor.mux(
-        pair, inspectionOf(pair.primary), inspectionOf(pair.localized), m_sources.outputFolder,
-        progress, offset != m_sources.syncOffsets.cend() ? std::optional(*offset) : std::nullopt,
-        m_sources.fingerprints, m_sources.restorePitch);
+    return executor.mux({pair, inspectionOf(pair.primary), inspectionOf(pair.localized),
+                         m_sources.outputFolder,
+                         offset != m_sources.syncOffsets.cend() ? std::optional(*offset)
+                                                                : std::nullopt,
+                         m_sources.fingerprints, m_sources.restorePitch},
+                        progress);
 }
 
 void MuxRun::showRunningPairs()

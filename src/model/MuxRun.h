@@ -53,7 +53,7 @@ signals:
 
 private:
     QFuture<MuxResult> muxPair(const EpisodePair &pair, MuxExecutor &executor,
-                               const std::function<void(double, std::optional<double>)> &progress);
+                               const std::function<void(double)> &progress);
     void showRunningPairs();
     void reportProgress();
     void finishPair(qsizetype position, const QFuture<MuxResult> &done);

@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+std::optional<double> linearRemainingSeconds(double fraction, double elapsedSeconds)
+{
+    if (!(fraction > 0 && fraction < 1))
+        return std::nullopt;
+    return (1 - fraction) * elapsedSeconds / fraction;
+}
+
 QString formatRemainingTime(double seconds)
 {
     if (!std::isfinite(seconds) || seconds < 1.0)

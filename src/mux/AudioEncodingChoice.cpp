@@ -1,3 +1,4 @@
+// How a German audio track is encoded again after its conversion to film speed.
 #include "AudioEncodingChoice.h"
 
 #include <QList>
@@ -45,7 +46,8 @@ bool takesAsItIs(const LossyEncoder &encoder, const AudioSourceFormat &source)
            (encoder.sampleRates.isEmpty() || encoder.sampleRates.contains(source.sampleRate));
 }
 
-// Without a stated rate: what such tracks commonly carry.
+// Where neither the file states a rate nor its packets give one: what such tracks commonly
+// carry.
 int defaultKilobitsPerSecond(int channels)
 {
     return channels > 2 ? 448 : 192;
@@ -55,6 +57,8 @@ int defaultKilobitsPerSecond(int channels)
 
 QString AudioEncoding::description() const
 {
+    if (!refusedBy.isEmpty())
+        return u"%1, da der %2-Encoder die Spur ablehnt"_s.arg(displayName, refusedBy);
     if (!kilobitsPerSecond)
         return displayName;
     return u"%1, %2 kbit/s"_s.arg(displayName).arg(*kilobitsPerSecond);
@@ -67,9 +71,14 @@ AudioEncoding chooseAudioEncoding(const AudioSourceFormat &source)
         return encoder.codec == source.codec && takesAsItIs(encoder, source);
     });
     if (found == encoders.cend())
-        return {u"flac"_s, u"FLAC"_s, std::nullopt, 0};
+        return {u"flac"_s, u"FLAC"_s, std::nullopt, 0, {}};
     const int kilobits = source.bitRate && *source.bitRate > 0
                              ? int(std::lround(*source.bitRate / 1000.0))
                              : defaultKilobitsPerSecond(source.channels);
-    return {found->encoder, found->displayName, kilobits, found->primingSamples};
+    return {found->encoder, found->displayName, kilobits, found->primingSamples, {}};
+}
+
+AudioEncoding flacInsteadOf(const AudioEncoding &refused)
+{
+    return {u"flac"_s, u"FLAC"_s, std::nullopt, 0, refused.displayName};
 }

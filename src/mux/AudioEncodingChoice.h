@@ -1,3 +1,4 @@
+// How a German audio track is encoded again after its conversion to film speed.
 #pragma once
 
 #include <QString>
@@ -20,8 +21,9 @@ struct AudioEncoding {
     // The samples of silence the encoder puts before the first one; ffmpeg's Matroska output
     // keeps them, so the audio would sound that much late.
     int primingSamples = 0;
+    QString refusedBy; // the display name of the encoder that refused the track, for FLAC
 
-    // "AC-3, 448 kbit/s", or "FLAC".
+    // "AC-3, 448 kbit/s", "FLAC", or "FLAC, da der Vorbis-Encoder die Spur ablehnt".
     QString description() const;
 
     friend bool operator==(const AudioEncoding &, const AudioEncoding &) = default;
@@ -31,3 +33,6 @@ struct AudioEncoding {
 // channels and sample rate as they are, at the source's bit rate where one is known; FLAC
 // for everything else (DTS, TrueHD, MP3, PCM, layouts the encoder would mix down).
 AudioEncoding chooseAudioEncoding(const AudioSourceFormat &source);
+
+// FLAC in place of `refused`, whose encoder would not take the track.
+AudioEncoding flacInsteadOf(const AudioEncoding &refused);

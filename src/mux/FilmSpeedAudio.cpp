@@ -1,8 +1,12 @@
+// One German audio track slowed back to film speed and pitch with ffmpeg.
 #include "FilmSpeedAudio.h"
 
 #include "analysis/PalSpeedup.h"
 #include "MuxError.h"
+#include "SourceAudioStream.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,37 +36,42 @@ ChildOutcome runTool(const ChildRequest &request)
     return outcome;
 }
 
-std::optional<qint64> numberIn(const QJsonValue &value)
+SourceAudioStream probe(const FilmSpeedRequest &request, const StopFlag *stop)
 {
-    bool ok = false;
-    const qint64 number = value.toString().toLongLong(&ok);
-    return ok ? std::optional(number) : std::nullopt;
+    const QString file = toolFileArgument(request.source);
+    const ChildOutcome identification =
+        runTool({request.mkvmerge,
+                 {u"--identify"_s, u"--identification-format"_s, u"json"_s, file},
+                 ChildOutput::separate,
+                 stop,
+                 probeTimeLimitMilliseconds});
+    const ChildOutcome streams =
+        runTool({request.ffprobe,
+                 {u"-v"_s, u"error"_s, u"-show_entries"_s,
+                  u"stream=index,codec_type,codec_name,channels,sample_rate,bit_rate:stream_tags"_s,
+                  u"-of"_s, u"json"_s, file},
+                 ChildOutput::separate,
+                 stop,
+                 probeTimeLimitMilliseconds});
+    return matchAudioStream(identification.standardOutput, streams.standardOutput,
+                            request.trackID);
 }
 
-AudioSourceFormat probe(const FilmSpeedRequest &request, const StopFlag *stop)
+// Where the file states no bit rate: the average of the first minutes' packets, rather than
+// a rate the track never had.
+std::optional<qint64> measureBitRate(const FilmSpeedRequest &request, int streamIndex,
+                                     const StopFlag *stop)
 {
-    const ChildOutcome outcome = runTool(
-        {request.ffprobe,
-         {u"-v"_s, u"error"_s, u"-select_streams"_s, u"a:%1"_s.arg(request.audioIndex),
-          u"-show_entries"_s, u"stream=codec_name,channels,sample_rate,bit_rate:stream_tags"_s,
-          u"-of"_s, u"json"_s, toolFileArgument(request.source)},
-         ChildOutput::separate,
-         stop,
-         probeTimeLimitMilliseconds});
-    const QJsonArray streams =
-        QJsonDocument::fromJson(outcome.standardOutput).object().value(u"streams").toArray();
-    if (streams.isEmpty())
-        fail(u"ffprobe findet die Tonspur nicht in der Datei."_s);
-    const QJsonObject stream = streams.first().toObject();
-    const QJsonObject tags = stream.value(u"tags").toObject();
-    AudioSourceFormat format{stream.value(u"codec_name").toString(),
-                             stream.value(u"channels").toInt(),
-                             int(numberIn(stream.value(u"sample_rate")).value_or(0)),
-                             numberIn(stream.value(u"bit_rate"))};
-    // Matroska keeps the average of a variable rate in mkvmerge's statistics tags.
-    if (!format.bitRate)
-        format.bitRate = numberIn(tags.value(u"BPS"));
-    return format;
+    const ChildOutcome packets =
+        runTool({request.ffprobe,
+                 {u"-v"_s, u"error"_s, u"-select_streams"_s, QString::number(streamIndex),
+                  u"-read_intervals"_s, u"%+300"_s, u"-show_entries"_s,
+                  u"packet=size,duration_time"_s, u"-of"_s, u"compact=p=0"_s,
+                  toolFileArgument(request.source)},
+                 ChildOutput::separate,
+                 stop,
+                 probeTimeLimitMilliseconds});
+    return measuredBitRate(packets.standardOutput);
 }
 
 // Reading the samples as if recorded at rate × 960 and resampling them to rate × 1001 slows
@@ -78,7 +87,7 @@ QString filmSpeedFilter(int sampleRate, const AudioEncoding &encoding)
     return filter;
 }
 
-QStringList ffmpegArguments(const FilmSpeedRequest &request, const AudioSourceFormat &source,
+QStringList ffmpegArguments(const FilmSpeedRequest &request, const SourceAudioStream &stream,
                             const AudioEncoding &encoding)
 {
     QStringList arguments{u"-nostdin"_s,
@@ -91,18 +100,18 @@ QStringList ffmpegArguments(const FilmSpeedRequest &request, const AudioSourceFo
                           u"-i"_s,
                           toolFileArgument(request.source),
                           u"-map"_s,
-                          u"0:a:%1"_s.arg(request.audioIndex),
+                          u"0:%1"_s.arg(stream.streamIndex),
                           u"-map_metadata"_s,
                           u"-1"_s,
                           u"-map_chapters"_s,
                           u"-1"_s,
                           u"-af"_s,
-                          filmSpeedFilter(source.sampleRate, encoding),
+                          filmSpeedFilter(stream.format.sampleRate, encoding),
                           u"-c:a"_s,
                           encoding.encoder};
     if (encoding.kilobitsPerSecond)
         arguments << u"-b:a"_s << u"%1k"_s.arg(*encoding.kilobitsPerSecond);
-    // -n: the folder is new, so a file already at the name is none of ours.
+    // -n: the name is new, so a file already there is none of ours.
     arguments << u"-f"_s << u"matroska"_s << u"-n"_s << request.outputPath;
     return arguments;
 }
@@ -143,23 +152,45 @@ int filmSpeedTimeLimitMilliseconds(double sourceSeconds)
 
 AudioEncoding convertToFilmSpeed(const FilmSpeedRequest &request, const FilmSpeedLimits &limits)
 {
-    const AudioSourceFormat source = probe(request, limits.stop);
+    SourceAudioStream stream = probe(request, limits.stop);
+    AudioSourceFormat &source = stream.format;
     if (source.sampleRate <= 0)
         fail(u"ffprobe nennt keine Abtastrate der Tonspur."_s);
-    const AudioEncoding encoding = chooseAudioEncoding(source);
+    // FLAC, the last resort, holds at most 8.
+    if (source.channels > 8)
+        fail(u"Die Tonspur hat %1 Kanäle; mehr als 8 lassen sich nicht umrechnen."_s.arg(
+            source.channels));
+    if (!source.bitRate && chooseAudioEncoding(source).kilobitsPerSecond)
+        source.bitRate = measureBitRate(request, stream.streamIndex, limits.stop);
+    AudioEncoding encoding = chooseAudioEncoding(source);
 
     const double outputMicroseconds = request.sourceSeconds * palTimingFactor * 1e6;
     ProgressLines progress;
     std::optional<qint64> written;
-    runTool({request.ffmpeg, ffmpegArguments(request, source, encoding), ChildOutput::separate,
-             limits.stop, limits.timeLimitMilliseconds, [&](const QByteArray &chunk) {
-                 const std::optional<qint64> time = progress.take(chunk);
-                 if (!time)
-                     return;
-                 written = time;
-                 if (limits.onProgress && outputMicroseconds > 0)
-                     limits.onProgress(std::clamp(*time / outputMicroseconds, 0.0, 1.0));
-             }});
+    const auto convert = [&] {
+        runTool({request.ffmpeg, ffmpegArguments(request, stream, encoding),
+                 ChildOutput::separate, limits.stop, limits.timeLimitMilliseconds,
+                 [&](const QByteArray &chunk) {
+                     const std::optional<qint64> time = progress.take(chunk);
+                     if (!time)
+                         return;
+                     written = time;
+                     if (limits.onProgress && outputMicroseconds > 0)
+                         limits.onProgress(std::clamp(*time / outputMicroseconds, 0.0, 1.0));
+                 }});
+    };
+    try {
+        convert();
+    } catch (const MuxError &error) {
+        // An encoder that refuses the source's rate, channels or bit rate fails before the
+        // first sample; FLAC takes what the source has.
+        if (error.kind() != MuxError::Kind::conversionFailed || written ||
+            !encoding.kilobitsPerSecond)
+            throw;
+        QFile::remove(request.outputPath);
+        encoding = flacInsteadOf(encoding);
+        convert();
+    }
     // ffmpeg ends without complaint on a track without a single frame.
     if (!written || *written <= 0)
         fail(u"Die Tonspur enthält keinen Ton."_s);

@@ -1,3 +1,4 @@
+// One German audio track slowed back to film speed and pitch with ffmpeg.
 #pragma once
 
 #include "AudioEncodingChoice.h"
@@ -14,9 +15,10 @@
 struct FilmSpeedRequest {
     QString ffmpeg;
     QString ffprobe;
+    QString mkvmerge; // whose track ids `trackID` counts in
     QUrl source;
-    int audioIndex = 0;       // among the source's audio tracks
-    QString outputPath;       // a new Matroska audio file, in a folder the caller removes
+    qint64 trackID = 0;       // mkvmerge's
+    QString outputPath;       // a new Matroska audio file, which the caller removes
     double sourceSeconds = 0; // the source's running time, for the progress
 };
 
@@ -30,7 +32,8 @@ struct FilmSpeedLimits {
 // the track's running time, and a minute to start.
 int filmSpeedTimeLimitMilliseconds(double sourceSeconds);
 
-// Writes the converted track to `outputPath` and returns how it was encoded. Throws
+// Writes the converted track to `outputPath` and returns how it was encoded: as FLAC where
+// the source's own encoder refuses the source's parameters. Throws
 // MuxError::conversionFailed with the reason (ffmpeg's last line of error output where it
 // gave one), or MuxError::cancelled when `stop` ended it.
 AudioEncoding convertToFilmSpeed(const FilmSpeedRequest &request, const FilmSpeedLimits &limits);

@@ -1,3 +1,4 @@
+// Runs one pair's mux at a time on a worker thread: conversions, mkvmerge, the final name.
 #include "MuxExecutor.h"
 
 #include "FilmSpeedAudio.h"
@@ -6,11 +7,11 @@
 #include "MuxError.h"
 #include "OutputDirectory.h"
 #include "ProgressScanner.h"
-#include "RemainingTime.h"
 #include "tools/SerialWorker.h"
 #include "tools/ToolLanguage.h"
 
-#include <QElapsedTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QThread>
@@ -37,7 +38,7 @@ void throwIfChanged(const QList<QUrl> &files, const std::optional<SourceFingerpr
 
 // The checks that come after mkvmerge has written the temporary file: it is kept only when
 // the folder is still where the user chose it and the output has every planned track.
-MuxResult resultOf(const MuxPlan &plan, const OutputDirectory &folder, const QByteArray &output)
+MuxResult resultOf(const MuxPlan &plan, const OutputDirectory &folder, const QString &text)
 {
     if (!folder.isStillAtItsPath())
         throw MuxError::failed(
@@ -45,7 +46,6 @@ MuxResult resultOf(const MuxPlan &plan, const OutputDirectory &folder, const QBy
                 "Der Ausgabeordner wurde während des Muxens verschoben oder entfernt: ") +
             folder.path());
     MuxResult result = MuxResult::of(plan);
-    const QString text = folder.withFolderPath(QString::fromUtf8(output));
     result.warnings = mkvmergeWarnings(text);
     if (std::any_of(result.warnings.cbegin(), result.warnings.cend(), reportsMissingTrack))
         throw MuxError::failed(readableToolMessages(text.toUtf8()));
@@ -68,6 +68,22 @@ void giveOutputName(const OutputDirectory &folder, const QString &temporaryName,
     throw MuxError::failed(reason);
 }
 
+// A tool's text naming the user's files and folder where the tool was given stand-ins.
+QString userPaths(const MuxPlan &plan, const OutputDirectory &folder, const QString &toolText)
+{
+    return plan.sidecarCopies.withOriginalPaths(folder.withFolderPath(toolText));
+}
+
+// The arguments name the plan's hidden files by their path in the output folder; the tools
+// reach them through the held folder instead.
+void routeThroughHeldFolder(MuxPlan &plan, const OutputDirectory &folder, const QString &name)
+{
+    const QString planned = QDir(QFileInfo(plan.outputURL.toLocalFile()).path()).filePath(name);
+    const qsizetype at = plan.arguments.indexOf(planned);
+    if (at >= 0)
+        plan.arguments[at] = folder.pathInside(name);
+}
+
 } // namespace
 
 MuxExecutor::MuxExecutor(ToolLocations tools) : m_discovery(std::move(tools))
@@ -80,82 +96,95 @@ MuxExecutor::~MuxExecutor()
     // Stops a planning step's mkvextract as well as mkvmerge, and keeps a stopped planning
     // from going on to the mux.
     m_closing = true;
-    m_stop = true;
+    cancel();
     m_worker.waitForDone();
 }
 
-QFuture<MuxResult>
-MuxExecutor::mux(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
-                 const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
-                 ProgressCallback progress, std::optional<double> localizedOffset,
-                 std::optional<SourceFingerprints> seenByAnalysis, bool restorePitch)
+QFuture<MuxResult> MuxExecutor::mux(MuxRequest request, ProgressCallback progress)
 {
-    // Cleared here rather than on the worker, so that a cancel that comes before the worker
-    // has picked the call up still stops it.
-    m_stop = false;
-    return runOnWorker<MuxResult>(m_worker, [=, this] {
+    // Registered here rather than on the worker, so that a cancel that comes before the
+    // worker has picked the call up still stops it.
+    auto stop = std::make_shared<StopFlag>(false);
+    {
+        const std::lock_guard lock(m_callsMutex);
+        m_calls.push_back(stop);
+    }
+    return runOnWorker<MuxResult>(m_worker, [=, this, request = std::move(request)] {
+        const auto forget = qScopeGuard([&] {
+            const std::lock_guard lock(m_callsMutex);
+            std::erase(m_calls, stop);
+        });
         // Held from here on: whatever happens to the folder's path, the pair writes into the
         // folder it started with, or nowhere.
-        const OutputDirectory folder(outputFolder.toLocalFile());
-        const QList<QUrl> sources = sourceFilesOf(pair);
-        throwIfChanged(sources, seenByAnalysis);
-        QElapsedTimer clock;
-        clock.start();
-        MuxPlan plan = buildMuxPlan(pair, primary, localized, outputFolder, m_discovery,
-                                    localizedOffset, &m_stop, restorePitch);
+        const OutputDirectory folder(request.outputFolder.toLocalFile());
+        const QList<QUrl> sources = sourceFilesOf(request.pair);
+        throwIfChanged(sources, request.seenByAnalysis);
+        MuxPlan plan = buildMuxPlan(request, m_discovery, stop.get());
         // A stop during the planning ends the pair before anything is written.
-        if (m_stop)
+        if (*stop)
             throw MuxError::cancelled();
         const auto reportPair = [&](double fraction) {
-            if (!m_stop)
-                report(progress, fraction,
-                       linearRemainingSeconds(fraction, clock.nsecsElapsed() / 1e9));
+            if (!*stop)
+                report(progress, fraction);
         };
-        const double muxStart = plan.audioConversions.isEmpty() ? 0.0 : conversionShare;
-        const QStringList encodings =
-            convertAudio(plan, [&](double fraction) { reportPair(fraction * conversionShare); });
+        // mkvmerge and ffmpeg open their files by path: the path through the held folder is
+        // the one that cannot lead elsewhere.
         const QString temporaryName = fileNameOf(plan.temporaryURL);
-        // mkvmerge opens its output by path: the path through the held folder is the one that
-        // cannot lead elsewhere.
-        plan.arguments[plan.arguments.indexOf(QStringLiteral("--output")) + 1] =
-            folder.pathInside(temporaryName);
-        auto removeTemporary = qScopeGuard([&] { folder.remove(temporaryName); });
+        QStringList ourFiles{temporaryName};
+        for (const GermanAudioConversion &conversion : plan.audio.conversions)
+            ourFiles << conversion.fileName;
+        for (const QString &name : ourFiles)
+            routeThroughHeldFolder(plan, folder, name);
+        auto removeOurFiles = qScopeGuard([&] {
+            for (const QString &name : ourFiles)
+                folder.remove(name);
+        });
 
+        const double muxStart = plan.audio.conversions.isEmpty() ? 0.0 : conversionShare;
+        QStringList encodings;
         QByteArray output;
         try {
-            output = runMux(
-                plan, [&](double fraction) { reportPair(muxStart + fraction * (1 - muxStart)); });
+            encodings = convertAudio(plan, folder, *stop, [&](double fraction) {
+                reportPair(fraction * conversionShare);
+            });
+            output = runMux(plan, *stop, [&](double fraction) {
+                reportPair(muxStart + fraction * (1 - muxStart));
+            });
         } catch (const MuxError &error) {
-            // A source changed while mkvmerge read it explains the failure better than the tool.
-            if (error.kind() != MuxError::Kind::failed)
+            // A source changed while a tool read it explains the failure better than the tool.
+            if (error.kind() != MuxError::Kind::failed &&
+                error.kind() != MuxError::Kind::conversionFailed)
                 throw;
-            throwIfChanged(sources, seenByAnalysis);
-            throw MuxError::failed(folder.withFolderPath(error.detail()));
+            throwIfChanged(sources, request.seenByAnalysis);
+            const QString detail = userPaths(plan, folder, error.detail());
+            throw error.kind() == MuxError::Kind::failed ? MuxError::failed(detail)
+                                                         : MuxError::conversionFailed(detail);
         }
         // A source changed while mkvmerge read it gives a file of unknown content.
-        throwIfChanged(sources, seenByAnalysis);
-        MuxResult result = resultOf(plan, folder, output);
+        throwIfChanged(sources, request.seenByAnalysis);
+        MuxResult result = resultOf(plan, folder, userPaths(plan, folder, QString::fromUtf8(output)));
         result.restoredAudioEncodings = encodings;
-        report(progress, 1.0, std::nullopt);
+        report(progress, 1.0);
         giveOutputName(folder, temporaryName, fileNameOf(plan.outputURL));
-        removeTemporary.dismiss();
+        ourFiles.removeOne(temporaryName);
         return result;
     });
 }
 
 void MuxExecutor::cancel()
 {
-    // The running mux watches the flag and terminates its mkvmerge within a poll interval.
-    m_stop = true;
+    // Each mux watches its flag and terminates its tool within a poll interval.
+    const std::lock_guard lock(m_callsMutex);
+    for (const std::shared_ptr<StopFlag> &stop : m_calls)
+        *stop = true;
 }
 
-void MuxExecutor::report(const ProgressCallback &progress, double fraction,
-                         std::optional<double> remaining)
+void MuxExecutor::report(const ProgressCallback &progress, double fraction)
 {
     if (!progress)
         return;
     if (QThread::currentThread() == m_callerThread.thread()) {
-        progress(fraction, remaining);
+        progress(fraction);
         return;
     }
     // Queued to the caller's thread; the run waits for the call so that reports never
@@ -163,8 +192,8 @@ void MuxExecutor::report(const ProgressCallback &progress, double fraction,
     auto done = std::make_shared<QSemaphore>();
     QMetaObject::invokeMethod(
         &m_callerThread,
-        [progress, fraction, remaining, done] {
-            progress(fraction, remaining);
+        [progress, fraction, done] {
+            progress(fraction);
             done->release();
         },
         Qt::QueuedConnection);
@@ -174,24 +203,30 @@ void MuxExecutor::report(const ProgressCallback &progress, double fraction,
     }
 }
 
-QStringList MuxExecutor::convertAudio(const MuxPlan &plan, const FractionCallback &onFraction)
+QStringList MuxExecutor::convertAudio(const MuxPlan &plan, const OutputDirectory &folder,
+                                      const StopFlag &stop, const FractionCallback &onFraction)
 {
     QStringList encodings;
-    const qsizetype count = plan.audioConversions.size();
+    const qsizetype count = plan.audio.conversions.size();
     for (qsizetype i = 0; i < count; ++i) {
-        const GermanAudioConversion &conversion = plan.audioConversions.at(i);
-        const FilmSpeedRequest request{
-            plan.ffmpegURL.toLocalFile(), plan.ffprobeURL.toLocalFile(), conversion.source,
-            conversion.audioIndex,        conversion.outputPath,         conversion.sourceSeconds};
+        const GermanAudioConversion &conversion = plan.audio.conversions.at(i);
+        const FilmSpeedRequest request{plan.audio.ffmpegURL.toLocalFile(),
+                                       plan.audio.ffprobeURL.toLocalFile(),
+                                       plan.mkvmergeURL.toLocalFile(),
+                                       conversion.source,
+                                       conversion.trackID,
+                                       folder.pathInside(conversion.fileName),
+                                       conversion.sourceSeconds};
         const AudioEncoding encoding = convertToFilmSpeed(
-            request, {filmSpeedTimeLimitMilliseconds(conversion.sourceSeconds), &m_stop,
+            request, {filmSpeedTimeLimitMilliseconds(conversion.sourceSeconds), &stop,
                       [&](double fraction) { onFraction((i + fraction) / count); }});
         encodings << encoding.description();
     }
     return encodings;
 }
 
-QByteArray MuxExecutor::runMux(const MuxPlan &plan, const FractionCallback &onFraction)
+QByteArray MuxExecutor::runMux(const MuxPlan &plan, const StopFlag &stop,
+                               const FractionCallback &onFraction)
 {
     MkvmergeOptionFile options;
     if (!options.write(plan.arguments))
@@ -202,7 +237,7 @@ QByteArray MuxExecutor::runMux(const MuxPlan &plan, const FractionCallback &onFr
     const ChildRequest request{plan.mkvmergeURL.toLocalFile(),
                                QStringList{options.argument()} + uiLanguageArguments(),
                                ChildOutput::merged,
-                               &m_stop,
+                               &stop,
                                0,
                                [&](const QByteArray &chunk) {
                                    if (const std::optional<int> percentage = scanner.take(chunk))
@@ -210,7 +245,7 @@ QByteArray MuxExecutor::runMux(const MuxPlan &plan, const FractionCallback &onFr
                                }};
     const ChildOutcome outcome = runChild(request);
     // A stop that came as mkvmerge ended still cancels the pair.
-    if (outcome.started && (outcome.stopped || m_stop))
+    if (outcome.started && (outcome.stopped || stop))
         throw MuxError::cancelled();
     // Exit status 1: written, with warnings.
     const bool succeeded = outcome.started && !outcome.signal && !outcome.timedOut &&

@@ -1,28 +1,16 @@
+// One pair's mux decided before it runs: the mkvmerge command, the conversions, the notes.
 #pragma once
 
-#include "media/EpisodePair.h"
-#include "media/MediaInspection.h"
+#include "AudioConversionPlan.h"
+#include "MkvmergeArguments.h"
+#include "MuxRequest.h"
 #include "tools/ChildProcess.h"
 #include "tools/ToolDiscovery.h"
 
 #include <QStringList>
 #include <QUrl>
 
-#include <memory>
 #include <optional>
-
-class MarkedUtf16Copies;
-class QTemporaryDir;
-
-// A German audio track that is brought to film speed and pitch before the mux, which then
-// takes it from `outputPath` instead of from the folder-2 file.
-struct GermanAudioConversion {
-    QUrl source; // the folder-2 file
-    qint64 trackID = 0;
-    int audioIndex = 0; // among the file's audio tracks
-    QString outputPath;
-    double sourceSeconds = 0;
-};
 
 // Everything mkvmerge needs to write one pair's output file, decided before it runs.
 struct MuxPlan {
@@ -35,15 +23,10 @@ struct MuxPlan {
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor; // set when the folder-2 tracks are stretched
     std::optional<double> appliedSyncOffset;   // seconds of measured offset undone
-    // Marked copies of unmarked UTF-16 sidecars that `arguments` name; they are removed when
-    // the last copy of the plan goes.
-    std::shared_ptr<MarkedUtf16Copies> sidecarCopies;
-    // With pitch restoration on a PAL pair: every German audio track, converted by the ffmpeg
-    // and ffprobe found, into a private folder that goes with the last copy of the plan.
-    QList<GermanAudioConversion> audioConversions;
-    QUrl ffmpegURL;
-    QUrl ffprobeURL;
-    std::shared_ptr<QTemporaryDir> conversionFolder;
+    SidecarCopies sidecarCopies; // of unmarked UTF-16 sidecars, which `arguments` name
+    // With pitch restoration on a PAL pair: every German audio track, converted into hidden
+    // files in the output folder that `arguments` name by their path in the folder.
+    AudioConversionPlan audio;
 };
 
 // What a successful mux reports back.
@@ -63,21 +46,6 @@ struct MuxResult {
 
 // Decides the content of the pair's output file and writes the mkvmerge command for it.
 // Runs the tool search and the subtitle duplicate check; writes nothing into the output
-// folder. Throws MuxError. `localizedOffset`: seconds the German audio was measured to sound
-// late against the video (negative: early), undone on all folder-2 material. `stop` set
-// while it runs cuts the duplicate check short. `restorePitch`: on a PAL pair, the German
-// audio tracks are to be converted to film speed rather than stretched (see
-// MuxPlan::audioConversions); the subtitles keep the stretch.
-MuxPlan buildMuxPlan(const EpisodePair &pair, const std::optional<MediaInspection> &primary,
-                     const std::optional<MediaInspection> &localized, const QUrl &outputFolder,
-                     const ToolDiscovery &tools, std::optional<double> localizedOffset = {},
-                     const StopFlag *stop = nullptr, bool restorePitch = false);
-
-// The audio tracks the output takes: from folder 1 all but the German ones, from folder 2
-// all but the English ones, in track order.
-QList<MediaTrack> englishAudioTracks(const MediaInspection &primary);
-QList<MediaTrack> germanAudioTracks(const MediaInspection &localized);
-
-// `option` and the tracks' ids ("1,3"), or `noneOption` alone when there are no tracks.
-QStringList trackSelectionArguments(const QString &option, const QList<MediaTrack> &tracks,
-                                    const QString &noneOption);
+// folder. Throws MuxError. `stop` set while it runs cuts the duplicate check short.
+MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools,
+                     const StopFlag *stop = nullptr);

@@ -74,7 +74,7 @@ void MuxScheduler::run(Slot &slot)
 {
     const qsizetype position = *slot.position;
     const QPointer<MuxScheduler> self(this);
-    const auto progress = [self, position](double fraction, std::optional<double>) {
+    const auto progress = [self, position](double fraction) {
         if (!self)
             return;
         self->m_fractions[position] = fraction;

@@ -1,8 +1,11 @@
+// The output folder of one pair, held open while the pair runs, and the hidden names in it.
 #include "OutputDirectory.h"
 
 #include "MuxError.h"
 
 #include <QFile>
+#include <QScopeGuard>
+#include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
@@ -18,6 +21,27 @@ namespace {
 QString reasonOf(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The call's own result, or -1 with `refusal` as errno where a test stands in for it.
+template <typename Call>
+int unlessRefused(int refusal, Call call)
+{
+    if (refusal == 0)
+        return call();
+    errno = refusal;
+    return -1;
+}
+
+// Errors by which a file system says it lacks the call, rather than that the call failed.
+bool isUnsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+}
+
+bool isSameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace
@@ -68,21 +92,76 @@ OutputDirectory::MoveOutcome
 OutputDirectory::moveWithoutReplacing(const QString &from, const QString &to, QString &error) const
 {
     const QByteArray source = QFile::encodeName(from), target = QFile::encodeName(to);
-    if (::renameat2(m_descriptor, source.constData(), m_descriptor, target.constData(),
-                    RENAME_NOREPLACE) == 0)
+    const int folder = m_descriptor;
+    if (unlessRefused(m_refusals.noReplaceRename, [&] {
+            return ::renameat2(folder, source.constData(), folder, target.constData(),
+                               RENAME_NOREPLACE);
+        }) == 0)
         return MoveOutcome::moved;
-    int failure = errno;
-    // A file system that cannot rename without replacing still refuses to link over a name.
-    if (failure == EINVAL || failure == ENOSYS || failure == EOPNOTSUPP) {
-        if (::linkat(m_descriptor, source.constData(), m_descriptor, target.constData(), 0) == 0) {
-            ::unlinkat(m_descriptor, source.constData(), 0);
-            return MoveOutcome::moved;
-        }
-        failure = errno;
-    }
-    if (failure == EEXIST)
+    const int renameFailure = errno;
+    if (renameFailure == EEXIST)
         return MoveOutcome::nameTaken;
-    error = reasonOf(failure);
+    // EPERM from a rename is a permission, not a missing feature.
+    if (renameFailure == EPERM || !isUnsupported(renameFailure)) {
+        error = reasonOf(renameFailure);
+        return MoveOutcome::failed;
+    }
+    // A file system that cannot rename without replacing still refuses to link over a name.
+    if (unlessRefused(m_refusals.hardLink, [&] {
+            return ::linkat(folder, source.constData(), folder, target.constData(), 0);
+        }) == 0) {
+        ::unlinkat(folder, source.constData(), 0);
+        return MoveOutcome::moved;
+    }
+    const int linkFailure = errno;
+    if (linkFailure == EEXIST)
+        return MoveOutcome::nameTaken;
+    if (!isUnsupported(linkFailure)) {
+        error = reasonOf(linkFailure);
+        return MoveOutcome::failed;
+    }
+    // The last way that never replaces a file we did not make: take the name with an empty
+    // file of our own, then replace only that file.
+    const int placeholder = unlessRefused(m_refusals.placeholder, [&] {
+        return ::openat(folder, target.constData(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    });
+    const int placeholderFailure = placeholder < 0 ? errno : 0;
+    if (placeholderFailure == EEXIST)
+        return MoveOutcome::nameTaken;
+    // Held open until the end: a file made after ours was removed cannot get its inode.
+    const auto closePlaceholder = qScopeGuard([&] {
+        if (placeholder >= 0)
+            ::close(placeholder);
+    });
+    struct stat ours {};
+    if (placeholder >= 0)
+        ::fstat(placeholder, &ours);
+    const auto refusedAll = [&](int lastFailure) {
+        return u"Das Dateisystem des Ausgabeordners verweigert das Umbenennen ohne Ersetzen "
+               u"(%1), feste Verknüpfungen (%2) und das Ersetzen eines eigenen Platzhalters "
+               u"(%3)."_s.arg(reasonOf(renameFailure), reasonOf(linkFailure),
+                              reasonOf(lastFailure));
+    };
+    if (placeholder < 0) {
+        error = refusedAll(placeholderFailure);
+        return MoveOutcome::failed;
+    }
+    if (m_refusals.beforeReplacingPlaceholder)
+        m_refusals.beforeReplacingPlaceholder();
+    const auto holdsPlaceholder = [&] {
+        struct stat now {};
+        return ::fstatat(folder, target.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+               isSameFile(now, ours);
+    };
+    if (!holdsPlaceholder())
+        return MoveOutcome::nameTaken;
+    if (::renameat(folder, source.constData(), folder, target.constData()) == 0)
+        return MoveOutcome::moved;
+    const int replaceFailure = errno;
+    if (holdsPlaceholder())
+        ::unlinkat(folder, target.constData(), 0);
+    error = refusedAll(replaceFailure);
     return MoveOutcome::failed;
 }
 

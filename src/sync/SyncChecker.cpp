@@ -1,30 +1,9 @@
 #include "SyncChecker.h"
 
 #include "analysis/PalSpeedup.h"
-#include "mux/MuxPlan.h"
-#include "tools/ToolDiscovery.h"
-
+#include "analysis/TrackSelection.h"
 #include "tools/SerialWorker.h"
-
-namespace {
-
-// The first of `candidates` as a source: its position among the file's audio tracks.
-std::optional<SyncSource> sourceOf(const MediaInspection &inspection,
-                                   const QList<MediaTrack> &candidates)
-{
-    if (candidates.isEmpty() || !inspection.duration)
-        return std::nullopt;
-    int audioIndex = 0;
-    for (const MediaTrack &track : inspection.tracks) {
-        if (track.id == candidates.first().id)
-            return SyncSource{inspection.file, audioIndex, *inspection.duration};
-        if (track.type == TrackType::audio)
-            ++audioIndex;
-    }
-    return std::nullopt;
-}
-
-} // namespace
+#include "tools/ToolDiscovery.h"
 
 SyncChecker::SyncChecker(ToolLocations tools) : m_tools(std::move(tools))
 {
@@ -41,17 +20,19 @@ QFuture<SyncMeasurement> SyncChecker::check(const MediaInspection &primary,
                                             const MediaInspection &localized)
 {
     return runOnWorker<SyncMeasurement>(m_worker, [this, primary, localized] {
-        const std::optional<SyncSource> english = sourceOf(primary, englishAudioTracks(primary));
-        const std::optional<SyncSource> german = sourceOf(localized, germanAudioTracks(localized));
+        const ComparedAudio compared = comparedAudioTracks(primary, localized);
         const std::optional<QUrl> ffmpeg = ToolDiscovery(m_tools).locateFfmpeg();
-        if (!english || !german || !ffmpeg)
+        if (!compared.englishIndex || !compared.germanIndex || !primary.duration ||
+            !localized.duration || !ffmpeg)
             return SyncMeasurement();
+        const SyncSource english{primary.file, *compared.englishIndex, *primary.duration};
+        const SyncSource german{localized.file, *compared.germanIndex, *localized.duration};
         SyncCheckOptions options;
         options.ffmpeg = ffmpeg->toLocalFile();
         // The same judgement as the mux: the German axis is stretched where it will be.
         options.localizedStretch =
-            showsPalSpeedup(english->duration, german->duration) ? palTimingFactor : 1.0;
+            showsPalSpeedup(english.duration, german.duration) ? palTimingFactor : 1.0;
         options.stop = &m_stop;
-        return measureSync(*english, *german, options);
+        return measureSync(english, german, options);
     });
 }

@@ -25,13 +25,13 @@ inline MuxOutcome muxAndWait(MuxExecutor &executor, const EpisodePair &pair,
 {
     MuxOutcome outcome;
     QFuture<MuxResult> future = executor.mux(
-        pair, primary, localized, QUrl::fromLocalFile(outputFolder),
-        [&](double fraction, std::optional<double>) {
+        {pair, primary, localized, QUrl::fromLocalFile(outputFolder), localizedOffset,
+         seenByAnalysis, restorePitch},
+        [&](double fraction) {
             outcome.fractions << fraction;
             if (onProgress)
                 onProgress();
-        },
-        localizedOffset, seenByAnalysis, restorePitch);
+        });
     if (!QTest::qWaitFor([&] { return future.isFinished(); }, 60000))
         qFatal("the mux did not end");
     try {

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -137,6 +138,60 @@ private slots:
         QVERIFY2(next.result, qPrintable(next.error));
     }
 
+    // A cancel reaches the running pair and one queued behind it, but not a pair asked for
+    // after it.
+    void cancelStopsEveryPairAskedForBefore()
+    {
+        MuxExecutor executor;
+        const QString output = newOutputFolder(), laterOutput = newOutputFolder();
+        const MuxRequest request{m_pair, m_primaryInspection, m_localizedInspection,
+                                 QUrl::fromLocalFile(output)};
+        MuxRequest later = request;
+        later.outputFolder = QUrl::fromLocalFile(laterOutput);
+        QFuture<MuxResult> queued, afterCancel;
+        const QFuture<MuxResult> running = executor.mux(request, [&](double) {
+            if (queued.isValid())
+                return;
+            queued = executor.mux(request, {});
+            executor.cancel();
+            afterCancel = executor.mux(later, {});
+        });
+        QVERIFY(QTest::qWaitFor([&] { return afterCancel.isValid() && afterCancel.isFinished(); },
+                                60000));
+        for (const QFuture<MuxResult> &cancelled : {running, queued}) {
+            try {
+                cancelled.result();
+                QFAIL("a pair asked for before the cancel ran to its end");
+            } catch (const MuxError &error) {
+                QCOMPARE(error.kind(), MuxError::Kind::cancelled);
+            }
+        }
+        QCOMPARE(folderEntries(output), QStringList());
+        QCOMPARE(afterCancel.result().outputURL.toLocalFile(),
+                 QDir(laterOutput).filePath(u"S01E02 - Der Anfang.mkv"_s));
+    }
+
+    // mkvmerge reads an unmarked UTF-16 sidecar from a marked copy; its warning names the
+    // user's file.
+    void warningNamesTheUsersSidecar()
+    {
+        const QTemporaryDir sidecars;
+        const QString sidecar = sidecars.filePath(u"S01E02.en.srt"_s);
+        // Out of order: mkvmerge warns that it sorts the entries.
+        writeTestFile(sidecar, QStringEncoder(QStringConverter::Utf16LE)(
+                                   u"1\r\n00:00:02,000 --> 00:00:03,000\r\nB\r\n\r\n"
+                                   u"2\r\n00:00:00,500 --> 00:00:01,000\r\nA\r\n"_s));
+        EpisodePair pair = m_pair;
+        pair.primary->sidecarSubtitles = {QUrl::fromLocalFile(sidecar)};
+        MuxExecutor executor;
+        const MuxOutcome outcome = muxAndWait(executor, pair, m_primaryInspection,
+                                              m_localizedInspection, newOutputFolder());
+        QVERIFY2(outcome.result, qPrintable(outcome.error));
+        QCOMPARE(outcome.result->warnings.size(), 1);
+        QVERIFY2(outcome.result->warnings.first().startsWith(u"Warning: '"_s + sidecar + u"'"_s),
+                 qPrintable(outcome.result->warnings.first()));
+    }
+
     // Going away during the planning stops its mkvextract at once, and no mkvmerge follows.
     void destroyedWhilePlanning()
     {
@@ -147,7 +202,7 @@ private slots:
         auto executor = std::make_unique<MuxExecutor>(locations);
         const QString output = newOutputFolder();
         const QFuture<MuxResult> pending = executor->mux(
-            m_pair, m_primaryInspection, m_localizedInspection, QUrl::fromLocalFile(output), {});
+            {m_pair, m_primaryInspection, m_localizedInspection, QUrl::fromLocalFile(output)}, {});
         const pid_t extraction = hangingToolProcess(mkvextract);
         QVERIFY(extraction > 0);
         executor.reset();

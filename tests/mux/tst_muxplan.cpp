@@ -69,9 +69,10 @@ class MuxPlanTest final : public QObject {
     MuxPlan plan(const QList<MediaTrack> &primaryTracks,
                  const QList<MediaTrack> &localizedTracks) const
     {
-        return buildMuxPlan(m_pair, MediaInspection{m_pair.primary->url, 100, primaryTracks},
-                            MediaInspection{m_pair.localized->url, 100, localizedTracks},
-                            QUrl::fromLocalFile(m_output.path()), ToolDiscovery());
+        return buildMuxPlan({m_pair, MediaInspection{m_pair.primary->url, 100, primaryTracks},
+                             MediaInspection{m_pair.localized->url, 100, localizedTracks},
+                             QUrl::fromLocalFile(m_output.path())},
+                            ToolDiscovery());
     }
 
 private slots:
@@ -196,10 +197,11 @@ private slots:
         m_pair.localized->sidecarSubtitles = {QUrl::fromLocalFile(german)};
         m_pair.primary->sidecarSubtitles = {QUrl::fromLocalFile(english)};
         const MuxPlan result = buildMuxPlan(
-            m_pair, MediaInspection{QUrl(), folder1Duration, {video(0), audio(1, u"eng"_s)}},
-            MediaInspection{
-                QUrl(), folder2Duration, {video(0), audio(1, u"deu"_s), subtitles(2, u"deu"_s)}},
-            QUrl::fromLocalFile(m_output.path()), ToolDiscovery(), measuredOffset);
+            {m_pair, MediaInspection{QUrl(), folder1Duration, {video(0), audio(1, u"eng"_s)}},
+             MediaInspection{
+                 QUrl(), folder2Duration, {video(0), audio(1, u"deu"_s), subtitles(2, u"deu"_s)}},
+             QUrl::fromLocalFile(m_output.path()), measuredOffset},
+            ToolDiscovery());
 
         // Only folder-2 material is moved: German audio, German subtitles, German sidecar.
         const QStringList expected =
@@ -275,8 +277,9 @@ private slots:
             QVERIFY(QDir(output.path()).mkdir(u"S01E02 - Der Anfang.mkv"_s));
         const MediaInspection noVideo{QUrl(), 10, {audio(1, u"eng"_s)}};
         try {
-            buildMuxPlan(m_pair, withInspections ? std::optional(noVideo) : std::nullopt, noVideo,
-                         QUrl::fromLocalFile(output.path()), ToolDiscovery(tools));
+            buildMuxPlan({m_pair, withInspections ? std::optional(noVideo) : std::nullopt, noVideo,
+                          QUrl::fromLocalFile(output.path())},
+                         ToolDiscovery(tools));
             QFAIL("the plan was built");
         } catch (const MuxError &error) {
             QCOMPARE(error.errorDescription(), expected);

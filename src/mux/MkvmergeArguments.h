@@ -1,0 +1,45 @@
+// mkvmerge's command line for one pair, written from the tracks and files the plan chose.
+#pragma once
+
+#include "analysis/TrackSelection.h"
+
+#include <QHash>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+
+class MarkedUtf16Copies;
+
+// Marked copies of unmarked UTF-16 sidecars that the command names instead of the user's
+// files; the copies are removed when the last holder goes.
+struct SidecarCopies {
+    std::shared_ptr<MarkedUtf16Copies> files;
+    QHash<QString, QString> originals; // a copy's path → the user's file it was made from
+
+    // `toolText` with every copy's path written as the user's file.
+    QString withOriginalPaths(QString toolText) const;
+};
+
+struct MkvmergeInputs {
+    QString outputPath;
+    QString title;
+    QUrl primaryFile;   // input 0
+    QUrl localizedFile; // input 1
+    TrackSelection tracks;
+    QList<MediaTrack> keptGermanSubtitles; // of tracks.germanSubtitles, those not replaced
+    QList<QUrl> germanSidecars;
+    QList<QUrl> englishSidecars;
+    // One file per German audio track, already at film speed; empty when the tracks are
+    // taken from the folder-2 file.
+    QStringList convertedGermanAudio;
+    bool stretched = false;       // folder-2 material is stretched back to film speed
+    qint64 delayMilliseconds = 0; // added to all folder-2 material
+};
+
+// Throws MuxError::failed when a sidecar's marked copy cannot be written into `copies`.
+QStringList mkvmergeArguments(const MkvmergeInputs &inputs, SidecarCopies &copies);
+
+// `option` and the tracks' ids ("1,3"), or `noneOption` alone when there are no tracks.
+QStringList trackSelectionArguments(const QString &option, const QList<MediaTrack> &tracks,
+                                    const QString &noneOption);

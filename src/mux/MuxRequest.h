@@ -1,0 +1,26 @@
+// What one pair's mux is asked to do: the pair, what the analysis learned of it, and where to.
+#pragma once
+
+#include "media/EpisodePair.h"
+#include "media/FileFingerprint.h"
+#include "media/MediaInspection.h"
+
+#include <QUrl>
+
+#include <optional>
+
+struct MuxRequest {
+    EpisodePair pair;
+    std::optional<MediaInspection> primary;   // of the folder-1 file
+    std::optional<MediaInspection> localized; // of the folder-2 file
+    QUrl outputFolder;
+    // Seconds the German audio was measured to sound late against the video (negative:
+    // early), undone on all folder-2 material.
+    std::optional<double> localizedOffset;
+    // The fingerprints of the pair's files when they were analysed; a file changed since
+    // then, or while mkvmerge reads it, fails the pair.
+    std::optional<SourceFingerprints> seenByAnalysis;
+    // On a PAL pair, the German audio tracks are converted to film speed and pitch rather
+    // than stretched; the subtitles keep the stretch.
+    bool restorePitch = false;
+};
