@@ -100,8 +100,8 @@ std::optional<double> timeAnalysis(const QString &primary, const QString &locali
     const double milliseconds = analysisMilliseconds(model);
     qsizetype corrected = 0;
     for (const PairSyncCheck &check : model.syncChecks())
-        corrected += check.verdict.correctionOffsetSeconds &&
-                     std::abs(*check.verdict.correctionOffsetSeconds - germanDelay) <= 0.02;
+        corrected += check.verdict.correction &&
+                     std::abs(check.verdict.correction->offsetSeconds - germanDelay) <= 0.02;
     if (model.pairs().size() != pairCount || corrected != (withCheck ? pairCount : 0))
         return std::nullopt;
     return milliseconds;
@@ -144,12 +144,12 @@ int main(int argc, char *argv[])
         checkMs = std::min(checkMs, bestMilliseconds(1, check));
         decodeMs = std::min(decodeMs, bestMilliseconds(1, decodeOnly));
     }
-    if (!verdict.correctionOffsetSeconds || !decoded) {
+    if (!verdict.correction || !decoded) {
         out << "Die Prüfung lieferte kein Ergebnis.\n";
         return 1;
     }
     out << u"45-minute pair, %1 segments: offset %2 s (true %3 s)\n"_s.arg(decodes.size() / 2)
-               .arg(*verdict.correctionOffsetSeconds, 0, 'f', 4)
+               .arg(verdict.correction->offsetSeconds, 0, 'f', 4)
                .arg(germanDelay, 0, 'f', 4);
     printComparison(out, 1, u"measureSync"_s, checkMs, u"its ffmpeg decodes alone"_s, decodeMs);
 

@@ -103,7 +103,9 @@ QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QStr
     if (check == checks.cend())
         return QJsonValue::Null; // not a ready pair with both inspections
     const SyncAssessment &assessment = check->verdict.assessment;
-    const std::optional<double> correction = check->verdict.correctionOffsetSeconds;
+    const std::optional<double> correction =
+        check->verdict.correction ? std::optional(check->verdict.correction->offsetSeconds)
+                                  : std::nullopt;
     QJsonObject json{{QStringLiteral("segments"), segmentsJson(check->measurement, assessment)},
                      {QStringLiteral("verdict"), patternName(assessment.pattern)},
                      {QStringLiteral("cut"), QJsonValue::Null},

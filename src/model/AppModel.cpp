@@ -129,15 +129,11 @@ void AppModel::startMux()
     sweepLeftovers(this, m_outputFolder->toLocalFile(), QStringLiteral("Im Ausgabeordner"),
                    [this](AnalysisIssue note) { appendIssue(std::move(note)); });
 
-    MuxRunSources sources{{}, m_inspections,   m_fingerprints,
-                          {}, *m_outputFolder, m_isPitchRestoreEnabled};
+    MuxRunSources sources{{},           m_inspections,   m_fingerprints,
+                          *m_syncChecks, *m_outputFolder, m_isPitchRestoreEnabled};
     for (const EpisodePair &pair : std::as_const(m_pairs)) {
         if (pair.status == PairStatus::ready)
             sources.readyPairs << pair;
-    }
-    for (auto check = m_syncChecks->cbegin(); check != m_syncChecks->cend(); ++check) {
-        if (check->verdict.correctionOffsetSeconds)
-            sources.syncOffsets.insert(check.key(), *check->verdict.correctionOffsetSeconds);
     }
     m_mux = std::make_unique<MuxRun>(m_tools, std::move(sources), m_muxJobs);
     MuxRun *run = m_mux.get();

@@ -65,11 +65,11 @@ QFuture<MuxResult> MuxRun::muxPair(const EpisodePair &pair, MuxExecutor &executo
             file ? m_sources.inspections.constFind(file->url) : m_sources.inspections.cend();
         return found != m_sources.inspections.cend() ? std::optional(*found) : std::nullopt;
     };
-    const auto offset = m_sources.syncOffsets.constFind(pair.id);
+    const auto check = m_sources.syncChecks.constFind(pair.id);
     return executor.mux({pair, inspectionOf(pair.primary), inspectionOf(pair.localized),
                          m_sources.outputFolder,
-                         offset != m_sources.syncOffsets.cend() ? std::optional(*offset)
-                                                                : std::nullopt,
+                         check != m_sources.syncChecks.cend() ? check->verdict.correction
+                                                              : std::nullopt,
                          m_sources.fingerprints, m_sources.restorePitch},
                         progress);
 }

@@ -5,6 +5,7 @@
 #include "media/EpisodePair.h"
 #include "media/FileFingerprint.h"
 #include "media/MediaInspection.h"
+#include "sync/SyncChecker.h"
 #include "tools/ToolLocations.h"
 
 #include <QElapsedTimer>
@@ -26,7 +27,7 @@ struct MuxRunSources {
     QList<EpisodePair> readyPairs; // in table order
     QHash<QUrl, MediaInspection> inspections;
     SourceFingerprints fingerprints;
-    QHash<QString, double> syncOffsets; // by pair id: the measured offset the mux undoes
+    QHash<QString, PairSyncCheck> syncChecks; // by pair id: what the analysis measured
     QUrl outputFolder;
     bool restorePitch = false;
 };

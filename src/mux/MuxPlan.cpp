@@ -110,7 +110,9 @@ MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, cons
     plan.appliedTimingFactor = timingFactor(primary, localized);
     inputs.stretched = plan.appliedTimingFactor.has_value();
     // Undoing a measured offset: German material that sounds 1.2 s late moves 1200 ms earlier.
-    const std::optional<double> offset = request.localizedOffset;
+    const std::optional<double> offset =
+        request.localizedCorrection ? std::optional(request.localizedCorrection->offsetSeconds)
+                                    : std::nullopt;
     inputs.delayMilliseconds = offset ? -std::llround(*offset * 1000) : 0;
     if (inputs.delayMilliseconds != 0)
         plan.appliedSyncOffset = offset;

@@ -4,6 +4,7 @@
 #include "media/EpisodePair.h"
 #include "media/FileFingerprint.h"
 #include "media/MediaInspection.h"
+#include "sync/SyncCorrection.h"
 
 #include <QUrl>
 
@@ -14,9 +15,9 @@ struct MuxRequest {
     std::optional<MediaInspection> primary;   // of the folder-1 file
     std::optional<MediaInspection> localized; // of the folder-2 file
     QUrl outputFolder;
-    // Seconds the German audio was measured to sound late against the video (negative:
-    // early), undone on all folder-2 material.
-    std::optional<double> localizedOffset;
+    // How the German audio was measured against the video; its offset (positive: the German
+    // audio sounds late) is undone on all folder-2 material.
+    std::optional<SyncCorrection> localizedCorrection;
     // The fingerprints of the pair's files when they were analysed; a file changed since
     // then, or while mkvmerge reads it, fails the pair.
     std::optional<SourceFingerprints> seenByAnalysis;

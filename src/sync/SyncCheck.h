@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/AnalysisIssue.h"
+#include "SyncCorrection.h"
 #include "tools/ChildProcess.h"
 
 #include <QList>
@@ -77,7 +78,7 @@ SyncAssessment assessSync(const SyncMeasurement &measurement);
 struct SyncVerdict {
     SyncAssessment assessment;
     std::optional<AnalysisIssue> finding;          // the issue for the list, if any
-    std::optional<double> correctionOffsetSeconds; // the constant offset the mux undoes
+    std::optional<SyncCorrection> correction; // what the mux undoes
 };
 
 // `label` begins the finding ("S01E02").

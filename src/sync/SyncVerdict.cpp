@@ -40,7 +40,7 @@ SyncVerdict judgeSync(const QString &label, const SyncMeasurement &measurement)
             u"Die deutsche Tonspur läuft %1 Sekunden %2; wird beim Muxen ausgeglichen."_s.arg(
                 seconds(std::abs(found.offsetSeconds)),
                 found.offsetSeconds > 0 ? u"zu spät"_s : u"zu früh"_s));
-        verdict.correctionOffsetSeconds = found.offsetSeconds;
+        verdict.correction = SyncCorrection{found.offsetSeconds};
         break;
     case SyncPattern::cut:
         verdict.finding = warning(

@@ -25,7 +25,8 @@ inline MuxOutcome muxAndWait(MuxExecutor &executor, const EpisodePair &pair,
 {
     MuxOutcome outcome;
     QFuture<MuxResult> future = executor.mux(
-        {pair, primary, localized, QUrl::fromLocalFile(outputFolder), localizedOffset,
+        {pair, primary, localized, QUrl::fromLocalFile(outputFolder),
+         localizedOffset ? std::optional(SyncCorrection{*localizedOffset}) : std::nullopt,
          seenByAnalysis, restorePitch},
         [&](double fraction) {
             outcome.fractions << fraction;

@@ -200,7 +200,8 @@ private slots:
             {m_pair, MediaInspection{QUrl(), folder1Duration, {video(0), audio(1, u"eng"_s)}},
              MediaInspection{
                  QUrl(), folder2Duration, {video(0), audio(1, u"deu"_s), subtitles(2, u"deu"_s)}},
-             QUrl::fromLocalFile(m_output.path()), measuredOffset},
+             QUrl::fromLocalFile(m_output.path()),
+             measuredOffset ? std::optional(SyncCorrection{*measuredOffset}) : std::nullopt},
             ToolDiscovery());
 
         // Only folder-2 material is moved: German audio, German subtitles, German sidecar.
