@@ -4,12 +4,17 @@
 #include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
+#include "tools/TemporaryNames.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -155,6 +160,29 @@ until [ -e "$dir/S01E02.mkv" ] && [ -e "$dir/S01E03.mkv" ]; do sleep 0.1; done
     // One pair at a time, the cancelled pair is named as the run stopped "after" it; with
     // pairs side by side, one line after the finished pairs' messages names every ready pair
     // without a file, unless the cancelled one is the only such pair.
+    // What a killed run left in the output folder goes with one note when the next run starts
+    // there; the files of a run that still goes on stay.
+    void leftoversOfADeadRun()
+    {
+        const auto model = analysedModel(u":"_s);
+        const QDir output(model->outputFolder()->toLocalFile());
+        const pid_t ended = ::fork();
+        if (ended == 0)
+            ::_exit(0);
+        ::waitpid(ended, nullptr, 0);
+        const QString dead = u".spurenflechter-%1-1-%2.mkv"_s.arg(ended).arg(
+            QUuid::createUuid().toString(QUuid::WithoutBraces));
+        const QString live = hiddenTemporaryName(u".mka"_s);
+        writeTestFile(output.filePath(dead), QByteArray(2048, 'x'));
+        writeTestFile(output.filePath(live), QByteArray(2048, 'x'));
+        QVERIFY(runMux(*model));
+        QTRY_VERIFY(issueTexts(model->issues())
+                        .contains(u"0 Im Ausgabeordner wurde 1 liegen gebliebene temporäre Datei "
+                                  u"eines beendeten Laufs entfernt (2,0 kB)."_s));
+        QVERIFY(!output.exists(dead));
+        QVERIFY(output.exists(live));
+    }
+
     void cancel_data()
     {
         QTest::addColumn<int>("jobs");
