@@ -1,3 +1,4 @@
+// The main window driven like a user: folders, analysis, mux, keyboard and accessibility.
 #include "ActionRow.h"
 #include "ContentView.h"
 #include "ElidedLabel.h"
