@@ -67,5 +67,6 @@ protected:
         m_primaryInspection = inspector.inspect(m_pair.primary->url);
         m_localizedInspection = inspector.inspect(m_pair.localized->url);
         // Set last: the media made above keep their own temporary folder.
-        qputenv("TMPDIR", QFile::encodeName(m_temporaryDirectory));    }
+        qputenv("TMPDIR", QFile::encodeName(m_temporaryDirectory));
+    }
 };

@@ -1,7 +1,7 @@
 // One German track converted to film speed: the encoding it gets, and the track converted.
-#include "mux/FilmSpeedAudio.h"
 #include "analysis/PalSpeedup.h"
 #include "inspect/MKVInspector.h"
+#include "mux/FilmSpeedAudio.h"
 #include "mux/MuxError.h"
 #include "support/TestInspection.h"
 #include "support/ToneMedia.h"
@@ -43,7 +43,7 @@ private slots:
         QTest::addColumn<QString>("sourceEncoding"); // ffmpeg's options
         QTest::addColumn<QString>("layout");
         QTest::addColumn<int>("sampleRate");
-        QTest::addColumn<QString>("expectedCodec"); // as ffprobe names it; empty: refused
+        QTest::addColumn<QString>("expectedCodec");       // as ffprobe names it; empty: refused
         QTest::addColumn<QString>("expectedDescription"); // or the reason of the refusal
         QTest::addColumn<int>("kilobits"); // at most: the source's rate, measured from its packets
         QTest::newRow("AAC 7.1 without a stated bit rate")
@@ -120,10 +120,10 @@ private slots:
         const MediaInspection inspection = inspector.inspect(QUrl::fromLocalFile(source));
         QCOMPARE(inspection.tracks.size(), 2);
         const QString converted = folder.filePath(u"film.mka"_s);
-        const AudioEncoding encoding = convertToFilmSpeed(
-            {ffmpeg, ffprobe, mkvmerge, QUrl::fromLocalFile(source), inspection.tracks.at(1).id,
-             converted, 2.0},
-            {60000});
+        const AudioEncoding encoding =
+            convertToFilmSpeed({ffmpeg, ffprobe, mkvmerge, QUrl::fromLocalFile(source),
+                                inspection.tracks.at(1).id, converted, 2.0},
+                               {60000});
         QCOMPARE(encoding.description(), u"FLAC"_s);
         QVERIFY(std::abs(measureTone(converted, u"0:a:0"_s, 0.5).frequency / filmTone - 1) < 0.005);
     }

@@ -1,7 +1,7 @@
 // One pair's mux: the file it writes, and how mkvmerge's endings and progress read.
+#include "mux/ProgressScanner.h"
 #include "MuxOutcome.h"
 #include "MuxPairFixture.h"
-#include "mux/ProgressScanner.h"
 #include "support/FakeTool.h"
 
 #include <QProcess>
@@ -120,8 +120,7 @@ private slots:
             << QString::fromUtf8(noInterpreter)
             << u"Muxen fehlgeschlagen: mkvmerge ließ sich nicht starten: "_s +
                    unstartable.errorString()
-            << QList<double>{}
-            << QStringList();
+            << QList<double>{} << QStringList();
     }
 
     void toolOutcomes()

@@ -50,7 +50,7 @@ class PitchRestorationTest final : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_root;
-    QString m_temporaryDirectory; // what the code under test sees as the temporary directory
+    QString m_temporaryDirectory;    // what the code under test sees as the temporary directory
     bool m_temporaryIsSmall = false; // a 1 MB file system of its own
     EpisodePair m_pair;
     std::optional<MediaInspection> m_primary, m_localized;
@@ -79,10 +79,10 @@ private slots:
         m_localized = MKVInspector().inspect(m_pair.localized->url);
         m_temporaryDirectory = m_root.filePath(u"tmp"_s);
         // The converted tracks must not need the temporary folder's room.
-        m_temporaryIsSmall =
-            runChild({u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=1m"_s, u"tmpfs"_s,
-                                   m_temporaryDirectory}})
-                .succeeded();
+        m_temporaryIsSmall = runChild({u"mount"_s,
+                                       {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=1m"_s, u"tmpfs"_s,
+                                        m_temporaryDirectory}})
+                                 .succeeded();
         qputenv("TMPDIR", QFile::encodeName(m_temporaryDirectory));
     }
 
