@@ -1,3 +1,4 @@
+// The benchmarks' shared pieces: the mkvmerge baseline, generated episodes and seasons, timing.
 #include "BenchSupport.h"
 
 #include "inspect/MKVInspector.h"

@@ -1,3 +1,4 @@
+// Shared pieces of the benchmarks that run the real tools.
 #pragma once
 
 #include "media/EpisodePair.h"
@@ -11,8 +12,6 @@
 #include <limits>
 #include <memory>
 #include <optional>
-
-// Shared pieces of the benchmarks that run the real tools.
 
 // The time `mkvmerge -J` takes on each of `files` in turn: the baseline the benchmarks compare
 // against. Absent when a run fails.

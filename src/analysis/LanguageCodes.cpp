@@ -1,3 +1,4 @@
+// Reading a track's language tag as German, English, other or untagged.
 #include "LanguageCodes.h"
 
 QString normalizedLanguageCode(const QString &language)

@@ -1,3 +1,4 @@
+// Language tags read alike by the pair analysis and the mux plan.
 #pragma once
 
 #include "media/MediaTrack.h"

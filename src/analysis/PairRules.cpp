@@ -1,3 +1,4 @@
+// The findings about ready pairs: audio languages, running times, the PAL speed-up.
 #include "PairRules.h"
 
 #include "LanguageCodes.h"

@@ -1,3 +1,4 @@
+// The findings the analysis reports about each ready, fully inspected pair.
 #pragma once
 
 #include "media/AnalysisIssue.h"

@@ -1,3 +1,4 @@
+// The PAL speed-up: its factor, and whether two running times show it.
 #pragma once
 
 #include <cmath>

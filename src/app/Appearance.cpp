@@ -1,3 +1,4 @@
+// The window's colours, fonts, button styles and percent text.
 #include "Appearance.h"
 
 #include <QFontDatabase>

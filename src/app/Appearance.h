@@ -1,3 +1,4 @@
+// The window's shared look: text colours, fonts and button styles.
 #pragma once
 
 #include <QColor>
@@ -7,8 +8,6 @@
 
 class QLabel;
 class QPushButton;
-
-// The window's shared look: text colours, fonts and button styles.
 
 // Status and severity colours, readable on light and dark backgrounds.
 QColor successColor();

@@ -1,3 +1,4 @@
+// The label that elides its text in the middle and shows all of it as its tooltip.
 #include "ElidedLabel.h"
 
 #include <QEvent>

@@ -1,3 +1,4 @@
+// A one-line label for long paths, elided in the middle.
 #pragma once
 
 #include <QLabel>

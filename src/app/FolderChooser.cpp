@@ -1,3 +1,4 @@
+// The folder dialog: one folder, no remembered start folder.
 #include "FolderChooser.h"
 
 #include <QFileDialog>

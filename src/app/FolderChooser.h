@@ -1,3 +1,4 @@
+// Asking the user for a folder, and the hook tests replace it with.
 #pragma once
 
 #include <QUrl>

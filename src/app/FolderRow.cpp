@@ -1,3 +1,4 @@
+// One row of the folder box: title, path, chooser button, and folders dropped onto it.
 #include "FolderRow.h"
 
 #include "Appearance.h"

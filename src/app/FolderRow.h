@@ -1,3 +1,4 @@
+// One row of the folder box, which chooses a folder by dialog or by drop.
 #pragma once
 
 #include <QUrl>

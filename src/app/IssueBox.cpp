@@ -1,3 +1,4 @@
+// The issue list's box: the copy button, the list, and copying the selected rows.
 #include "IssueBox.h"
 
 #include "IssueListModel.h"

@@ -1,3 +1,4 @@
+// The box of notes, warnings and errors, and copying them.
 #pragma once
 
 #include <QGroupBox>

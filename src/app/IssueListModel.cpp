@@ -1,3 +1,4 @@
+// The issue list's rows, following the model's issues as they are appended.
 #include "IssueListModel.h"
 
 #include "model/AppModel.h"

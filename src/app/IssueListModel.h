@@ -1,3 +1,4 @@
+// The list model that shows the model's issues, one row each.
 #pragma once
 
 #include "media/AnalysisIssue.h"

@@ -1,3 +1,4 @@
+// The spinner's ring of dots and the timer that turns it.
 #include "Spinner.h"
 
 #include <QPainter>

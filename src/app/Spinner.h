@@ -1,3 +1,4 @@
+// A small turning ring of dots for work of unknown length.
 #pragma once
 
 #include <QTimer>

@@ -1,3 +1,4 @@
+// Starting the program: application names, icon, translations, model and window.
 #include "SpurenflechterApp.h"
 
 #include "ContentView.h"

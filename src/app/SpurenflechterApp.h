@@ -1,3 +1,4 @@
+// The desktop program: application object, model and main window.
 #pragma once
 
 #include "model/AppModel.h"

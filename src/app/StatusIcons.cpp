@@ -1,3 +1,4 @@
+// Status and severity icons, tinted from the icon theme or from the bundled ones.
 #include "StatusIcons.h"
 
 #include "Appearance.h"

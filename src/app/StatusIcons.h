@@ -1,3 +1,4 @@
+// The icons of the pair table and the issue list, each drawn in one colour.
 #pragma once
 
 #include "media/MediaEnums.h"
@@ -5,9 +6,8 @@
 #include <QColor>
 #include <QIcon>
 
-// The icons of the pair table and the issue list, each drawn in one colour: the symbolic icon
-// of the desktop's icon theme where it has one, else the one bundled with the program.
-// The shape and colour of each icon say the same as its text.
+// The symbolic icon of the desktop's icon theme where it has one, else the one bundled with the
+// program. The shape and colour of each icon say the same as its text.
 
 QIcon statusIcon(PairStatus status);
 QColor statusColor(PairStatus status);

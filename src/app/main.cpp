@@ -1,3 +1,4 @@
+// The desktop program's entry point.
 #include "SpurenflechterApp.h"
 
 int main(int argc, char *argv[])

@@ -1,3 +1,4 @@
+// The analysis report of the command line: pair rows, issue lines, and the JSON form.
 #include "AnalysisReport.h"
 
 #include "media/Naming.h"

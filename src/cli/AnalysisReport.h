@@ -1,3 +1,4 @@
+// The result of an analysis as the command-line front end prints it.
 #pragma once
 
 #include "media/AnalysisIssue.h"
@@ -7,8 +8,6 @@
 #include "sync/SyncChecker.h"
 
 #include <QByteArray>
-
-// The result of an analysis as the command-line front end prints it.
 
 // One line per pair (label, folder-1 name or "–", folder-2 name or "–", output name, status,
 // separated by tabs), an empty line, then one line per issue. With `inspections` (the analysis

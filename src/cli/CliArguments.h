@@ -1,3 +1,4 @@
+// The command line's arguments as parsed, and its usage text.
 #pragma once
 
 #include <QStringList>

@@ -1,3 +1,4 @@
+// The command line's run: analysis, mux, progress, signals, report and exit status.
 #include "CliRun.h"
 
 #include "AnalysisReport.h"

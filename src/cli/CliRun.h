@@ -1,3 +1,4 @@
+// The command-line front end's run over the application model.
 #pragma once
 
 #include "CliArguments.h"

@@ -1,3 +1,4 @@
+// Writing the progress line: in place on a terminal, once per step elsewhere.
 #include "ProgressDisplay.h"
 
 #include <unistd.h>

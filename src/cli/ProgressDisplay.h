@@ -1,3 +1,4 @@
+// The command line's progress line on standard error.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// Track inspection with ffprobe: running it and reading its streams.
 #include "FfprobeReader.h"
 
 #include "JsonFields.h"

@@ -1,3 +1,4 @@
+// Track inspection with ffprobe, for machines without mkvmerge.
 #pragma once
 
 #include "media/MediaInspection.h"

@@ -1,3 +1,4 @@
+// Typed reads of JSON fields, and the parse of a tool's JSON output.
 #include "JsonFields.h"
 
 #include "MKVInspectorError.h"

@@ -1,3 +1,4 @@
+// Typed reads of the JSON the tools write.
 #pragma once
 
 #include <QJsonObject>

@@ -1,3 +1,4 @@
+// The inspector's worker thread and its choice between mkvmerge and ffprobe.
 #include "MKVInspector.h"
 
 #include "FfprobeReader.h"

@@ -1,3 +1,4 @@
+// The track inspector, which runs one inspection at a time on its own worker.
 #pragma once
 
 #include "media/MediaInspection.h"

@@ -1,3 +1,4 @@
+// The German texts of the inspection's failures.
 #include "MKVInspectorError.h"
 
 QString MKVInspectorError::errorDescription() const

@@ -1,3 +1,4 @@
+// The errors a track inspection ends with.
 #pragma once
 
 #include "tools/UserFacingError.h"

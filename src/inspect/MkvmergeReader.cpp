@@ -1,3 +1,4 @@
+// Track inspection with mkvmerge: running --identify and reading its tracks.
 #include "MkvmergeReader.h"
 
 #include "JsonFields.h"

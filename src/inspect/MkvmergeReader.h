@@ -1,3 +1,4 @@
+// Track inspection with mkvmerge's JSON identification.
 #pragma once
 
 #include "media/MediaInspection.h"

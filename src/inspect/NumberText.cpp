@@ -1,3 +1,4 @@
+// Strict reads of numbers, integers and clock durations from the tools' text.
 #include "NumberText.h"
 
 #include <QRegularExpression>

@@ -1,11 +1,12 @@
+// Numbers the tools write as text.
 #pragma once
 
 #include <QString>
 
 #include <optional>
 
-// Numbers the tools write as text. Each reader accepts the whole text or nothing: no
-// surrounding whitespace, no infinity, NaN or hexadecimal forms.
+// Each reader accepts the whole text or nothing: no surrounding whitespace, no infinity, NaN or
+// hexadecimal forms.
 
 // A decimal floating-point number such as "12", "-0.5", ".5" or "1e3".
 std::optional<double> parseDecimalText(const QString &text);

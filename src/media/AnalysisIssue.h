@@ -1,3 +1,4 @@
+// One entry of the issue list: severity, text and an id of its own.
 #pragma once
 
 #include "MediaEnums.h"

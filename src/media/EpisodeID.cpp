@@ -1,3 +1,4 @@
+// The "S01E02" text of an episode number.
 #include "EpisodeID.h"
 
 QString EpisodeID::description() const

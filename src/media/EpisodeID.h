@@ -1,3 +1,4 @@
+// The season and episode number of one episode.
 #pragma once
 
 #include <QHashFunctions>

@@ -1,3 +1,4 @@
+// One row of the pair table: the files of both folders for one episode.
 #pragma once
 
 #include "MediaFile.h"

@@ -1,3 +1,4 @@
+// Taking a file's fingerprint from its status.
 #include "FileFingerprint.h"
 
 #include <QFile>

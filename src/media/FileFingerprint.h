@@ -1,3 +1,4 @@
+// Fingerprints that tell whether a file changed since it was looked at.
 #pragma once
 
 #include "EpisodePair.h"

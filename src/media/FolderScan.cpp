@@ -1,3 +1,4 @@
+// Scanning a source folder for Matroska files and the subtitle files beside them.
 #include "FolderScan.h"
 
 #include "Naming.h"

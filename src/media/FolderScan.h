@@ -1,3 +1,4 @@
+// The scan of one source folder.
 #pragma once
 
 #include "MediaFile.h"

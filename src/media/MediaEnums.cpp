@@ -1,3 +1,4 @@
+// The raw values of the media enumerations and the conversions back.
 #include "MediaEnums.h"
 
 namespace {

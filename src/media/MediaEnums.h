@@ -1,3 +1,4 @@
+// The enumerations that travel with the media records.
 #pragma once
 
 #include <QString>
@@ -5,8 +6,7 @@
 #include <array>
 #include <optional>
 
-// The enumerations that travel with the media records. Each case has a fixed raw value;
-// conversion from a raw value accepts exactly those values.
+// Each case has a fixed raw value; conversion from a raw value accepts exactly those values.
 
 enum class SourceKind { primary, localized };
 enum class PairStatus { ready, missingPrimary, missingLocalized, ambiguous };

@@ -1,3 +1,4 @@
+// Hashing a media file, and the name a file URL shows.
 #include "MediaFile.h"
 
 #include <QFileInfo>

@@ -1,3 +1,4 @@
+// One Matroska file of a source folder, with its external subtitle files.
 #pragma once
 
 #include "EpisodeID.h"

@@ -1,3 +1,4 @@
+// What an inspection learned about one file: its running time and its tracks.
 #pragma once
 
 #include "MediaFile.h" // IWYU pragma: export

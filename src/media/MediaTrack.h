@@ -1,3 +1,4 @@
+// One track of an inspected file.
 #pragma once
 
 #include "MediaEnums.h"

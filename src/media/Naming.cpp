@@ -1,3 +1,4 @@
+// Episode numbers read from file names, pair labels, and output file names.
 #include "Naming.h"
 
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// File names: the episode number in one, the pair's label and output name.
 #pragma once
 
 #include "EpisodePair.h"

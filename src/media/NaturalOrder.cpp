@@ -1,3 +1,4 @@
+// The natural order of names: digit runs by value, the rest by the locale's collation.
 #include "NaturalOrder.h"
 
 #include <QCollator>

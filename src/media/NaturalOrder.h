@@ -1,3 +1,4 @@
+// Names sorted as a file browser sorts them.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,4 @@
+// Pairing the files of the two folders by episode number.
 #include "Pairing.h"
 
 #include <QSet>

@@ -1,3 +1,4 @@
+// Pairing the files of both folders episode by episode.
 #pragma once
 
 #include "EpisodePair.h"

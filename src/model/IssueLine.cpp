@@ -1,3 +1,4 @@
+// An issue with its severity tag, as a line of text.
 #include "IssueLine.h"
 
 QString issueLine(const AnalysisIssue &issue)

@@ -1,3 +1,4 @@
+// An issue as one line of text with its severity tag.
 #pragma once
 
 #include "media/AnalysisIssue.h"

@@ -1,3 +1,4 @@
+// Sweeping a folder's leftovers of dead runs off the main thread.
 #include "LeftoverSweep.h"
 
 #include "tools/SerialWorker.h"

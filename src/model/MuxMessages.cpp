@@ -1,3 +1,4 @@
+// The issue-list entries of a muxed pair, and the status text of a running mux.
 #include "MuxMessages.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// What a mux run says: the entries of a finished pair and the running status.
 #pragma once
 
 #include "media/AnalysisIssue.h"

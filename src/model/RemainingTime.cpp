@@ -1,3 +1,4 @@
+// Estimating and formatting the remaining time of a mux run.
 #include "RemainingTime.h"
 
 #include <algorithm>

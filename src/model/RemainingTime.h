@@ -1,3 +1,4 @@
+// The remaining time of a mux run: its estimate and its text.
 #pragma once
 
 #include <QString>

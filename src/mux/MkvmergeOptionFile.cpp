@@ -1,3 +1,4 @@
+// Writing mkvmerge's arguments into a private JSON option file.
 #include "MkvmergeOptionFile.h"
 
 #include "tools/TemporaryFolder.h"

@@ -1,3 +1,4 @@
+// mkvmerge's arguments passed in a JSON option file rather than on the command line.
 #pragma once
 
 #include <QStringList>

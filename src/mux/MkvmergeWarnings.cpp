@@ -1,3 +1,4 @@
+// Picking mkvmerge's warnings out of its output.
 #include "MkvmergeWarnings.h"
 
 #include <QRegularExpression>

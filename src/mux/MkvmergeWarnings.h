@@ -1,3 +1,4 @@
+// mkvmerge's warnings, and which of them mean a missing track.
 #pragma once
 
 #include <QByteArray>

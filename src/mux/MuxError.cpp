@@ -1,3 +1,4 @@
+// The German texts of the failures of one pair's mux.
 #include "MuxError.h"
 
 QString MuxError::errorDescription() const

@@ -1,3 +1,4 @@
+// The errors that end one pair's mux.
 #pragma once
 
 #include "tools/UserFacingError.h"

@@ -1,3 +1,4 @@
+// Starting pairs on free executors and handing on their outcomes in table order.
 #include "MuxScheduler.h"
 
 #include <QPointer>

@@ -1,3 +1,4 @@
+// The scheduler that muxes several pairs at once and reports them in table order.
 #pragma once
 
 #include "MuxExecutor.h"

@@ -1,3 +1,4 @@
+// Scanning mkvmerge's output chunk by chunk for its progress percentage.
 #include "ProgressScanner.h"
 
 #include <QRegularExpression>

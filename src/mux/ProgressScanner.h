@@ -1,3 +1,4 @@
+// mkvmerge's progress, read from its output as it arrives.
 #pragma once
 
 #include <QByteArray>

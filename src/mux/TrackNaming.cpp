@@ -1,3 +1,4 @@
+// The output names of embedded tracks.
 #include "TrackNaming.h"
 
 #include "subtitles/SubtitleRules.h"

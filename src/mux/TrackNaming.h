@@ -1,3 +1,4 @@
+// The names the embedded tracks get in the output file.
 #pragma once
 
 #include "media/MediaTrack.h"

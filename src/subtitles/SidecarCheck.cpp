@@ -1,3 +1,4 @@
+// Identifying an external subtitle file: one subtitle track, with text, or not usable.
 #include "SidecarCheck.h"
 
 #include "inspect/MKVInspector.h"

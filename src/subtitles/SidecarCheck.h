@@ -1,3 +1,4 @@
+// Whether an external subtitle file can go into a mux.
 #pragma once
 
 #include <QFuture>

@@ -1,3 +1,4 @@
+// The sidecars of the pairs, leaving out the unusable ones, and the findings about them.
 #include "SidecarScreening.h"
 
 #include "UnmarkedUtf16.h"

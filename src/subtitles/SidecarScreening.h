@@ -1,3 +1,4 @@
+// Sidecar screening: the analysis leaves out the external subtitle files it cannot mux.
 #pragma once
 
 #include "media/AnalysisIssue.h"
@@ -6,8 +7,7 @@
 
 #include <QSet>
 
-// The analysis identifies every external subtitle file and leaves out those it cannot mux, so
-// that the pair table, the findings and the mux see only the ones that will be muxed.
+// The pair table, the findings and the mux then see only the ones that will be muxed.
 
 // The sidecar files of `pairs`, each once, in pair order.
 QList<QUrl> sidecarsOf(const QList<EpisodePair> &pairs);

@@ -1,3 +1,4 @@
+// Comparing external subtitle text with embedded tracks extracted by mkvextract.
 #include "SubtitleDuplicates.h"
 
 #include "UnmarkedUtf16.h"

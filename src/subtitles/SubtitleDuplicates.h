@@ -1,3 +1,4 @@
+// External subtitle files whose text equals an embedded subtitle track of the same file.
 #pragma once
 
 #include "media/MediaFile.h"
@@ -8,8 +9,6 @@
 #include <QStringList>
 
 #include <optional>
-
-// External subtitle files whose text equals an embedded subtitle track of the same file.
 
 struct SidecarSelection {
     QList<QUrl> kept;           // in their order

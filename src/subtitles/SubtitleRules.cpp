@@ -1,3 +1,4 @@
+// Language words in subtitle names, forced markers, and bitmap tracks replaced by text.
 #include "SubtitleRules.h"
 
 #include "media/MediaFile.h"

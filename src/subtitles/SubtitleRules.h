@@ -1,3 +1,4 @@
+// What the names and track data of subtitles say: language, forced, replaced bitmaps.
 #pragma once
 
 #include "media/MediaTrack.h"
@@ -6,9 +7,6 @@
 #include <QUrl>
 
 #include <optional>
-
-// What the names and the track data of subtitles say: which language an external file
-// declares, which tracks are forced, which embedded bitmap tracks a text file replaces.
 
 // "eng" or "deu" when the file name (without its last extension) carries a language word
 // such as "en", "english", "de", "ger" or "deutsch"; English wins when both appear.

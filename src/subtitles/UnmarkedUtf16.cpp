@@ -1,3 +1,4 @@
+// Telling unmarked UTF-16 subtitles by their zero bytes, and their copies with a mark.
 #include "UnmarkedUtf16.h"
 
 #include "tools/TemporaryFolder.h"

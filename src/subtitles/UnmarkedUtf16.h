@@ -1,3 +1,4 @@
+// Subtitle text in UTF-16 without a byte-order mark.
 #pragma once
 
 #include <QByteArrayView>
@@ -9,9 +10,9 @@
 
 class QTemporaryDir;
 
-// Subtitle text in UTF-16 without a byte-order mark. mkvmerge knows UTF-16 text only by its
-// mark: without one it cannot tell the file's type, neither when identifying nor when muxing,
-// and "--sub-charset" does not help it there. Such a file reaches it as a copy with the mark.
+// mkvmerge knows UTF-16 text only by its mark: without one it cannot tell the file's type,
+// neither when identifying nor when muxing, and "--sub-charset" does not help it there. Such a
+// file reaches it as a copy with the mark.
 
 enum class Utf16ByteOrder { littleEndian, bigEndian };
 

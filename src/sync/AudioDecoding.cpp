@@ -1,3 +1,4 @@
+// Decoding a stretch of audio to mono PCM with ffmpeg.
 #include "AudioDecoding.h"
 
 #include <QtEndian>

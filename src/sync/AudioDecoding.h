@@ -1,3 +1,4 @@
+// Stretches of one audio track decoded with ffmpeg for the sync check.
 #pragma once
 
 #include "tools/ChildProcess.h"

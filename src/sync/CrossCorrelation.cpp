@@ -1,3 +1,4 @@
+// The normalised cross-correlation of two envelopes and the refinement of its peak.
 #include "CrossCorrelation.h"
 
 #include <algorithm>

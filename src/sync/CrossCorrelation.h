@@ -1,3 +1,4 @@
+// Comparing two envelopes lag by lag, and the peak that stands out.
 #pragma once
 
 #include <span>

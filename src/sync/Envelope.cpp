@@ -1,3 +1,4 @@
+// Onset envelopes: the rise of loudness of the higher frequencies, frame by frame.
 #include "Envelope.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The onset envelope the sync check compares instead of the samples.
 #pragma once
 
 #include <cstdint>

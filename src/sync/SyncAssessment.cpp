@@ -1,3 +1,4 @@
+// Reading the segments' lags together: one offset, jumps at cuts, steady drift, or unsure.
 #include "SyncCheck.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Measuring a pair's sync: decoding segments, envelopes, and the lag of each segment.
 #include "SyncCheck.h"
 
 #include "AudioDecoding.h"

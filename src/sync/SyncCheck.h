@@ -1,3 +1,4 @@
+// Measures whether the German audio of a pair lines up with the English audio of folder 1.
 #pragma once
 
 #include "media/AnalysisIssue.h"
@@ -10,7 +11,6 @@
 
 #include <optional>
 
-// Measures whether the German audio of a pair lines up with the English audio of folder 1.
 // Short segments spread over the episode are decoded from both tracks, turned into loudness
 // envelopes (the releases share music and effects, not dialogue) and cross-correlated; the
 // lags of the segments are then read together: agreeing, jumping, or changing steadily.

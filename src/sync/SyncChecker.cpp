@@ -1,3 +1,4 @@
+// The sync checker's worker thread and the check it runs for one pair.
 #include "SyncChecker.h"
 
 #include "analysis/PalSpeedup.h"

@@ -1,3 +1,4 @@
+// The sync check of one pair at a time on a worker thread.
 #pragma once
 
 #include "media/EpisodePair.h"

@@ -1,3 +1,4 @@
+// Where in an episode the sync check listens.
 #pragma once
 
 #include "SyncCheck.h"

@@ -1,3 +1,4 @@
+// What a sync measurement means for the user: the verdict and its German findings.
 #include "SyncCheck.h"
 
 #include <cmath>

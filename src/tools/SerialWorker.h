@@ -1,3 +1,4 @@
+// Running work on a one-thread pool with its result or exception in a future.
 #pragma once
 
 #include <QFuture>

@@ -1,3 +1,4 @@
+// Finding the tools, checking their architecture with `file`, and caching the verdict.
 #include "ToolDiscovery.h"
 
 #include "ChildProcess.h"

@@ -1,3 +1,4 @@
+// Finding mkvmerge, ffprobe and ffmpeg at their fixed places.
 #pragma once
 
 #include "ToolLocations.h"

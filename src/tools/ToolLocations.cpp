@@ -1,3 +1,4 @@
+// The places each platform looks for the tools.
 #include "ToolLocations.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// Where the external tools are looked for.
 #pragma once
 
 #include <QString>

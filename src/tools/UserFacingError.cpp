@@ -1,3 +1,4 @@
+// The user's text for any exception, user-facing or not.
 #include "UserFacingError.h"
 
 QString describeError(const std::exception_ptr &error)

@@ -1,3 +1,4 @@
+// Errors whose German text the user reads, and the platform's own errors.
 #pragma once
 
 #include <QString>

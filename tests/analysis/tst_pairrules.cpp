@@ -1,3 +1,4 @@
+// The findings about ready pairs: audio languages and running times.
 #include "analysis/PairRules.h"
 #include "model/IssueLine.h"
 

@@ -1,3 +1,4 @@
+// The action row: button states, mux progress, its width and percent text.
 #include "ActionRow.h"
 #include "Appearance.h"
 #include "ContentView.h"

@@ -1,3 +1,4 @@
+// The main window driven like a user: folders, analysis, mux, keyboard and accessibility.
 #include "ActionRow.h"
 #include "ContentView.h"
 #include "ElidedLabel.h"
@@ -7,6 +8,7 @@
 #include "MuxAnnouncer.h"
 #include "OptionsRow.h"
 #include "support/TestMedia.h"
+#include "TableCells.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -24,18 +26,6 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QStringList column(const QTableView *table, int column)
-{
-    QStringList cells;
-    for (int row = 0; row < table->model()->rowCount(); ++row)
-        cells << table->model()->index(row, column).data().toString();
-    return cells;
-}
-
-} // namespace
 
 class ContentViewTest final : public QObject {
     Q_OBJECT

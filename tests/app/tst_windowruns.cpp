@@ -6,6 +6,7 @@
 #include "MuxAnnouncer.h"
 #include "OptionsRow.h"
 #include "support/TestMedia.h"
+#include "TableCells.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -16,18 +17,6 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QStringList column(const QTableView *table, int column)
-{
-    QStringList cells;
-    for (int row = 0; row < table->model()->rowCount(); ++row)
-        cells << table->model()->index(row, column).data().toString();
-    return cells;
-}
-
-} // namespace
 
 class WindowRunsTest final : public QObject {
     Q_OBJECT

@@ -1,3 +1,4 @@
+// The command line's mux as a script sees it: real process, real mkvmerge, signals.
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
 

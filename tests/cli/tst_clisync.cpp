@@ -1,3 +1,4 @@
+// The command line muxes a pair whose German audio is late with the audio moved back.
 #include "analysis/PalSpeedup.h"
 #include "support/SyncMedia.h"
 #include "tools/ChildProcess.h"

@@ -1,3 +1,4 @@
+// Reading the tools' JSON: clock durations and track fields.
 #include "inspect/FfprobeReader.h"
 #include "inspect/MkvmergeReader.h"
 

@@ -1,3 +1,4 @@
+// Inspecting files with real and misbehaving mkvmerge and ffprobe.
 #include "inspect/MKVInspector.h"
 #include "inspect/MKVInspectorError.h"
 #include "support/FakeTool.h"

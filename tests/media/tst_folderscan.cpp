@@ -1,3 +1,4 @@
+// Scanning source folders: which files count, their sidecars, unreadable folders.
 #include "media/FolderScan.h"
 #include "support/TestMedia.h"
 

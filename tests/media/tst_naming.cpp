@@ -1,3 +1,4 @@
+// Episode numbers from file names, output file names, and sanitised names.
 #include "media/Naming.h"
 
 #include <QTest>

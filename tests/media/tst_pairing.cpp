@@ -1,3 +1,4 @@
+// Pairing the files of both folders by episode.
 #include "media/Naming.h"
 #include "media/Pairing.h"
 

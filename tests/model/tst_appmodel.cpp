@@ -1,22 +1,21 @@
+// The model's analysis of real folders, and an analysis or a release during a mux run.
 #include "inspect/MKVInspector.h"
 #include "model/AppModel.h"
 #include "subtitles/SubtitleDuplicates.h"
 #include "support/FakeTool.h"
+#include "support/ModelRuns.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QScopeGuard>
-#include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <cstdio>
-#include <sys/mount.h>
 
 using namespace Qt::StringLiterals;
 
@@ -24,20 +23,6 @@ namespace {
 
 const QString sidecarCue = u"1\n00:00:00,000 --> 00:00:01,000\nGrüße\n"_s;
 const TestMediaLayout english{2.0, {{u"eng"_s}}}, german{2.0, {{u"ger"_s}}};
-
-bool runAnalysis(AppModel &model)
-{
-    QSignalSpy finished(&model, &AppModel::analysisFinished);
-    model.analyze();
-    return !finished.isEmpty() || finished.wait(120000);
-}
-
-bool runMux(AppModel &model)
-{
-    QSignalSpy finished(&model, &AppModel::muxFinished);
-    model.startMux();
-    return finished.wait(60000);
-}
 
 // Every notification of the model, in order.
 struct NotificationLog {
@@ -64,16 +49,6 @@ private:
     QString m_primary;   // folder 1
     QString m_localized; // folder 2
     QString m_temporary; // the temporary directory the model sees
-
-    static std::unique_ptr<AppModel>
-    modelFor(const QString &primary, const QString &localized,
-             ToolLocations tools = ToolLocations::platformDefault())
-    {
-        auto model = std::make_unique<AppModel>(std::move(tools));
-        model->setPrimaryFolder(QUrl::fromLocalFile(primary));
-        model->setLocalizedFolder(QUrl::fromLocalFile(localized));
-        return model;
-    }
 
     // What the program left in the temporary directory.
     QStringList leftovers() const
@@ -202,65 +177,6 @@ private slots:
                                          QUrl::fromLocalFile(u"/usr/bin/mkvextract"_s), output),
                      normalizeSubtitleText(sidecarCue.toUtf8()));
         QCOMPARE(leftovers(), QStringList());
-    }
-
-    // Folders missing or given twice are refused before any work: the analysis pairs nothing,
-    // the mux starts nothing.
-    void foldersMissingOrGivenTwice()
-    {
-        AppModel model;
-        model.setPrimaryFolder(QUrl::fromLocalFile(m_primary));
-        QSignalSpy analyzing(&model, &AppModel::isAnalyzingChanged);
-        model.analyze();
-        QVERIFY(analyzing.isEmpty());
-
-        const QString link = m_media.filePath(u"Verweis auf Ordner 1"_s);
-        QVERIFY(QFile::link(m_primary, link));
-        model.setLocalizedFolder(QUrl::fromLocalFile(link + u'/'));
-        QVERIFY(runAnalysis(model));
-        QVERIFY(model.pairs().isEmpty());
-        QCOMPARE(issueTexts(model.issues()),
-                 QStringList{u"2 Ordner 1 und Ordner 2 sind derselbe Ordner: "_s +
-                             QFileInfo(m_primary).canonicalFilePath() + u'.'});
-
-        model.setLocalizedFolder(QUrl::fromLocalFile(m_localized));
-        QVERIFY(runAnalysis(model));
-        QSignalSpy muxing(&model, &AppModel::isMuxingChanged);
-        model.startMux(); // no output folder yet
-        model.setOutputFolder(QUrl::fromLocalFile(link));
-        model.startMux();
-        QCOMPARE(issueTexts(model.issues()).last(),
-                 u"2 Der Ausgabeordner darf keiner der beiden Quellordner sein: "_s +
-                     QFileInfo(m_primary).canonicalFilePath() + u'.');
-        QVERIFY(muxing.isEmpty());
-    }
-
-    // A bind mount shows a folder under a path that no link resolution leads back from.
-    void bindMountOfASourceFolder()
-    {
-        const QString mount = m_media.filePath(u"Eingehängt"_s);
-        QVERIFY(QDir().mkpath(mount));
-        if (::mount(QFile::encodeName(m_primary).constData(), QFile::encodeName(mount).constData(),
-                    nullptr, MS_BIND, nullptr) != 0)
-            QSKIP("bind mounts are not permitted here");
-        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(mount), MNT_DETACH); });
-        const QString mountPath = QFileInfo(mount).canonicalFilePath();
-
-        const auto model = modelFor(mount, m_primary);
-        QVERIFY(runAnalysis(*model));
-        QCOMPARE(
-            issueTexts(model->issues()),
-            QStringList{u"2 Ordner 1 und Ordner 2 sind derselbe Ordner: "_s + mountPath + u'.'});
-        model->setPrimaryFolder(QUrl::fromLocalFile(m_primary));
-        model->setLocalizedFolder(QUrl::fromLocalFile(m_localized));
-        QVERIFY(runAnalysis(*model));
-        model->setOutputFolder(QUrl::fromLocalFile(mount));
-        QSignalSpy muxing(model.get(), &AppModel::isMuxingChanged);
-        model->startMux();
-        QCOMPARE(issueTexts(model->issues()).last(),
-                 u"2 Der Ausgabeordner darf keiner der beiden Quellordner sein: "_s + mountPath +
-                     u'.');
-        QVERIFY(muxing.isEmpty());
     }
 
     void withoutToolsEveryFileFails()

@@ -1,3 +1,4 @@
+// The mux run: pairs in turn and at once, cancel, messages and remaining time.
 #include "model/AppModel.h"
 #include "model/MuxMessages.h"
 #include "model/RemainingTime.h"

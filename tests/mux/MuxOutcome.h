@@ -1,3 +1,4 @@
+// How one mux ended, collected for the mux tests to compare.
 #pragma once
 
 #include "mux/MuxError.h"

@@ -1,3 +1,4 @@
+// The mux plan: track choice, names and flags, timing, sidecars and failures.
 #include "mux/MuxError.h"
 #include "mux/MuxPlan.h"
 #include "mux/TrackNaming.h"

@@ -1,14 +1,14 @@
+// PAL pairs muxed with their German audio restored to film speed and pitch, or only stretched.
 #include "analysis/PalSpeedup.h"
 #include "inspect/MKVInspector.h"
-#include "mux/FilmSpeedAudio.h"
 #include "mux/MuxError.h"
 #include "MuxOutcome.h"
 #include "support/FakeTool.h"
 #include "support/TestInspection.h"
 #include "support/TestMedia.h"
+#include "support/ToneMedia.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,56 +21,6 @@ namespace {
 
 const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
 const QString ffprobe = u"/usr/bin/ffprobe"_s;
-const QString mkvmerge = u"/usr/bin/mkvmerge"_s;
-constexpr double filmTone = 1000.0; // Hz; PAL plays it at filmTone × 1001/960
-
-QByteArray runOrFail(const QString &program, const QString &arguments)
-{
-    const ChildOutcome outcome = runChild({program, arguments.split(u' ')});
-    if (!outcome.succeeded())
-        qFatal("%s failed: %s", qPrintable(program), outcome.standardError.constData());
-    return outcome.standardOutput.trimmed();
-}
-
-// Tiny video and one audio track of `seconds`, silent until `toneStart`, then a tone; the
-// audio encoded with `encoding` (ffmpeg's options) in `layout` at `rate`.
-void makeToneFile(const QString &path, double seconds, double toneStart, double frequency,
-                  const QString &encoding, const QString &layout = u"stereo"_s, int rate = 48000,
-                  const QString &language = u"ger"_s)
-{
-    runOrFail(ffmpeg,
-              u"-v error -f lavfi -i color=s=64x36:r=25:d=%1 -f lavfi -i sine=f=%2:r=%3:d=%1,"
-              u"volume=enable='lt(t,%4)':volume=0,aformat=channel_layouts=%5 -map 0:v "
-              u"-map 1:a -c:v mpeg4 -metadata:s:a:0 language=%6 -c:a %7 %8"_s.arg(seconds)
-                  .arg(frequency, 0, 'f', 3)
-                  .arg(rate)
-                  .arg(toneStart)
-                  .arg(layout, language, encoding, path));
-}
-
-struct Tone {
-    double onset = 0; // seconds
-    double frequency = 0;
-};
-
-// Mixed to mono and measured by ffmpeg's own filters: when the tone begins, and its frequency
-// from the zero crossings per sample in the second from `from` on.
-Tone measureTone(const QString &file, const QString &stream, double from)
-{
-    const QString log = QString::fromUtf8(
-        runChild(
-            {ffmpeg, u"-hide_banner -nostats -i %1 -map %2 -af "
-                     u"aformat=channel_layouts=mono,aresample=48000,"
-                     u"silencedetect=n=-50dB:d=0.1,atrim=start=%3:duration=1,astats -f null -"_s
-                         .arg(file, stream)
-                         .arg(from)
-                         .split(u' ')})
-            .standardError);
-    static const QRegularExpression onset(u"silence_end: ([0-9.]+)"_s);
-    static const QRegularExpression crossingsPerSample(u"Zero crossings rate: ([0-9.]+)"_s);
-    return {onset.match(log).captured(1).toDouble(),
-            crossingsPerSample.match(log).captured(1).toDouble() * 48000 / 2};
-}
 
 struct TrackTiming {
     double start = 0;
@@ -100,7 +50,7 @@ class PitchRestorationTest final : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_root;
-    QString m_temporaryDirectory; // what the code under test sees as the temporary directory
+    QString m_temporaryDirectory;    // what the code under test sees as the temporary directory
     bool m_temporaryIsSmall = false; // a 1 MB file system of its own
     EpisodePair m_pair;
     std::optional<MediaInspection> m_primary, m_localized;
@@ -129,10 +79,10 @@ private slots:
         m_localized = MKVInspector().inspect(m_pair.localized->url);
         m_temporaryDirectory = m_root.filePath(u"tmp"_s);
         // The converted tracks must not need the temporary folder's room.
-        m_temporaryIsSmall =
-            runChild({u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=1m"_s, u"tmpfs"_s,
-                                   m_temporaryDirectory}})
-                .succeeded();
+        m_temporaryIsSmall = runChild({u"mount"_s,
+                                       {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=1m"_s, u"tmpfs"_s,
+                                        m_temporaryDirectory}})
+                                 .succeeded();
         qputenv("TMPDIR", QFile::encodeName(m_temporaryDirectory));
     }
 
@@ -218,97 +168,6 @@ private slots:
                  qPrintable(u"%1 s"_s.arg(german.end)));
         // The subtitle cue keeps its stretch back to film time.
         QVERIFY(std::abs(timingOf(file, u"s:0"_s).start - 0.96 * palTimingFactor - delay) < 0.002);
-    }
-
-    // AC-3 at its stated bit rate, not the default for 5.1: the PAL pair above.
-    void encodingFollowsTheSource_data()
-    {
-        QTest::addColumn<QString>("sourceEncoding"); // ffmpeg's options
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<int>("sampleRate");
-        QTest::addColumn<QString>("expectedCodec"); // as ffprobe names it; empty: refused
-        QTest::addColumn<QString>("expectedDescription"); // or the reason of the refusal
-        QTest::addColumn<int>("kilobits"); // at most: the source's rate, measured from its packets
-        QTest::newRow("AAC 7.1 without a stated bit rate")
-            << u"aac -b:a 320k"_s << u"7.1"_s << 48000 << u"aac"_s << u"AAC"_s << 320;
-        QTest::newRow("Opus mono without a stated bit rate")
-            << u"libopus -b:a 24k"_s << u"mono"_s << 48000 << u"opus"_s << u"Opus"_s << 24;
-        QTest::newRow("DTS, which ffmpeg cannot encode soundly, becomes FLAC")
-            << u"dca -strict -2"_s << u"5.1(side)"_s << 48000 << u"flac"_s << u"FLAC"_s << 0;
-        QTest::newRow("Vorbis mono at 8 kHz, refused by its encoder at its own rate: FLAC")
-            << u"libvorbis"_s << u"mono"_s << 8000 << u"flac"_s
-            << u"FLAC, da der Vorbis-Encoder die Spur ablehnt"_s << 0;
-        QTest::newRow("12 channels, more than FLAC holds")
-            << u"pcm_s16le"_s << u"0xfff"_s << 48000 << QString()
-            << u"Die deutsche Tonspur ließ sich nicht umrechnen: Die Tonspur hat 12 Kanäle; "
-               u"mehr als 8 lassen sich nicht umrechnen."_s
-            << 0;
-    }
-
-    void encodingFollowsTheSource()
-    {
-        QFETCH(QString, sourceEncoding);
-        QFETCH(QString, layout);
-        QFETCH(int, sampleRate);
-        QFETCH(QString, expectedCodec);
-        QFETCH(QString, expectedDescription);
-        QFETCH(int, kilobits);
-        const QTemporaryDir folder(m_root.filePath(u"codec-XXXXXX"_s));
-        const QString source = folder.filePath(u"source.mkv"_s);
-        const QString converted = folder.filePath(u"film.mka"_s);
-        makeToneFile(source, 2.0, 0.5, filmTone * palTimingFactor, sourceEncoding, layout,
-                     sampleRate);
-
-        AudioEncoding encoding;
-        try {
-            encoding = convertToFilmSpeed(
-                {ffmpeg, ffprobe, mkvmerge, QUrl::fromLocalFile(source), 1, converted, 2.0},
-                {60000});
-        } catch (const MuxError &error) {
-            QCOMPARE(error.errorDescription(), expectedDescription);
-            QVERIFY(expectedCodec.isEmpty());
-            return;
-        }
-        QCOMPARE(encoding.description().section(u", "_s, 0, kilobits ? 0 : -1),
-                 expectedDescription);
-        QCOMPARE(encoding.kilobitsPerSecond.has_value(), kilobits > 0);
-        if (kilobits)
-            QVERIFY2(*encoding.kilobitsPerSecond <= kilobits, qPrintable(encoding.description()));
-        QCOMPARE(runOrFail(ffprobe, u"-v error -show_entries stream=codec_name,sample_rate,"
-                                    u"channel_layout -of csv=p=0 "_s +
-                                        converted),
-                 u"%1,%2,%3"_s.arg(expectedCodec).arg(sampleRate).arg(layout).toUtf8());
-        const Tone before = measureTone(source, u"0:a:0"_s, 0.7);
-        const Tone after = measureTone(converted, u"0:a:0"_s, 0.7);
-        QVERIFY2(std::abs(after.frequency / filmTone - 1) < 0.005,
-                 qPrintable(u"%1 Hz"_s.arg(after.frequency)));
-        // Vorbis at 8 kHz smears its own onset; FLAC's timing is the DTS row's.
-        if (encoding.refusedBy.isEmpty())
-            QVERIFY2(std::abs(after.onset - before.onset * palTimingFactor) < 0.02,
-                     qPrintable(u"%1 s against %2 s"_s.arg(after.onset).arg(before.onset)));
-    }
-
-    // An AC-3 track without frames, which mkvmerge leaves out and ffmpeg counts, before the
-    // German track: the track mkvmerge names is the one converted.
-    void convertsTheTrackMkvmergeNames()
-    {
-        const QTemporaryDir folder(m_root.filePath(u"shift-XXXXXX"_s));
-        const QString source = folder.filePath(u"source.mkv"_s);
-        runOrFail(ffmpeg, u"-v error -f lavfi -i color=s=64x36:d=2 -f lavfi -i sine=d=2 -f lavfi "
-                          u"-i sine=f=%1:d=2 -filter_complex [1:a]atrim=end_sample=0[e] -map 0:v "
-                          u"-map [e] -map 2:a -c:v mpeg4 -c:a:0 ac3 -c:a:1 pcm_s16le %2"_s
-                              .arg(filmTone * palTimingFactor)
-                              .arg(source));
-        MKVInspector inspector;
-        const MediaInspection inspection = inspector.inspect(QUrl::fromLocalFile(source));
-        QCOMPARE(inspection.tracks.size(), 2);
-        const QString converted = folder.filePath(u"film.mka"_s);
-        const AudioEncoding encoding = convertToFilmSpeed(
-            {ffmpeg, ffprobe, mkvmerge, QUrl::fromLocalFile(source), inspection.tracks.at(1).id,
-             converted, 2.0},
-            {60000});
-        QCOMPARE(encoding.description(), u"FLAC"_s);
-        QVERIFY(std::abs(measureTone(converted, u"0:a:0"_s, 0.5).frequency / filmTone - 1) < 0.005);
     }
 
     void pairFailsWithoutLeftovers_data()

@@ -1,3 +1,4 @@
+// Subtitle files: verdicts, languages, forced marks, replaced bitmaps and duplicates.
 #include "inspect/MKVInspector.h"
 #include "subtitles/SidecarScreening.h"
 #include "subtitles/SubtitleDuplicates.h"

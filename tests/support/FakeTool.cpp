@@ -1,3 +1,4 @@
+// Writing fake tool scripts, and the script pieces the tests share.
 #include "FakeTool.h"
 
 #include "TestMedia.h"

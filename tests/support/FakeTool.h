@@ -1,11 +1,10 @@
+// Shell scripts that stand in for a tool where only a misbehaving one shows the behaviour.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 
 #include <sys/types.h>
-
-// Shell scripts that stand in for a tool where only a misbehaving one shows the behaviour.
 
 // Writes an executable script to `path` and returns `path`: `body` run by /bin/sh, unless it
 // begins with a "#!" line of its own. Ends the test program when the file cannot be written.

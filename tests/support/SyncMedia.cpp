@@ -1,3 +1,4 @@
+// Generating the soundtracks and releases of the sync tests with ffmpeg.
 #include "SyncMedia.h"
 
 #include "TestMedia.h"

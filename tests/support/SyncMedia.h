@@ -1,3 +1,4 @@
+// Generated soundtracks for the audio sync check.
 #pragma once
 
 #include <QString>
@@ -5,9 +6,8 @@
 
 #include <vector>
 
-// Generated soundtracks for the audio sync check: both languages share a bed of music and
-// effects, and each has dialogue of its own. A soundtrack is made in film time, then written
-// as a release that plays it with its own timing.
+// Both languages share a bed of music and effects, and each has dialogue of its own. A
+// soundtrack is made in film time, then written as a release that plays it with its own timing.
 
 enum class SoundFamily {
     effects, // tones and noise bursts at irregular times, under syllable-like dialogue

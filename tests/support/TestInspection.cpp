@@ -1,3 +1,4 @@
+// Views of processes, issues, tracks and folders that tests compare.
 #include "TestInspection.h"
 
 #include <QDir>

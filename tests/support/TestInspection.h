@@ -1,10 +1,9 @@
+// Small views of the program's state that several tests compare.
 #pragma once
 
 #include "media/AnalysisIssue.h"
 
 #include <QStringList>
-
-// Small views of the program's state that several tests compare.
 
 // The command lines of running processes that mention `text`: tools a run left behind.
 QStringList processesNaming(const QString &text);

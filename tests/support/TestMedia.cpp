@@ -1,3 +1,4 @@
+// Making small Matroska files and subtitle files for tests.
 #include "TestMedia.h"
 
 #include "tools/ChildProcess.h"

@@ -1,3 +1,4 @@
+// Small Matroska files made at run time with ffmpeg and mkvmerge, for tests of the real tools.
 #pragma once
 
 #include "media/MediaEnums.h"
@@ -6,9 +7,6 @@
 #include <QString>
 
 #include <optional>
-
-// Small Matroska files made at run time with ffmpeg and mkvmerge, for tests that need the
-// real tools to read real files.
 
 struct TestTrack {
     // Absent: no language is given, so mkvmerge writes "und" (undetermined); mkvmerge then

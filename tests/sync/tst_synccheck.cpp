@@ -1,3 +1,4 @@
+// The audio sync check on generated releases: timing, doubt, segments and thresholds.
 #include "analysis/PalSpeedup.h"
 #include "model/IssueLine.h"
 #include "support/FakeTool.h"

@@ -1,3 +1,4 @@
+// Running tools as children: endings, failure texts, language, locating, temporary folder.
 #include "support/FakeTool.h"
 #include "tools/ChildProcess.h"
 #include "tools/TemporaryFolder.h"
