@@ -58,6 +58,9 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 
 TerminationSignals::~TerminationSignals()
 {
+    // Once stopped, the program is on its way out with the first signal's status: a second
+    // Ctrl+C during the last clean-up must not end it as killed instead.
+    const auto disposition = terminationRequested.load() ? SIG_IGN : SIG_DFL;
     for (const int signalNumber : stopSignals)
-        ::signal(signalNumber, SIG_DFL);
+        ::signal(signalNumber, disposition);
 }
