@@ -8,16 +8,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString flagsText(const PlannedTrack &track)
-{
-    QStringList flags;
-    if (track.isDefault)
-        flags << u"Standard"_s;
-    if (track.isForced)
-        flags << u"Erzwungen"_s;
-    return flags.isEmpty() ? u"–"_s : flags.join(u", "_s);
-}
-
 QJsonValue optionalJson(const std::optional<double> &value)
 {
     return value ? QJsonValue(*value) : QJsonValue::Null;
@@ -72,7 +62,7 @@ QString planText(const QString &label, const PairPlanOutcome &outcome)
         const PlannedTrack &track = plan.tracks.at(i);
         text += u"  "_s +
                 QStringList{QString::number(i + 1), plannedTypeText(track.type), track.language,
-                            track.name.value_or(u"–"_s), flagsText(track),
+                            track.name.value_or(u"–"_s), plannedFlagsText(track),
                             plannedSourceText(track.source), plannedTimingText(track.timing),
                             u"Umwandlung: "_s + plannedConversionText(track.conversion)}
                     .join(u'\t') +

@@ -205,6 +205,16 @@ QString plannedTypeText(TrackType type)
     return u"Sonstige"_s;
 }
 
+QString plannedFlagsText(const PlannedTrack &track)
+{
+    QStringList flags;
+    if (track.isDefault)
+        flags << u"Standard"_s;
+    if (track.isForced)
+        flags << u"Erzwungen"_s;
+    return flags.isEmpty() ? u"–"_s : flags.join(u", "_s);
+}
+
 QString plannedSourceText(const PlannedSource &source)
 {
     QString text = u"Ordner %1: %2"_s.arg(source.folder).arg(source.fileName);

@@ -63,6 +63,7 @@ PairPlanDescription describeMuxPlan(const MuxPlan &plan, const MuxRequest &reque
 
 // German texts shared by both front ends.
 QString plannedTypeText(TrackType type);              // "Video", "Ton", "Untertitel"
+QString plannedFlagsText(const PlannedTrack &track);  // "Standard", "Erzwungen" or "–"
 QString plannedSourceText(const PlannedSource &source); // "Ordner 2: Folge.mkv, Spur 3"
 QString plannedTimingText(const PlannedTiming &timing); // "gestreckt ×1001/960, −1,200 s"
 QString plannedConversionText(const std::optional<PlannedConversion> &conversion);
