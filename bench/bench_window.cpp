@@ -4,6 +4,7 @@
 // the longest time the window could not react. It should stay below 50 ms.
 
 #include "BenchSupport.h"
+#include "GapMonitor.h"
 #include "ContentView.h"
 #include "model/AppModel.h"
 
@@ -34,42 +35,6 @@ bool fillFolder(const QString &episode, const QString &folder)
     }
     return true;
 }
-
-// Ticks on the main thread and keeps the longest gap between two ticks.
-class GapMonitor {
-public:
-    GapMonitor()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const double now = m_clock.nsecsElapsed() / 1e6;
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-            ++m_ticks;
-        });
-    }
-
-    void start()
-    {
-        m_longest = 0;
-        m_ticks = 0;
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-
-    void stop() { m_timer.stop(); }
-    double longestMs() const { return m_longest; }
-    int ticks() const { return m_ticks; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    double m_last = 0;
-    double m_longest = 0;
-    int m_ticks = 0;
-};
 
 // Runs the event loop until `done` holds, checking after each `signal` of the model.
 template <typename Signal, typename Done> void waitFor(AppModel &model, Signal signal, Done done)

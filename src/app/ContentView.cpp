@@ -8,6 +8,7 @@
 #include "model/AppModel.h"
 #include "MuxAnnouncer.h"
 #include "OptionsRow.h"
+#include "PairDetail.h"
 #include "PairTableModel.h"
 
 #include <QGroupBox>
@@ -16,6 +17,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -81,6 +83,18 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
         connect(&m_model, changed, this, &ContentView::showActions);
 
     m_pairTable = makePairTable();
+    m_pairDetail = new PairDetail(m_model, this);
+    m_pairDetail->setMaximumHeight(170);
+    // A new analysis resets the rows and with them the selection.
+    connect(m_pairTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                const QList<EpisodePair> &pairs = m_model.pairs();
+                m_pairDetail->showPair(current.isValid() && current.row() < pairs.size()
+                                           ? pairs.at(current.row()).id
+                                           : QString());
+            });
+    connect(m_pairs, &QAbstractItemModel::modelReset, m_pairDetail,
+            [this] { m_pairDetail->showPair({}); });
 
     m_issueBox = new IssueBox(m_model, this);
     connect(&m_model, &AppModel::issuesChanged, this, &ContentView::showIssueBox);
@@ -95,6 +109,7 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
     layout->addWidget(m_optionsRow);
     layout->addWidget(m_actionRow);
     layout->addWidget(m_pairTable, 1);
+    layout->addWidget(m_pairDetail);
     layout->addWidget(m_issueBox);
 
     showActions();
@@ -130,7 +145,8 @@ QTableView *ContentView::makePairTable()
     auto *table = new QTableView(this);
     table->setModel(m_pairs);
     table->setAccessibleName(QStringLiteral("Zuordnungen"));
-    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSortingEnabled(false);
     table->setWordWrap(false);
@@ -177,7 +193,7 @@ void ContentView::arrangeTabOrder()
         order << row->chooseButton();
     order << m_optionsRow->controls();
     order << m_actionRow->analyzeButton() << m_actionRow->muxButton() << m_actionRow->cancelButton()
-          << m_pairTable << m_issueBox->copyButton() << m_issueBox->list();
+          << m_pairTable << m_pairDetail->trackTable() << m_issueBox->copyButton() << m_issueBox->list();
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }

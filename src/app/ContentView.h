@@ -13,11 +13,12 @@ class FolderRow;
 class IssueBox;
 class MuxAnnouncer;
 class OptionsRow;
+class PairDetail;
 class PairTableModel;
 class QTableView;
 
 // The main window's content: title, the three folders, the options, the action row, the pair
-// table and the issue list. Shows only what the model holds and changes only when the model says
+// table with the selected pair's detail, and the issue list. Shows only what the model holds and changes only when the model says
 // so; every action returns at once.
 class ContentView final : public QWidget {
     Q_OBJECT
@@ -31,6 +32,7 @@ public:
     OptionsRow *optionsRow() const { return m_optionsRow; }
     ActionRow *actionRow() const { return m_actionRow; }
     QTableView *pairTable() const { return m_pairTable; }
+    PairDetail *pairDetail() const { return m_pairDetail; }
     IssueBox *issueBox() const { return m_issueBox; }
     MuxAnnouncer *muxAnnouncer() const { return m_announcer; }
 
@@ -56,6 +58,7 @@ private:
     ActionRow *m_actionRow = nullptr;
     PairTableModel *m_pairs = nullptr;
     QTableView *m_pairTable = nullptr;
+    PairDetail *m_pairDetail = nullptr;
     IssueBox *m_issueBox = nullptr;
     MuxAnnouncer *m_announcer = nullptr;
 };

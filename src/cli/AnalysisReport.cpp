@@ -3,6 +3,7 @@
 
 #include "media/Naming.h"
 #include "media/PairReadability.h"
+#include "PlanReport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -127,7 +128,8 @@ QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QStr
 } // namespace
 
 QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
-                           const QHash<QUrl, MediaInspection> *inspections)
+                           const QHash<QUrl, MediaInspection> *inspections,
+                           const QHash<QString, PairPlanOutcome> *plans)
 {
     QString text;
     for (const EpisodePair &pair : pairs) {
@@ -138,6 +140,10 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
         text += u'\n';
     }
     text += u'\n';
+    for (const EpisodePair &pair : pairs) {
+        if (plans && plans->contains(pair.id))
+            text += planText(episodeLabel(pair), plans->value(pair.id)) + u'\n';
+    }
     for (const AnalysisIssue &issue : issues)
         text += singleLine(issueLine(issue).trimmed()) + u'\n';
     return text;
@@ -145,7 +151,8 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               bool complete, const QHash<QString, PairSyncCheck> *syncChecks,
-                              const QHash<QUrl, MediaInspection> *inspections)
+                              const QHash<QUrl, MediaInspection> *inspections,
+                              const QHash<QString, PairPlanOutcome> *plans)
 {
     QJsonArray pairArray;
     for (const EpisodePair &pair : pairs) {
@@ -158,6 +165,12 @@ QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<Analy
                                {QStringLiteral("status"), pairStatusText(pair, inspections)}};
         if (syncChecks)
             pairObject.insert(QStringLiteral("syncCheck"), syncCheckJson(*syncChecks, pair.id));
+        if (plans && plans->contains(pair.id)) {
+            const PairPlanOutcome plan = plans->value(pair.id);
+            pairObject.insert(QStringLiteral("plan"), planJson(plan));
+            if (!plan.description)
+                pairObject.insert(QStringLiteral("planError"), plan.error);
+        }
         pairArray.append(pairObject);
     }
     QJsonArray issueArray;

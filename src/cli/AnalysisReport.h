@@ -5,20 +5,25 @@
 #include "media/EpisodePair.h"
 #include "media/MediaInspection.h"
 #include "model/IssueLine.h" // IWYU pragma: export
+#include "model/PairPlans.h"
 #include "sync/SyncChecker.h"
 
 #include <QByteArray>
 
 // One line per pair (label, folder-1 name or "–", folder-2 name or "–", output name, status,
 // separated by tabs), an empty line, then one line per issue. With `inspections` (the analysis
-// inspected every file), a ready pair with an unreadable file says so in its status.
+// inspected every file), a ready pair with an unreadable file says so in its status. With
+// `plans` (by pair id), each planned pair's tracks follow the pairs, a block each.
 QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
-                           const QHash<QUrl, MediaInspection> *inspections = nullptr);
+                           const QHash<QUrl, MediaInspection> *inspections = nullptr,
+                           const QHash<QString, PairPlanOutcome> *plans = nullptr);
 
 // The same content as one JSON document, with "complete" false when the analysis was stopped
 // before every file was inspected. With `syncChecks` (the audio sync check ran), each pair
-// carries its segments and the verdict under "syncCheck".
+// carries its segments and the verdict under "syncCheck". With `plans`, each planned pair
+// carries its tracks under "plan" (null, and "planError", where the mux would fail it).
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               bool complete,
                               const QHash<QString, PairSyncCheck> *syncChecks = nullptr,
-                              const QHash<QUrl, MediaInspection> *inspections = nullptr);
+                              const QHash<QUrl, MediaInspection> *inspections = nullptr,
+                              const QHash<QString, PairPlanOutcome> *plans = nullptr);

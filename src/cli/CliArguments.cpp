@@ -8,6 +8,8 @@ QString usageText()
     return QStringLiteral(
         "Aufruf: spurenflechter-cli [--json] [--sync-check] analyze ORDNER1 ORDNER2\n"
         "        spurenflechter-cli [--json] [--sync-check] [--restore-pitch] [--jobs N]\n"
+        "                           plan ORDNER1 ORDNER2 AUSGABE\n"
+        "        spurenflechter-cli [--json] [--sync-check] [--restore-pitch] [--jobs N]\n"
         "                           mux ORDNER1 ORDNER2 AUSGABE\n"
         "\n"
         "ORDNER1 enthält die Fassung mit Bild und englischem Ton, ORDNER2 die deutsche\n"
@@ -15,6 +17,9 @@ QString usageText()
         "zugeordnet und ihre Spuren gelesen.\n"
         "\n"
         "  analyze   meldet, was beim Muxen geschähe; es wird nichts geschrieben.\n"
+        "  plan      zeigt dazu für jedes bereite Paar die Spuren der Ausgabedatei in ihrer\n"
+        "            Reihenfolge: Art, Sprache, Name, Standard und Erzwungen, Quelle, Zeit\n"
+        "            (Streckung, Versatz) und Umwandlung; es wird nichts geschrieben.\n"
         "  mux       schreibt danach für jedes bereite Paar eine neue Matroska-Datei nach\n"
         "            AUSGABE: Bild und Englisch aus ORDNER1, Deutsch aus ORDNER2. Quelldateien\n"
         "            werden nie verändert, vorhandene Dateien nie überschrieben.\n"
@@ -107,11 +112,13 @@ CliParseResult parseCliArguments(const QStringList &arguments)
         if (positional.size() != 2)
             return {std::nullopt, QStringLiteral("analyze erwartet genau zwei Ordner.")};
         parsed.command = CliArguments::Command::analyze;
-    } else if (*command == u"mux") {
+    } else if (*command == u"mux" || *command == u"plan") {
         if (positional.size() != 3)
             return {std::nullopt,
-                    QStringLiteral("mux erwartet zwei Quellordner und einen Ausgabeordner.")};
-        parsed.command = CliArguments::Command::mux;
+                    QStringLiteral("%1 erwartet zwei Quellordner und einen Ausgabeordner.")
+                        .arg(*command)};
+        parsed.command =
+            *command == u"mux" ? CliArguments::Command::mux : CliArguments::Command::plan;
     } else {
         return {std::nullopt, QStringLiteral("Unbekannter Befehl: %1").arg(*command)};
     }

@@ -5,6 +5,7 @@
 #include "model/RemainingTime.h"
 
 #include <QFile>
+#include <QFutureWatcher>
 #include <QTextStream>
 #include <QThread>
 
@@ -26,7 +27,8 @@ bool hasError(const QList<AnalysisIssue> &issues)
 // would otherwise all look judged, and says which checks it did not finish.
 bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
                  QList<AnalysisIssue> issues, bool analysisComplete, bool filesChecked,
-                 const AppModel::SyncChecks &syncChecks, const AppModel::Inspections *inspections)
+                 const AppModel::SyncChecks &syncChecks, const AppModel::Inspections *inspections,
+                 const QHash<QString, PairPlanOutcome> *plans)
 {
     if (!analysisComplete)
         issues.prepend(AnalysisIssue(
@@ -39,8 +41,8 @@ bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
     const QByteArray report =
         arguments.json
             ? analysisReportJson(pairs, issues, analysisComplete,
-                                 arguments.syncCheck ? &syncChecks : nullptr, inspections)
-            : analysisReportText(pairs, issues, inspections).toUtf8();
+                                 arguments.syncCheck ? &syncChecks : nullptr, inspections, plans)
+            : analysisReportText(pairs, issues, inspections, plans).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
            out.flush();
@@ -109,6 +111,8 @@ void CliRun::onAnalysisFinished()
             "In den beiden Ordnern wurde keine Matroska-Datei gefunden.\n");
     if (m_arguments.command == CliArguments::Command::mux && m_stopSignal == 0)
         m_model->startMux();
+    else if (m_arguments.command == CliArguments::Command::plan && m_stopSignal == 0)
+        planReadyPairs();
     else
         end(m_model->pairs(), m_model->issues(), m_model->syncChecks());
 }
@@ -120,11 +124,33 @@ void CliRun::onMuxFinished()
     end(m_model->pairs(), m_model->issues(), m_model->syncChecks());
 }
 
+void CliRun::planReadyPairs()
+{
+    const std::optional<MuxRunSources> sources = m_model->muxSources();
+    QList<MuxRequest> requests;
+    for (const EpisodePair &pair : sources ? sources->readyPairs : QList<EpisodePair>())
+        requests << muxRequestOf(pair, *sources);
+    m_progress.show(QStringLiteral("Plane %1 Paare …").arg(requests.size()), QStringLiteral("Plan"));
+    // The watcher goes with the run, so a run gone first is never called.
+    auto *watcher = new QFutureWatcher<QList<PairPlanOutcome>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        m_progress.finish();
+        QHash<QString, PairPlanOutcome> plans;
+        for (const PairPlanOutcome &plan : watcher->result())
+            plans.insert(plan.pairId, plan);
+        watcher->deleteLater();
+        end(m_model->pairs(), m_model->issues(), m_model->syncChecks(), &plans);
+    });
+    watcher->setFuture(planPairs(requests, m_model->tools(), m_planStop));
+}
+
 void CliRun::onTerminationSignal(int signalNumber)
 {
     if (m_stopSignal != 0)
         return; // the stop is under way; a second signal must not cut its clean-up short
     m_stopSignal = signalNumber;
+    // The plans stop at their next tool; the report then follows with those made.
+    m_planStop->store(true);
     if (m_model->isMuxing()) {
         // As "Abbrechen" does: every running mkvmerge is terminated, its temporary file removed,
         // and the run ends with its results so far.
@@ -146,10 +172,17 @@ void CliRun::onTerminationSignal(int signalNumber)
 void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                  const AppModel::SyncChecks &syncChecks)
 {
+    end(pairs, issues, syncChecks, nullptr);
+}
+
+void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
+                 const AppModel::SyncChecks &syncChecks,
+                 const QHash<QString, PairPlanOutcome> *plans)
+{
     // A stopped analysis left files uninspected that may well be readable.
     const bool written =
         writeReport(m_arguments, pairs, issues, m_analysisComplete, m_filesChecked, syncChecks,
-                    m_analysisComplete ? &m_model->inspections() : nullptr);
+                    m_analysisComplete ? &m_model->inspections() : nullptr, plans);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");

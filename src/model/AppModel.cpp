@@ -8,11 +8,15 @@
 #include "tools/TemporaryFolder.h"
 
 AppModel::AppModel(ToolLocations tools, QObject *parent)
-    : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>())
+    : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>()),
+      m_planStop(std::make_shared<StopFlag>(false))
 {
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel()
+{
+    m_planStop->store(true); // a plan still being built has no one to read it
+}
 
 void AppModel::setPrimaryFolder(const std::optional<QUrl> &folder)
 {
@@ -129,13 +133,7 @@ void AppModel::startMux()
     sweepLeftovers(this, m_outputFolder->toLocalFile(), QStringLiteral("Im Ausgabeordner"),
                    [this](AnalysisIssue note) { appendIssue(std::move(note)); });
 
-    MuxRunSources sources{{},           m_inspections,   m_fingerprints,
-                          *m_syncChecks, *m_outputFolder, m_isPitchRestoreEnabled};
-    for (const EpisodePair &pair : std::as_const(m_pairs)) {
-        if (pair.status == PairStatus::ready)
-            sources.readyPairs << pair;
-    }
-    m_mux = std::make_unique<MuxRun>(m_tools, std::move(sources), m_muxJobs);
+    m_mux = std::make_unique<MuxRun>(m_tools, *muxSources(), m_muxJobs);
     MuxRun *run = m_mux.get();
     connect(run, &MuxRun::statusChanged, this, [this](const QString &text) {
         if (!m_isCancelling)
@@ -150,6 +148,32 @@ void AppModel::startMux()
     // Queued: the end destroys the run, which must not happen inside its own signal.
     connect(run, &MuxRun::finished, this, &AppModel::finishMux, Qt::QueuedConnection);
     run->start();
+}
+
+std::optional<MuxRunSources> AppModel::muxSources() const
+{
+    if (!m_outputFolder)
+        return std::nullopt;
+    MuxRunSources sources{{},           m_inspections,   m_fingerprints,
+                          *m_syncChecks, *m_outputFolder, m_isPitchRestoreEnabled};
+    for (const EpisodePair &pair : m_pairs) {
+        if (pair.status == PairStatus::ready)
+            sources.readyPairs << pair;
+    }
+    return sources;
+}
+
+QFuture<PairPlanOutcome> AppModel::planPair(const QString &pairId) const
+{
+    std::optional<MuxRunSources> sources = muxSources();
+    if (sources) {
+        for (const EpisodePair &pair : std::as_const(sources->readyPairs)) {
+            if (pair.id == pairId)
+                return planPairs({muxRequestOf(pair, *sources)}, m_tools, m_planStop)
+                    .then([](const QList<PairPlanOutcome> &plans) { return plans.first(); });
+        }
+    }
+    return QtFuture::makeReadyFuture(PairPlanOutcome());
 }
 
 void AppModel::cancelMux()

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "AnalysisRun.h"
+#include "MuxRun.h"
+#include "PairPlans.h"
 #include "media/AnalysisIssue.h"
 #include "media/EpisodePair.h"
 #include "media/FileFingerprint.h"
@@ -14,7 +16,6 @@
 #include <memory>
 #include <optional>
 
-class MuxRun;
 struct PairSyncCheck;
 
 // The observable state behind the window and the command-line front end: the chosen folders,
@@ -51,6 +52,7 @@ public:
                       QObject *parent = nullptr);
     ~AppModel() override;
 
+    const ToolLocations &tools() const { return m_tools; }
     std::optional<QUrl> primaryFolder() const { return m_primaryFolder; }
     std::optional<QUrl> localizedFolder() const { return m_localizedFolder; }
     std::optional<QUrl> outputFolder() const { return m_outputFolder; }
@@ -100,6 +102,11 @@ public:
     // The run works on a copy of the analysis' results: a new analysis during the run
     // changes what the window shows, not what the run muxes.
     void startMux();
+    // What a mux run started now would take: absent without an output folder.
+    std::optional<MuxRunSources> muxSources() const;
+    // What a mux run started now would write for the ready pair `pairId`, built on a worker
+    // thread; an outcome without description or error for a pair that would not be muxed.
+    QFuture<PairPlanOutcome> planPair(const QString &pairId) const;
     // Stops the mux run: every running mkvmerge is terminated, no further pair starts.
     void cancelMux();
 
@@ -159,4 +166,5 @@ private:
     std::unique_ptr<AnalysisRun> m_analysis;
     int m_muxJobs = 1;
     std::unique_ptr<MuxRun> m_mux;
+    std::shared_ptr<StopFlag> m_planStop; // set when the model goes
 };

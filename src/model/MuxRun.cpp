@@ -24,6 +24,22 @@ bool isCancellation(const std::exception_ptr &error)
 
 } // namespace
 
+MuxRequest muxRequestOf(const EpisodePair &pair, const MuxRunSources &sources)
+{
+    const auto inspectionOf = [&](const std::optional<MediaFile> &file) {
+        const auto found = file ? sources.inspections.constFind(file->url) : sources.inspections.cend();
+        return found != sources.inspections.cend() ? std::optional(*found) : std::nullopt;
+    };
+    const auto check = sources.syncChecks.constFind(pair.id);
+    return {pair,
+            inspectionOf(pair.primary),
+            inspectionOf(pair.localized),
+            sources.outputFolder,
+            check != sources.syncChecks.cend() ? check->verdict.correction : std::nullopt,
+            sources.fingerprints,
+            sources.restorePitch};
+}
+
 MuxRun::MuxRun(const ToolLocations &tools, MuxRunSources sources, int jobs, QObject *parent)
     : QObject(parent), m_sources(std::move(sources)),
       m_isSequential(std::min<qsizetype>(jobs, m_sources.readyPairs.size()) <= 1)
@@ -60,18 +76,7 @@ void MuxRun::cancel()
 QFuture<MuxResult> MuxRun::muxPair(const EpisodePair &pair, MuxExecutor &executor,
                                    const MuxExecutor::ProgressCallback &progress)
 {
-    const auto inspectionOf = [this](const std::optional<MediaFile> &file) {
-        const auto found =
-            file ? m_sources.inspections.constFind(file->url) : m_sources.inspections.cend();
-        return found != m_sources.inspections.cend() ? std::optional(*found) : std::nullopt;
-    };
-    const auto check = m_sources.syncChecks.constFind(pair.id);
-    return executor.mux({pair, inspectionOf(pair.primary), inspectionOf(pair.localized),
-                         m_sources.outputFolder,
-                         check != m_sources.syncChecks.cend() ? check->verdict.correction
-                                                              : std::nullopt,
-                         m_sources.fingerprints, m_sources.restorePitch},
-                        progress);
+    return executor.mux(muxRequestOf(pair, m_sources), progress);
 }
 
 void MuxRun::showRunningPairs()

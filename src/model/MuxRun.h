@@ -6,6 +6,7 @@
 #include "media/FileFingerprint.h"
 #include "media/MediaInspection.h"
 #include "sync/SyncChecker.h"
+#include "mux/MuxRequest.h"
 #include "tools/ToolLocations.h"
 
 #include <QElapsedTimer>
@@ -31,6 +32,9 @@ struct MuxRunSources {
     QUrl outputFolder;
     bool restorePitch = false;
 };
+
+// What a run muxes for `pair`: the request its mux, and a plan shown beforehand, are built from.
+MuxRequest muxRequestOf(const EpisodePair &pair, const MuxRunSources &sources);
 
 // Muxes the ready pairs `jobs` at a time and turns every outcome into issues, in table order.
 // Lives on the main thread.

@@ -7,6 +7,7 @@
 #include "model/AppModel.h"
 #include "MuxAnnouncer.h"
 #include "OptionsRow.h"
+#include "PairDetail.h"
 #include "support/TestMedia.h"
 #include "TableCells.h"
 
@@ -22,6 +23,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -197,6 +199,7 @@ private slots:
         // Every control on screen: a run is going on and there are issues.
         view.actionRow()->showState(ActionState{.isMuxing = true});
         view.issueBox()->show();
+        view.pairDetail()->show();
         const OptionsRow *options = view.optionsRow();
         const ActionRow *actions = view.actionRow();
         QList<QWidget *> expected;
@@ -204,7 +207,8 @@ private slots:
             expected << row->chooseButton();
         expected << options->syncCheckBox() << options->pitchRestoreBox() << options->jobsBox()
                  << actions->analyzeButton() << actions->muxButton() << actions->cancelButton()
-                 << view.pairTable() << view.issueBox()->copyButton() << view.issueBox()->list();
+                 << view.pairTable() << view.pairDetail()->trackTable()
+                 << view.issueBox()->copyButton() << view.issueBox()->list();
 
         QList<QWidget *> walked;
         for (QWidget *w = expected.first(); walked.size() <= expected.size();

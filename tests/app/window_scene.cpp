@@ -1,6 +1,7 @@
 // Opens the main window on two generated folders of a small series and analyses them, for the
-// screenshot in the README (scripts/screenshot.sh). Prints the window id once the analysis has
-// finished and keeps the window open until it is ended.
+// screenshot in the README (scripts/screenshot.sh), with the sync check on and the pair whose
+// sync picture shows a cut selected. Prints the window id once the analysis and the pair's plan
+// are done and keeps the window open until it is ended.
 //
 //   window_scene FOLDER [--minimum] [--running]
 //
@@ -10,15 +11,42 @@
 #include "ActionRow.h"
 #include "ContentView.h"
 #include "SpurenflechterApp.h"
+#include "analysis/PalSpeedup.h"
+#include "PairDetail.h"
+#include "support/SyncMedia.h"
 #include "support/TestMedia.h"
 
 #include <QDir>
+#include <QTableView>
 #include <QTextStream>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+constexpr double syncEpisodeSeconds = 600;
+
+// S01E02 of both releases with audio the sync check can measure: the German one at PAL speed,
+// 0.8 s late, and 1.5 s of other material from minute 4 on.
+QString makeSyncPair(const QString &english, const QString &german)
+{
+    const auto soundtrack = [](Language language) {
+        return makeSoundtrack(SoundFamily::effects, language, 1, syncEpisodeSeconds + 10);
+    };
+    const QString seconds = QString::number(syncEpisodeSeconds);
+    QString failure = writeRelease(
+        english, soundtrack(Language::english), {}, syncEpisodeSeconds,
+        (u"-f lavfi -i color=c=black:s=64x36:r=25:d="_s + seconds +
+         u" -map 1:v -c:v mpeg4 -map 0:a -c:a flac -metadata:s:a:0 language=eng"_s)
+            .split(u' '));
+    if (failure.isEmpty())
+        failure = writeRelease(german, soundtrack(Language::german),
+                               {palTimingFactor, 0.8, 240, 1.5},
+                               syncEpisodeSeconds / palTimingFactor,
+                               u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' '));
+    return failure;
+}
 
 // The English release, the German one (one episode missing, one too many, one broken, one
 // PAL speed-up, one shorter, one untagged track, one subtitle file beside its video) and an
@@ -32,17 +60,14 @@ QString makeSeries(const QString &base, QString &english, QString &german, QStri
         if (!QDir().mkpath(folder))
             return u"cannot make "_s + folder;
     }
-    const double pal = 960.0 / 1001.0;
     const TestMediaLayout englishEpisode{30, {{u"eng"_s}}}, germanEpisode{30, {{u"ger"_s}}};
     const std::initializer_list<std::pair<QString, TestMediaLayout>> files{
         {english + u"/Nordlicht.S01E01.1080p.BluRay.mkv"_s, {30, {{u"eng"_s}}, {{u"eng"_s}}}},
-        {english + u"/Nordlicht.S01E02.1080p.BluRay.mkv"_s, englishEpisode},
         {english + u"/Nordlicht.S01E03.1080p.BluRay.mkv"_s, englishEpisode},
         {english + u"/Nordlicht.S01E04.1080p.BluRay.mkv"_s, englishEpisode},
         {english + u"/Nordlicht.S01E05.1080p.BluRay.mkv"_s, englishEpisode},
         {english + u"/Nordlicht.S01E06.1080p.BluRay.mkv"_s, englishEpisode},
         {german + u"/Nordlicht - S01E01 - Aufbruch.mkv"_s, germanEpisode},
-        {german + u"/Nordlicht - S01E02 - Eisgang.mkv"_s, {30 * pal, {{u"ger"_s}}}},
         {german + u"/Nordlicht - S01E03 - Polarnacht.mkv"_s, {30, {{}}}}, // untagged
         {german + u"/Nordlicht - S01E04 - Treibholz.mkv"_s, {22, {{u"ger"_s}, {u"eng"_s}}}},
         {german + u"/Nordlicht - S01E07 - Heimkehr.mkv"_s, germanEpisode},
@@ -51,6 +76,10 @@ QString makeSeries(const QString &base, QString &english, QString &german, QStri
         if (const QString failure = makeTestMatroska(path, layout); !failure.isEmpty())
             return failure;
     }
+    if (const QString failure = makeSyncPair(english + u"/Nordlicht.S01E02.1080p.BluRay.mkv"_s,
+                                             german + u"/Nordlicht - S01E02 - Eisgang.mkv"_s);
+        !failure.isEmpty())
+        return failure;
     // A download that broke off: not Matroska at all.
     writeTestFile(german + u"/Nordlicht - S01E06 - Sturmflut.mkv"_s, QByteArray(4096, '\0'));
     if (!writeTestSubtitle(german + u"/Nordlicht - S01E01 - Aufbruch.de.srt"_s))
@@ -83,8 +112,10 @@ int main(int argc, char *argv[])
     model.setPrimaryFolder(QUrl::fromLocalFile(english));
     model.setLocalizedFolder(QUrl::fromLocalFile(german));
     model.setOutputFolder(QUrl::fromLocalFile(output));
-    if (minimum)
-        app.window().resize(app.window().minimumSize());
+    model.setSyncCheckEnabled(true);
+    // Tall enough for most of the table above the selected pair's detail.
+    app.window().resize(minimum ? app.window().minimumSize()
+                                : app.window().size().expandedTo(QSize(1000, 880)));
     QObject::connect(&model, &AppModel::analysisFinished, &model, [&] {
         // A run an hour and more from its end, two pairs at once: the longest texts.
         if (running)
@@ -96,9 +127,16 @@ int main(int argc, char *argv[])
                             .muxProgress = u"S01E05, S01E06 (6 von 12)"_s,
                             .muxFraction = 0.42,
                             .muxETA = 165 * 60.0});
-        // A moment for the last repaint before the picture is taken.
-        QTimer::singleShot(500, &model,
-                           [&] { out << "window " << app.window().winId() << Qt::endl; });
+        // The picture is taken once the selected pair's plan is shown, and a moment for the
+        // last repaint.
+        QObject::connect(app.window().pairDetail(), &PairDetail::planShown, &model, [&] {
+            static bool taken = false;
+            if (std::exchange(taken, true))
+                return;
+            QTimer::singleShot(500, &model,
+                               [&] { out << "window " << app.window().winId() << Qt::endl; });
+        });
+        app.window().pairTable()->selectRow(1);
     });
     QTimer::singleShot(0, &model, &AppModel::analyze);
     return app.exec();
