@@ -4,6 +4,7 @@
 #include "media/EpisodePair.h"
 #include "media/MediaInspection.h"
 #include "model/IssueLine.h" // IWYU pragma: export
+#include "sync/ResultCheck.h"
 #include "sync/SyncChecker.h"
 
 #include <QByteArray>
@@ -18,8 +19,10 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 
 // The same content as one JSON document, with "complete" false when the analysis was stopped
 // before every file was inspected. With `syncChecks` (the audio sync check ran), each pair
-// carries its segments and the verdict under "syncCheck".
+// carries its segments and the verdict under "syncCheck". With `resultChecks` (a mux run with
+// the sync check), each pair carries the check of its output under "resultCheck".
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               bool complete,
                               const QHash<QString, PairSyncCheck> *syncChecks = nullptr,
-                              const QHash<QUrl, MediaInspection> *inspections = nullptr);
+                              const QHash<QUrl, MediaInspection> *inspections = nullptr,
+                              const QHash<QString, ResultCheck> *resultChecks = nullptr);

@@ -25,7 +25,8 @@ bool hasError(const QList<AnalysisIssue> &issues)
 // would otherwise all look judged, and says which checks it did not finish.
 bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
                  QList<AnalysisIssue> issues, bool analysisComplete, bool filesChecked,
-                 const AppModel::SyncChecks &syncChecks, const AppModel::Inspections *inspections)
+                 const AppModel::SyncChecks &syncChecks, const AppModel::Inspections *inspections,
+                 const AppModel::ResultChecks *resultChecks)
 {
     if (!analysisComplete)
         issues.prepend(AnalysisIssue(
@@ -38,7 +39,8 @@ bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
     const QByteArray report =
         arguments.json
             ? analysisReportJson(pairs, issues, analysisComplete,
-                                 arguments.syncCheck ? &syncChecks : nullptr, inspections)
+                                 arguments.syncCheck ? &syncChecks : nullptr, inspections,
+                                 resultChecks)
             : analysisReportText(pairs, issues, inspections).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
@@ -146,9 +148,13 @@ void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &is
                  const AppModel::SyncChecks &syncChecks)
 {
     // A stopped analysis left files uninspected that may well be readable.
+    // The outputs were checked in a mux run after an analysis with the sync check.
+    const bool checkedOutputs = m_model && m_arguments.syncCheck &&
+                                m_arguments.command == CliArguments::Command::mux;
     const bool written =
         writeReport(m_arguments, pairs, issues, m_analysisComplete, m_filesChecked, syncChecks,
-                    m_analysisComplete ? &m_model->inspections() : nullptr);
+                    m_analysisComplete ? &m_model->inspections() : nullptr,
+                    checkedOutputs ? &m_model->resultChecks() : nullptr);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");

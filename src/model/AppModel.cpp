@@ -4,11 +4,13 @@
 #include "FolderConflicts.h"
 #include "LeftoverSweep.h"
 #include "MuxRun.h"
+#include "sync/ResultCheck.h"
 #include "sync/SyncChecker.h"
 #include "tools/TemporaryFolder.h"
 
 AppModel::AppModel(ToolLocations tools, QObject *parent)
-    : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>())
+    : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>()),
+      m_resultChecks(std::make_unique<ResultChecks>())
 {
 }
 
@@ -44,6 +46,11 @@ const AppModel::SyncChecks &AppModel::syncChecks() const
     return *m_syncChecks;
 }
 
+const AppModel::ResultChecks &AppModel::resultChecks() const
+{
+    return *m_resultChecks;
+}
+
 AnalysisProgress AppModel::analysisProgress() const
 {
     return m_analysis ? m_analysis->progress() : AnalysisProgress();
@@ -69,7 +76,7 @@ void AppModel::analyze()
         return;
     }
 
-    m_analysis = std::make_unique<AnalysisRun>(m_tools, m_isSyncCheckEnabled);
+    m_analysis = std::make_unique<AnalysisRun>(m_tools, m_isSyncCheckEnabled, m_muxJobs);
     AnalysisRun *run = m_analysis.get();
     connect(run, &AnalysisRun::pairsFound, this, [this](const QList<EpisodePair> &pairs) {
         m_fingerprints = m_analysis->fingerprints();
@@ -129,6 +136,7 @@ void AppModel::startMux()
     sweepLeftovers(this, m_outputFolder->toLocalFile(), QStringLiteral("Im Ausgabeordner"),
                    [this](AnalysisIssue note) { appendIssue(std::move(note)); });
 
+    m_resultChecks->clear();
     MuxRunSources sources{{},           m_inspections,   m_fingerprints,
                           *m_syncChecks, *m_outputFolder, m_isPitchRestoreEnabled};
     for (const EpisodePair &pair : std::as_const(m_pairs)) {
@@ -147,6 +155,10 @@ void AppModel::startMux()
                 assign(m_muxETA, remaining, &AppModel::muxETAChanged);
             });
     connect(run, &MuxRun::issueFound, this, &AppModel::appendIssue);
+    connect(run, &MuxRun::resultChecked, this,
+            [this](const QString &pairId, const ResultCheck &check) {
+                m_resultChecks->insert(pairId, check);
+            });
     // Queued: the end destroys the run, which must not happen inside its own signal.
     connect(run, &MuxRun::finished, this, &AppModel::finishMux, Qt::QueuedConnection);
     run->start();
