@@ -125,6 +125,19 @@ QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QStr
     return json;
 }
 
+QJsonValue resultCheckJson(const QHash<QString, ResultCheck> &checks, const QString &pairID)
+{
+    const auto check = checks.constFind(pairID);
+    if (check == checks.cend())
+        return QJsonValue::Null; // not muxed, or not checked by the analysis
+    const std::optional<double> &deviation = check->largestDeviationSeconds;
+    return QJsonObject{
+        {QStringLiteral("segments"), segmentsJson(check->measurement, check->assessment)},
+        {QStringLiteral("largestDeviation"), deviation ? QJsonValue(*deviation) : QJsonValue::Null},
+        {QStringLiteral("deviationTime"),
+         deviation ? QJsonValue(check->deviationAtSeconds) : QJsonValue::Null}};
+}
+
 } // namespace
 
 QString analysisReportText(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
@@ -152,7 +165,8 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               bool complete, const QHash<QString, PairSyncCheck> *syncChecks,
                               const QHash<QUrl, MediaInspection> *inspections,
-                              const QHash<QString, PairPlanOutcome> *plans)
+                              const QHash<QString, PairPlanOutcome> *plans,
+                              const QHash<QString, ResultCheck> *resultChecks)
 {
     QJsonArray pairArray;
     for (const EpisodePair &pair : pairs) {
@@ -171,6 +185,9 @@ QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<Analy
             if (!plan.description)
                 pairObject.insert(QStringLiteral("planError"), plan.error);
         }
+        if (resultChecks)
+            pairObject.insert(QStringLiteral("resultCheck"),
+                              resultCheckJson(*resultChecks, pair.id));
         pairArray.append(pairObject);
     }
     QJsonArray issueArray;

@@ -6,6 +6,7 @@
 #include "media/MediaInspection.h"
 #include "model/IssueLine.h" // IWYU pragma: export
 #include "model/PairPlans.h"
+#include "sync/ResultCheck.h"
 #include "sync/SyncChecker.h"
 
 #include <QByteArray>
@@ -21,9 +22,12 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
 // The same content as one JSON document, with "complete" false when the analysis was stopped
 // before every file was inspected. With `syncChecks` (the audio sync check ran), each pair
 // carries its segments and the verdict under "syncCheck". With `plans`, each planned pair
-// carries its tracks under "plan" (null, and "planError", where the mux would fail it).
+// carries its tracks under "plan" (null, and "planError", where the mux would fail it). With
+// `resultChecks` (a mux run with the sync check), each pair carries the check of its output
+// under "resultCheck".
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               bool complete,
                               const QHash<QString, PairSyncCheck> *syncChecks = nullptr,
                               const QHash<QUrl, MediaInspection> *inspections = nullptr,
-                              const QHash<QString, PairPlanOutcome> *plans = nullptr);
+                              const QHash<QString, PairPlanOutcome> *plans = nullptr,
+                              const QHash<QString, ResultCheck> *resultChecks = nullptr);

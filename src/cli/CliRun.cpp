@@ -28,7 +28,8 @@ bool hasError(const QList<AnalysisIssue> &issues)
 bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
                  QList<AnalysisIssue> issues, bool analysisComplete, bool filesChecked,
                  const AppModel::SyncChecks &syncChecks, const AppModel::Inspections *inspections,
-                 const QHash<QString, PairPlanOutcome> *plans)
+                 const QHash<QString, PairPlanOutcome> *plans,
+                 const AppModel::ResultChecks *resultChecks)
 {
     if (!analysisComplete)
         issues.prepend(AnalysisIssue(
@@ -41,7 +42,8 @@ bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
     const QByteArray report =
         arguments.json
             ? analysisReportJson(pairs, issues, analysisComplete,
-                                 arguments.syncCheck ? &syncChecks : nullptr, inspections, plans)
+                                 arguments.syncCheck ? &syncChecks : nullptr, inspections, plans,
+                                 resultChecks)
             : analysisReportText(pairs, issues, inspections, plans).toUtf8();
     QFile out;
     return out.open(stdout, QIODevice::WriteOnly) && out.write(report) == report.size() &&
@@ -180,9 +182,13 @@ void CliRun::end(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &is
                  const QHash<QString, PairPlanOutcome> *plans)
 {
     // A stopped analysis left files uninspected that may well be readable.
+    // The outputs were checked in a mux run after an analysis with the sync check.
+    const bool checkedOutputs = m_model && m_arguments.syncCheck &&
+                                m_arguments.command == CliArguments::Command::mux;
     const bool written =
         writeReport(m_arguments, pairs, issues, m_analysisComplete, m_filesChecked, syncChecks,
-                    m_analysisComplete ? &m_model->inspections() : nullptr, plans);
+                    m_analysisComplete ? &m_model->inspections() : nullptr, plans,
+                    checkedOutputs ? &m_model->resultChecks() : nullptr);
     if (!written)
         QTextStream(stderr) << QStringLiteral(
             "Der Bericht konnte nicht vollständig geschrieben werden.\n");

@@ -13,10 +13,17 @@
 
 #include <QFuture>
 
-AnalysisRun::AnalysisRun(const ToolLocations &tools, bool checkSync, QObject *parent)
-    : QObject(parent), m_checkSync(checkSync), m_inspector(std::make_unique<MKVInspector>(tools)),
-      m_syncChecker(std::make_unique<SyncChecker>(tools))
+AnalysisRun::AnalysisRun(const ToolLocations &tools, bool checkSync, int syncJobs,
+                         QObject *parent)
+    : QObject(parent), m_checkSync(checkSync), m_syncJobs(std::max(syncJobs, 1)),
+      m_inspector(std::make_unique<MKVInspector>(tools))
 {
+    if (checkSync) {
+        for (int i = 0; i < m_syncJobs; ++i) {
+            m_syncCheckers.push_back(std::make_unique<SyncChecker>(tools));
+            m_idleSyncCheckers << m_syncCheckers.back().get();
+        }
+    }
 }
 
 AnalysisRun::~AnalysisRun() = default;
@@ -118,33 +125,60 @@ void AnalysisRun::evaluatePairs()
     }
     m_progress.filesChecked = true;
     m_progress.steps += m_pairsToCheck.size();
-    checkNextPairSync();
+    startPairSyncChecks();
 }
 
-void AnalysisRun::checkNextPairSync()
+void AnalysisRun::startPairSyncChecks()
 {
-    if (m_nextCheck == m_pairsToCheck.size()) {
+    if (m_pairsToCheck.isEmpty()) {
         emit finished();
         return;
     }
-    const EpisodePair pair = m_pairsToCheck.at(m_nextCheck++);
-    advance();
-    m_syncChecker
-        ->check(m_inspections.value(pair.primary->url), m_inspections.value(pair.localized->url))
-        .then(this, [this, pair](QFuture<SyncMeasurement> done) {
-            const QString label = episodeLabel(pair);
+    while (!m_idleSyncCheckers.isEmpty() && m_nextCheck < m_pairsToCheck.size()) {
+        advance();
+        checkPairSync(m_nextCheck++, *m_idleSyncCheckers.takeFirst());
+    }
+}
+
+void AnalysisRun::checkPairSync(qsizetype position, SyncChecker &checker)
+{
+    const EpisodePair &pair = m_pairsToCheck.at(position);
+    checker.check(m_inspections.value(pair.primary->url), m_inspections.value(pair.localized->url))
+        .then(this, [this, position, &checker](QFuture<SyncMeasurement> done) {
+            const QString label = episodeLabel(m_pairsToCheck.at(position));
+            auto &[issues, check] = m_ended[position];
             try {
                 const SyncMeasurement measurement = done.result();
-                const PairSyncCheck check{measurement, judgeSync(label, measurement)};
-                emit syncChecked(pair.id, check);
-                if (check.verdict.finding)
-                    emit issueFound(*check.verdict.finding);
+                check = std::make_shared<PairSyncCheck>(measurement, judgeSync(label, measurement));
+                if (check->verdict.finding)
+                    issues << *check->verdict.finding;
             } catch (...) {
                 // The check is an extra: its failure leaves the pair as the analysis judged it.
-                emit issueFound(AnalysisIssue(AnalysisIssueSeverity::warning,
-                                              label + QStringLiteral(": ") +
-                                                  describeError(std::current_exception())));
+                issues << AnalysisIssue(AnalysisIssueSeverity::warning,
+                                        label + QStringLiteral(": ") +
+                                            describeError(std::current_exception()));
             }
-            QMetaObject::invokeMethod(this, &AnalysisRun::checkNextPairSync, Qt::QueuedConnection);
+            m_idleSyncCheckers << &checker;
+            reportPairSyncChecks();
+            // Queued: a result that was ready before `then` ran arrives synchronously, and a
+            // long run of such pairs must not nest one start in the next.
+            if (m_nextReport == m_pairsToCheck.size())
+                QMetaObject::invokeMethod(this, &AnalysisRun::finished, Qt::QueuedConnection);
+            else if (m_nextCheck < m_pairsToCheck.size())
+                QMetaObject::invokeMethod(this, &AnalysisRun::startPairSyncChecks,
+                                          Qt::QueuedConnection);
         });
+}
+
+void AnalysisRun::reportPairSyncChecks()
+{
+    // In table order: a check that ends early waits for those before it.
+    while (m_ended.contains(m_nextReport)) {
+        const auto [issues, check] = m_ended.take(m_nextReport);
+        if (check)
+            emit syncChecked(m_pairsToCheck.at(m_nextReport).id, *check);
+        for (const AnalysisIssue &issue : issues)
+            emit issueFound(issue);
+        ++m_nextReport;
+    }
 }

@@ -13,6 +13,8 @@
 #include <QSet>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class MKVInspector;
 class SyncChecker;
@@ -28,13 +30,15 @@ struct AnalysisProgress {
     friend bool operator==(const AnalysisProgress &, const AnalysisProgress &) = default;
 };
 
-// Works on the main thread; the tools run one at a time on the inspector's and the sync
-// checker's workers. Everything it finds goes out through its signals, in the order found.
+// Works on the main thread; the inspections run one at a time on the inspector's worker, the
+// sync checks `syncJobs` at a time on checkers of their own. Everything it finds goes out
+// through its signals in the order found, the sync checks' in table order.
 class AnalysisRun final : public QObject {
     Q_OBJECT
 
 public:
-    AnalysisRun(const ToolLocations &tools, bool checkSync, QObject *parent = nullptr);
+    AnalysisRun(const ToolLocations &tools, bool checkSync, int syncJobs = 1,
+                QObject *parent = nullptr);
     ~AnalysisRun() override; // stops a running tool and waits for it
 
     // Reports file names that are not UTF-8, scans and pairs both folders, then works
@@ -60,12 +64,16 @@ private:
     void inspectNextFile();
     void checkNextSidecar();
     void evaluatePairs();
-    void checkNextPairSync();
+    void startPairSyncChecks();
+    void checkPairSync(qsizetype position, SyncChecker &checker);
+    void reportPairSyncChecks();
     void advance();
 
     bool m_checkSync;
+    int m_syncJobs;
     std::unique_ptr<MKVInspector> m_inspector;
-    std::unique_ptr<SyncChecker> m_syncChecker;
+    std::vector<std::unique_ptr<SyncChecker>> m_syncCheckers;
+    QList<SyncChecker *> m_idleSyncCheckers;
     QList<EpisodePair> m_pairs;
     SourceFingerprints m_fingerprints;
     QHash<QUrl, MediaInspection> m_inspections;
@@ -75,6 +83,10 @@ private:
     qsizetype m_nextSidecar = 0;
     QSet<QUrl> m_unreadableSidecars;
     QList<EpisodePair> m_pairsToCheck;
-    qsizetype m_nextCheck = 0;
+    qsizetype m_nextCheck = 0;  // to start
+    qsizetype m_nextReport = 0; // to hand on
+    // Ended checks not yet handed on, by position in m_pairsToCheck: the issues to emit and
+    // the check when it measured anything.
+    QHash<qsizetype, std::pair<QList<AnalysisIssue>, std::shared_ptr<PairSyncCheck>>> m_ended;
     AnalysisProgress m_progress;
 };

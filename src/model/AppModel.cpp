@@ -4,11 +4,13 @@
 #include "FolderConflicts.h"
 #include "LeftoverSweep.h"
 #include "MuxRun.h"
+#include "sync/ResultCheck.h"
 #include "sync/SyncChecker.h"
 #include "tools/TemporaryFolder.h"
 
 AppModel::AppModel(ToolLocations tools, QObject *parent)
     : QObject(parent), m_tools(tools), m_syncChecks(std::make_unique<SyncChecks>()),
+      m_resultChecks(std::make_unique<ResultChecks>()),
       m_planStop(std::make_shared<StopFlag>(false))
 {
 }
@@ -48,6 +50,11 @@ const AppModel::SyncChecks &AppModel::syncChecks() const
     return *m_syncChecks;
 }
 
+const AppModel::ResultChecks &AppModel::resultChecks() const
+{
+    return *m_resultChecks;
+}
+
 AnalysisProgress AppModel::analysisProgress() const
 {
     return m_analysis ? m_analysis->progress() : AnalysisProgress();
@@ -73,7 +80,7 @@ void AppModel::analyze()
         return;
     }
 
-    m_analysis = std::make_unique<AnalysisRun>(m_tools, m_isSyncCheckEnabled);
+    m_analysis = std::make_unique<AnalysisRun>(m_tools, m_isSyncCheckEnabled, m_muxJobs);
     AnalysisRun *run = m_analysis.get();
     connect(run, &AnalysisRun::pairsFound, this, [this](const QList<EpisodePair> &pairs) {
         m_fingerprints = m_analysis->fingerprints();
@@ -133,6 +140,7 @@ void AppModel::startMux()
     sweepLeftovers(this, m_outputFolder->toLocalFile(), QStringLiteral("Im Ausgabeordner"),
                    [this](AnalysisIssue note) { appendIssue(std::move(note)); });
 
+    m_resultChecks->clear();
     m_mux = std::make_unique<MuxRun>(m_tools, *muxSources(), m_muxJobs);
     MuxRun *run = m_mux.get();
     connect(run, &MuxRun::statusChanged, this, [this](const QString &text) {
@@ -145,6 +153,10 @@ void AppModel::startMux()
                 assign(m_muxETA, remaining, &AppModel::muxETAChanged);
             });
     connect(run, &MuxRun::issueFound, this, &AppModel::appendIssue);
+    connect(run, &MuxRun::resultChecked, this,
+            [this](const QString &pairId, const ResultCheck &check) {
+                m_resultChecks->insert(pairId, check);
+            });
     // Queued: the end destroys the run, which must not happen inside its own signal.
     connect(run, &MuxRun::finished, this, &AppModel::finishMux, Qt::QueuedConnection);
     run->start();

@@ -17,6 +17,7 @@
 #include <optional>
 
 struct PairSyncCheck;
+struct ResultCheck;
 
 // The observable state behind the window and the command-line front end: the chosen folders,
 // the result of the last analysis and the state of the mux run. Lives on the main thread;
@@ -46,6 +47,7 @@ class AppModel final : public QObject {
 public:
     using Inspections = QHash<QUrl, MediaInspection>; // keyed by the inspected file's URL
     using SyncChecks = QHash<QString, PairSyncCheck>; // keyed by the pair's id
+    using ResultChecks = QHash<QString, ResultCheck>; // keyed by the pair's id
 
     // `tools` says where the external tools are looked for; tests point it elsewhere.
     explicit AppModel(ToolLocations tools = ToolLocations::platformDefault(),
@@ -80,6 +82,8 @@ public:
     void setPitchRestoreEnabled(bool enabled);
     // The results of the last analysis' sync check; empty when it did not run.
     const SyncChecks &syncChecks() const;
+    // The checks of the outputs of the last mux run, of the pairs the sync check measured.
+    const ResultChecks &resultChecks() const;
     // How far the running analysis has come; empty while none runs.
     AnalysisProgress analysisProgress() const;
 
@@ -91,7 +95,8 @@ public:
     void analyze();
 
     // How many pairs a mux run muxes at once, read when the run starts; at least 1. 1, the
-    // default, muxes one pair after another.
+    // default, muxes one pair after another. An analysis started with it measures the audio
+    // offsets of as many pairs at once.
     int muxJobs() const { return m_muxJobs; }
     void setMuxJobs(int jobs);
 
@@ -162,6 +167,7 @@ private:
     bool m_isSyncCheckEnabled = false;
     bool m_isPitchRestoreEnabled = false;
     std::unique_ptr<SyncChecks> m_syncChecks;
+    std::unique_ptr<ResultChecks> m_resultChecks;
 
     std::unique_ptr<AnalysisRun> m_analysis;
     int m_muxJobs = 1;

@@ -11,6 +11,10 @@
 
 namespace {
 
+// Of a checked pair's progress, what its mux counts for; the check of the output, twenty
+// short decodes, takes the rest.
+constexpr double muxShareOfCheckedPair = 0.8;
+
 bool isCancellation(const std::exception_ptr &error)
 {
     try {
@@ -42,13 +46,15 @@ MuxRequest muxRequestOf(const EpisodePair &pair, const MuxRunSources &sources)
 
 MuxRun::MuxRun(const ToolLocations &tools, MuxRunSources sources, int jobs, QObject *parent)
     : QObject(parent), m_sources(std::move(sources)),
-      m_isSequential(std::min<qsizetype>(jobs, m_sources.readyPairs.size()) <= 1)
+      m_isSequential(std::min<qsizetype>(jobs, m_sources.readyPairs.size()) <= 1), m_tools(tools),
+      m_resultChecks(std::size_t(m_sources.readyPairs.size()))
 {
+    m_checkers.setMaxThreadCount(std::max(jobs, 1));
     m_scheduler = std::make_unique<MuxScheduler>(
         tools, m_sources.readyPairs.size(), jobs,
         [this](qsizetype position, MuxExecutor &executor,
                const MuxExecutor::ProgressCallback &progress) {
-            return muxPair(m_sources.readyPairs.at(position), executor, progress);
+            return muxPair(position, executor, progress);
         });
     MuxScheduler *scheduler = m_scheduler.get();
     connect(scheduler, &MuxScheduler::runningChanged, this, &MuxRun::showRunningPairs);
@@ -58,7 +64,14 @@ MuxRun::MuxRun(const ToolLocations &tools, MuxRunSources sources, int jobs, QObj
     connect(scheduler, &MuxScheduler::finished, this, &MuxRun::finish, Qt::QueuedConnection);
 }
 
-MuxRun::~MuxRun() = default;
+MuxRun::~MuxRun()
+{
+    // The muxes end first: a mux that ends hands its output to a checker, which then finds
+    // the stop set at once.
+    m_stopChecks = true;
+    m_scheduler.reset();
+    m_checkers.waitForDone();
+}
 
 void MuxRun::start()
 {
@@ -70,13 +83,29 @@ void MuxRun::start()
 void MuxRun::cancel()
 {
     m_isCancelRequested = true;
+    m_stopChecks = true;
     m_scheduler->cancel();
 }
 
-QFuture<MuxResult> MuxRun::muxPair(const EpisodePair &pair, MuxExecutor &executor,
+QFuture<MuxResult> MuxRun::muxPair(qsizetype position, MuxExecutor &executor,
                                    const MuxExecutor::ProgressCallback &progress)
 {
-    return executor.mux(muxRequestOf(pair, m_sources), progress);
+    const EpisodePair &pair = m_sources.readyPairs.at(position);
+    MuxRequest request = muxRequestOf(pair, m_sources);
+    if (!m_sources.syncChecks.contains(pair.id))
+        return executor.mux(std::move(request), progress);
+
+    const auto muxProgress = [progress](double fraction) {
+        progress(fraction * muxShareOfCheckedPair);
+    };
+    // The pair keeps its place among the running ones until its output is checked, so no
+    // more than `jobs` pairs mux or check at once.
+    return executor.mux(std::move(request), muxProgress)
+        .then(&m_checkers, [this, position, label = episodeLabel(pair)](MuxResult result) {
+            m_resultChecks[std::size_t(position)] =
+                checkResult(label, result.outputURL, m_tools, &m_stopChecks);
+            return result;
+        });
 }
 
 void MuxRun::showRunningPairs()
@@ -102,6 +131,11 @@ void MuxRun::finishPair(qsizetype position, const QFuture<MuxResult> &done)
     try {
         for (const AnalysisIssue &issue : muxResultIssues(label, done.result()))
             emit issueFound(issue);
+        // A check stopped by the cancel has nothing to say; the file itself is complete.
+        if (const std::optional<ResultCheck> &check = m_resultChecks[std::size_t(position)]) {
+            emit resultChecked(m_sources.readyPairs.at(position).id, *check);
+            emit issueFound(check->finding);
+        }
     } catch (...) {
         const std::exception_ptr error = std::current_exception();
         if (isCancellation(error)) {

@@ -5,6 +5,7 @@
 #include "media/EpisodePair.h"
 #include "media/FileFingerprint.h"
 #include "media/MediaInspection.h"
+#include "sync/ResultCheck.h"
 #include "sync/SyncChecker.h"
 #include "mux/MuxRequest.h"
 #include "tools/ToolLocations.h"
@@ -14,9 +15,12 @@
 #include <QHash>
 #include <QObject>
 #include <QSet>
+#include <QThreadPool>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class MuxExecutor;
 class MuxScheduler;
@@ -37,7 +41,8 @@ struct MuxRunSources {
 MuxRequest muxRequestOf(const EpisodePair &pair, const MuxRunSources &sources);
 
 // Muxes the ready pairs `jobs` at a time and turns every outcome into issues, in table order.
-// Lives on the main thread.
+// A pair the analysis checked for its audio offset has its output checked the same way once
+// muxed, in the pair's turn and as the last part of its progress. Lives on the main thread.
 class MuxRun final : public QObject {
     Q_OBJECT
 
@@ -54,10 +59,12 @@ signals:
     // The fraction of the whole run and the estimated seconds it still needs.
     void progressChanged(double fraction, std::optional<double> remainingSeconds);
     void issueFound(const AnalysisIssue &issue);
+    // The check of a pair's output, right before its finding.
+    void resultChecked(const QString &pairId, const ResultCheck &check);
     void finished(const QString &finalText); // "Abgeschlossen" or "Abgebrochen"
 
 private:
-    QFuture<MuxResult> muxPair(const EpisodePair &pair, MuxExecutor &executor,
+    QFuture<MuxResult> muxPair(qsizetype position, MuxExecutor &executor,
                                const std::function<void(double)> &progress);
     void showRunningPairs();
     void reportProgress();
@@ -69,5 +76,10 @@ private:
     QElapsedTimer m_clock;
     bool m_isCancelRequested = false;
     QSet<qsizetype> m_cancelledPositions; // pairs that ended with the cancel
+    ToolLocations m_tools;
+    StopFlag m_stopChecks{false};
+    // Written by the checker of a pair before its outcome arrives, read once it has.
+    std::vector<std::optional<ResultCheck>> m_resultChecks;
+    QThreadPool m_checkers; // as many as pairs run at once
     std::unique_ptr<MuxScheduler> m_scheduler;
 };

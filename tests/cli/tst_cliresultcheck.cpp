@@ -1,0 +1,139 @@
+// The command line with the sync check over several pairs: the checks of the muxed outputs,
+// and sync checks run side by side that report as they would one after another.
+#include "support/SyncMedia.h"
+#include "tools/ChildProcess.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Five one-minute segments: three before a cut, two after it, the fewest that show one.
+constexpr double cutEpisodeSeconds = 300;
+constexpr double shortEpisodeSeconds = 180; // three segments, the fewest that agree
+
+QString englishEncoding(double seconds)
+{
+    // A video track: a seek in the English file lands on a key frame, as in real releases.
+    return u"-f lavfi -i color=c=black:s=64x36:r=25:d=%1 -map 1:v -c:v mpeg4 -map 0:a -c:a flac "
+           u"-metadata:s:a:0 language=eng"_s.arg(seconds);
+}
+
+ChildOutcome runCli(const QStringList &arguments)
+{
+    return runChild({QStringLiteral(SPURENFLECHTER_CLI), arguments});
+}
+
+QStringList messagesOf(const QJsonObject &report)
+{
+    QStringList messages;
+    for (const QJsonValue &issue : report[u"issues"].toArray())
+        messages << issue[u"message"].toString();
+    return messages;
+}
+
+} // namespace
+
+class CliResultCheckTest final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // `--sync-check --json`, then the command and the folders.
+    QJsonObject report(const QStringList &command)
+    {
+        const ChildOutcome cli = runCli(QStringList{u"--sync-check"_s, u"--json"_s} + command);
+        [&] { QCOMPARE(cli.exitCode, 0); }();
+        return QJsonDocument::fromJson(cli.standardOutput).object();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        for (const QString &folder : {u"eng"_s, u"deu"_s, u"out"_s})
+            QVERIFY(QDir(m_dir.path()).mkdir(folder));
+        // S01E01: 1.6 s of extra German material at 2:58, which a mux without repair keeps.
+        // S01E02: German 1.2 s late, which the mux undoes. S01E03: in sync. The first pair takes
+        // longest to check, so side by side its check ends last.
+        const struct {
+            QString name;
+            double seconds;
+            ReleaseTiming timing;
+        } episodes[] = {{u"S01E01"_s, cutEpisodeSeconds, {1, 0, 178, 1.6}},
+                        {u"S01E02"_s, shortEpisodeSeconds, {1, 1.2}},
+                        {u"S01E03"_s, shortEpisodeSeconds, {}}};
+        for (const auto &episode : episodes) {
+            const unsigned seed = unsigned(episode.seconds) + episode.name.back().unicode();
+            const auto sound = [&](Language language) {
+                return makeSoundtrack(SoundFamily::effects, language, seed, episode.seconds + 10);
+            };
+            QCOMPARE(writeRelease(path(u"eng/%1.mkv"_s.arg(episode.name)), sound(Language::english),
+                                  {}, episode.seconds, englishEncoding(episode.seconds).split(u' ')),
+                     QString());
+            QCOMPARE(writeRelease(path(u"deu/%1.mkv"_s.arg(episode.name)), sound(Language::german),
+                                  episode.timing, episode.seconds,
+                                  u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
+                     QString());
+        }
+    }
+
+    void sideBySideChecksReportInTableOrder()
+    {
+        const QStringList folders{u"analyze"_s, path(u"eng"_s), path(u"deu"_s)};
+        const QJsonObject oneAtATime = report(QStringList{u"--jobs"_s, u"1"_s} + folders);
+        const QJsonObject sideBySide = report(QStringList{u"--jobs"_s, u"3"_s} + folders);
+        // The findings must say something, or equal reports would prove nothing.
+        QCOMPARE(oneAtATime[u"pairs"][0][u"syncCheck"][u"verdict"], u"cut"_s);
+        QCOMPARE(oneAtATime[u"pairs"][1][u"syncCheck"][u"verdict"], u"constant"_s);
+        QCOMPARE(messagesOf(sideBySide), messagesOf(oneAtATime));
+        QCOMPARE(sideBySide[u"pairs"], oneAtATime[u"pairs"]);
+    }
+
+    void everyOutputIsChecked()
+    {
+        const QJsonObject muxed = report(
+            {u"--jobs"_s, u"2"_s, u"mux"_s, path(u"eng"_s), path(u"deu"_s), path(u"out"_s)});
+        const QStringList messages = messagesOf(muxed);
+
+        // The kept extra material puts the German track 1.6 s late after the cut.
+        const QJsonObject cut = muxed[u"pairs"][0][u"resultCheck"].toObject();
+        QVERIFY2(std::abs(cut[u"largestDeviation"].toDouble() - 1.6) < 0.02,
+                 QJsonDocument(cut).toJson());
+        QCOMPARE_GT(cut[u"deviationTime"].toDouble(), 178);
+        QCOMPARE(cut[u"segments"].toArray().size(), 5);
+        const QRegularExpression cutWarning(
+            u"^S01E01: Im Ergebnis weicht die deutsche Tonspur bei etwa [34]:30 min um 1\\.60 "
+            u"Sekunden ab\\.$"_s);
+        QCOMPARE(messages.filter(cutWarning).size(), 1);
+        QVERIFY(QFile::exists(path(u"out/S01E01.mkv"_s))); // the user decides
+
+        // The undone offset and the pair in sync both line up in their outputs.
+        for (const int pair : {1, 2}) {
+            const QJsonObject check = muxed[u"pairs"][pair][u"resultCheck"].toObject();
+            QVERIFY2(check[u"largestDeviation"].toDouble() <= 0.05, QJsonDocument(check).toJson());
+            const QString hint =
+                u"S01E0%1: Tonversatz im Ergebnis geprüft: höchstens %2 Sekunden Abweichung."_s
+                    .arg(pair + 1)
+                    .arg(check[u"largestDeviation"].toDouble(), 0, 'f', 2);
+            QVERIFY2(messages.contains(hint), qPrintable(messages.join(u'\n')));
+        }
+        // In table order, each right after its pair's mux.
+        const auto firstOf = [&](const QString &prefix) {
+            return messages.indexOf(QRegularExpression(u"^"_s + prefix + u".*Ergebnis.*"_s));
+        };
+        QVERIFY(firstOf(u"S01E01"_s) < firstOf(u"S01E02"_s));
+        QVERIFY(firstOf(u"S01E02"_s) < firstOf(u"S01E03"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(CliResultCheckTest)
+#include "tst_cliresultcheck.moc"
