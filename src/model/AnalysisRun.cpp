@@ -137,8 +137,8 @@ void AnalysisRun::checkNextPairSync()
                 const SyncMeasurement measurement = done.result();
                 const PairSyncCheck check{measurement, judgeSync(label, measurement)};
                 emit syncChecked(pair.id, check);
-                if (check.verdict.finding)
-                    emit issueFound(*check.verdict.finding);
+                for (const AnalysisIssue &issue : check.verdict.findings)
+                    emit issueFound(issue);
             } catch (...) {
                 // The check is an extra: its failure leaves the pair as the analysis judged it.
                 emit issueFound(AnalysisIssue(AnalysisIssueSeverity::warning,

@@ -271,7 +271,7 @@ private slots:
         QFETCH(QString, line);
         QFETCH(double, correction);
         const SyncVerdict verdict = judgeSync(u"S01E02"_s, tenMinutes(lags));
-        QCOMPARE(verdict.finding ? issueLine(*verdict.finding) : QString(), line);
+        QCOMPARE(verdict.findings.isEmpty() ? QString() : issueLine(verdict.findings.first()), line);
         QCOMPARE((verdict.correction ? verdict.correction->offsetSeconds : qQNaN()), correction);
     }
 };
