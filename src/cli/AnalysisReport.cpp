@@ -114,14 +114,22 @@ QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QStr
                      {QStringLiteral("drift"), QJsonValue::Null},
                      {QStringLiteral("correctionSeconds"),
                       correction ? QJsonValue(*correction) : QJsonValue::Null}};
-    if (assessment.pattern == SyncPattern::cut)
-        json[QStringLiteral("cut")] = QJsonObject{{QStringLiteral("time"), assessment.cutSeconds},
-                                                  {QStringLiteral("from"), assessment.fromSeconds},
-                                                  {QStringLiteral("to"), assessment.toSeconds}};
+    QJsonArray cuts;
+    for (const SyncJump &jump : assessment.cuts)
+        cuts.append(QJsonObject{{QStringLiteral("time"), jump.englishSeconds},
+                                {QStringLiteral("from"), jump.fromLagSeconds},
+                                {QStringLiteral("to"), jump.toLagSeconds},
+                                {QStringLiteral("located"), jump.located}});
+    json[QStringLiteral("cuts")] = cuts;
+    if (!cuts.isEmpty())
+        json[QStringLiteral("cut")] = cuts.first();
+    json[QStringLiteral("stretch")] = check->measurement.localizedStretch;
+    json[QStringLiteral("stretchHeard")] = check->measurement.stretchHeard;
     if (assessment.pattern == SyncPattern::drift)
         json[QStringLiteral("drift")] =
             QJsonObject{{QStringLiteral("start"), assessment.fromSeconds},
-                        {QStringLiteral("end"), assessment.toSeconds}};
+                        {QStringLiteral("end"), assessment.toSeconds},
+                        {QStringLiteral("perSecond"), assessment.driftPerSecond}};
     return json;
 }
 

@@ -150,8 +150,7 @@ void AnalysisRun::checkPairSync(qsizetype position, SyncChecker &checker)
             try {
                 const SyncMeasurement measurement = done.result();
                 check = std::make_shared<PairSyncCheck>(measurement, judgeSync(label, measurement));
-                if (check->verdict.finding)
-                    issues << *check->verdict.finding;
+                issues << check->verdict.findings;
             } catch (...) {
                 // The check is an extra: its failure leaves the pair as the analysis judged it.
                 issues << AnalysisIssue(AnalysisIssueSeverity::warning,

@@ -32,10 +32,12 @@ SidecarSplit splitSidecars(const QList<QUrl> &sidecars, const QString &otherLang
     return split;
 }
 
-std::optional<double> timingFactor(const MediaInspection &primary, const MediaInspection &localized)
+std::optional<double> timingFactor(const MediaInspection &primary, const MediaInspection &localized,
+                                   const std::optional<SyncCorrection> &correction)
 {
-    if (primary.duration && localized.duration &&
-        showsPalSpeedup(*primary.duration, *localized.duration))
+    if ((primary.duration && localized.duration &&
+         showsPalSpeedup(*primary.duration, *localized.duration)) ||
+        (correction && correction->palSpeedHeard))
         return palTimingFactor;
     return std::nullopt;
 }
@@ -107,7 +109,7 @@ MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, cons
     if (!tracks.video)
         throw MuxError::failed(u"In Ordner 1 wurde keine Videospur gefunden."_s);
 
-    plan.appliedTimingFactor = timingFactor(primary, localized);
+    plan.appliedTimingFactor = timingFactor(primary, localized, request.localizedCorrection);
     inputs.stretched = plan.appliedTimingFactor.has_value();
     // Undoing a measured offset: German material that sounds 1.2 s late moves 1200 ms earlier.
     const std::optional<double> offset =

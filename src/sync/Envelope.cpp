@@ -10,17 +10,6 @@ namespace {
 // as strong as a door slam.
 constexpr double loudnessFloor = 1e-3;
 
-// The second difference of the samples, scaled to full scale 1: it weighs sound by the square
-// of its frequency, so knocks, clicks and hiss of the shared effects count far more than the
-// low, voiced part of the dialogue, which differs between the languages.
-std::vector<float> emphasised(std::span<const std::int16_t> samples)
-{
-    std::vector<float> changes(samples.size(), 0.0f);
-    for (std::size_t i = 2; i < samples.size(); ++i)
-        changes[i] = float(samples[i] - 2 * samples[i - 1] + samples[i - 2]) / (4 * 32768.0f);
-    return changes;
-}
-
 // Log RMS of each frame; a frame spans the samples from floor(k·width) to floor((k+1)·width),
 // so fractional widths (the stretched time axis) keep their average.
 std::vector<double> frameLoudness(std::span<const float> samples, double width)
@@ -40,6 +29,14 @@ std::vector<double> frameLoudness(std::span<const float> samples, double width)
 }
 
 } // namespace
+
+std::vector<float> emphasised(std::span<const std::int16_t> samples)
+{
+    std::vector<float> changes(samples.size(), 0.0f);
+    for (std::size_t i = 2; i < samples.size(); ++i)
+        changes[i] = float(samples[i] - 2 * samples[i - 1] + samples[i - 2]) / (4 * 32768.0f);
+    return changes;
+}
 
 std::vector<float> onsetEnvelope(std::span<const std::int16_t> samples, int sampleRate,
                                  double frameSeconds)

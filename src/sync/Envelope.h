@@ -9,6 +9,11 @@
 // 0.04 s that matters, and ten minutes stay at 60,000 values.
 inline constexpr int envelopeRate = 100;
 
+// The second difference of the samples, scaled to full scale 1: it weighs sound by the square
+// of its frequency, so knocks, clicks and hiss of the shared effects count far more than the
+// low, voiced part of the dialogue, which differs between the languages.
+std::vector<float> emphasised(std::span<const std::int16_t> samples);
+
 // Onset strength of `samples` (taken at `sampleRate`), one value per frame of `frameSeconds`
 // of the samples' own time: the rise of the log loudness of their higher frequencies from
 // frame to frame, falls dropped, then shifted to mean 0 and scaled to variance 1. Rises of loudness

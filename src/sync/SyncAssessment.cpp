@@ -157,7 +157,8 @@ std::optional<SyncAssessment> drift(const SyncMeasurement &measurement, const QL
     return SyncAssessment{.pattern = SyncPattern::drift,
                           .trusted = trustedOnly(measurement, line.points),
                           .fromSeconds = line.intercept,
-                          .toSeconds = line.intercept + line.slope * measurement.durationSeconds};
+                          .toSeconds = line.intercept + line.slope * measurement.durationSeconds,
+                          .driftPerSecond = line.slope};
 }
 
 // Trusted groups in time order: each one's segments all come before the next one's.
@@ -203,12 +204,34 @@ SyncAssessment assessSync(const SyncMeasurement &measurement)
                                  : SyncPattern::constant;
         return assessment;
     }
-    // The jump lies somewhere between the last segment before it and the first after it.
-    const SyncSegment &before = measurement.segments.at(groups.at(0).last().segment);
-    const SyncSegment &after = measurement.segments.at(groups.at(1).first().segment);
     assessment.pattern = SyncPattern::cut;
-    assessment.cutSeconds = (before.startSeconds + before.lengthSeconds + after.startSeconds) / 2;
-    assessment.fromSeconds = meanLag(groups.at(0));
-    assessment.toSeconds = meanLag(groups.at(1));
+    for (qsizetype g = 1; g < groups.size(); ++g) {
+        // The jump lies somewhere between the last segment before it and the first after it.
+        const SyncSegment &before = measurement.segments.at(groups.at(g - 1).last().segment);
+        const SyncSegment &after = measurement.segments.at(groups.at(g).first().segment);
+        SyncJump jump{.englishSeconds =
+                          (before.startSeconds + before.lengthSeconds + after.startSeconds) / 2,
+                      .fromLagSeconds = meanLag(groups.at(g - 1)),
+                      .toLagSeconds = meanLag(groups.at(g)),
+                      .earliestSeconds = before.startSeconds,
+                      .latestSeconds = after.startSeconds + after.lengthSeconds};
+        // A location counts for the jump it was looked for; one that left the stretch or
+        // lost track of the lags was made for other segments.
+        const CutLocation *located = measurement.cutLocations.size() == groups.size() - 1
+                                         ? &measurement.cutLocations.at(g - 1)
+                                         : nullptr;
+        if (located && located->englishSeconds &&
+            std::abs(located->fromLagSeconds - jump.fromLagSeconds) <= agreement &&
+            std::abs(located->toLagSeconds - jump.toLagSeconds) <= agreement &&
+            *located->englishSeconds >= jump.earliestSeconds &&
+            *located->englishSeconds <= jump.latestSeconds) {
+            jump.englishSeconds = *located->englishSeconds;
+            jump.located = true;
+        }
+        assessment.cuts << jump;
+    }
+    assessment.cutSeconds = assessment.cuts.first().englishSeconds;
+    assessment.fromSeconds = assessment.cuts.first().fromLagSeconds;
+    assessment.toSeconds = assessment.cuts.first().toLagSeconds;
     return assessment;
 }

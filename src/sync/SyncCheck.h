@@ -35,9 +35,23 @@ struct SyncSegment {
     double score = 0; // the match's height in standard deviations above the other lags' mean
 };
 
+// Where a jump of the lag between two segments lies, found in short windows between them.
+struct CutLocation {
+    double fromLagSeconds = 0;
+    double toLagSeconds = 0;
+    // English film time of the last moment with the earlier lag; absent when the windows do
+    // not show one clear place (quiet there, or more than one jump between the segments).
+    std::optional<double> englishSeconds;
+};
+
 struct SyncMeasurement {
     double durationSeconds = 0;  // the English running time
     QList<SyncSegment> segments; // in time order; none when the check could not run
+    // Film seconds per second of the German file the segments were measured with.
+    double localizedStretch = 1.0;
+    // The stretch is PAL speed heard in the audio, which the running times alone do not show.
+    bool stretchHeard = false;
+    QList<CutLocation> cutLocations; // per jump the segments show, in time order
 };
 
 struct SyncCheckOptions {
@@ -60,6 +74,18 @@ enum class SyncPattern {
     unsure,   // the segments do not agree enough for any of these
 };
 
+// A jump of the lag between two groups of agreeing segments.
+struct SyncJump {
+    double englishSeconds = 0; // located, or else halfway between the segments around it
+    double fromLagSeconds = 0;
+    double toLagSeconds = 0;
+    // The stretch it lies in: from the start of the last segment with the earlier lag to the
+    // end of the first segment with the later one.
+    double earliestSeconds = 0;
+    double latestSeconds = 0;
+    bool located = false; // to a frame, by the measurement's cut locations
+};
+
 // What the segments say together.
 struct SyncAssessment {
     SyncPattern pattern = SyncPattern::unsure;
@@ -70,6 +96,8 @@ struct SyncAssessment {
     // the end of the episode.
     double fromSeconds = 0;
     double toSeconds = 0;
+    double driftPerSecond = 0; // drift: the fitted line's slope
+    QList<SyncJump> cuts;      // cut: every jump, in time order
 };
 
 SyncAssessment assessSync(const SyncMeasurement &measurement);
@@ -77,7 +105,7 @@ SyncAssessment assessSync(const SyncMeasurement &measurement);
 // What the measurement means for the user and the mux.
 struct SyncVerdict {
     SyncAssessment assessment;
-    std::optional<AnalysisIssue> finding;          // the issue for the list, if any
+    QList<AnalysisIssue> findings;            // the issues for the list, in this order
     std::optional<SyncCorrection> correction; // what the mux undoes
 };
 

@@ -2,9 +2,50 @@
 #include "SyncChecker.h"
 
 #include "analysis/PalSpeedup.h"
+#include "CutLocation.h"
 #include "analysis/TrackSelection.h"
 #include "tools/SerialWorker.h"
 #include "tools/ToolDiscovery.h"
+
+namespace {
+
+// Running times this close to the PAL ratio, or to none, may hide a PAL release whose extra or
+// missing material moved its ratio out of the rule's tolerance.
+constexpr double palHearingRange = 0.01;
+
+bool mayHidePalSpeed(double english, double german)
+{
+    const double ratio = english / german;
+    return !showsPalSpeedup(english, german) &&
+           (std::abs(ratio - palTimingFactor) <= palHearingRange ||
+            std::abs(ratio - 1) <= palHearingRange);
+}
+
+} // namespace
+
+SyncMeasurement measureAndLocate(const SyncSource &english, const SyncSource &german,
+                                 SyncCheckOptions options, const SyncSegmentLayout &layout)
+{
+    SyncMeasurement measurement = measureSync(english, german, options, layout);
+    measurement.localizedStretch = options.localizedStretch;
+    SyncAssessment assessment = assessSync(measurement);
+    // The running times said normal speed; the audio is asked whether PAL speed fits better.
+    if (assessment.pattern == SyncPattern::unsure && options.localizedStretch == 1.0 &&
+        mayHidePalSpeed(english.duration, german.duration)) {
+        options.localizedStretch = palTimingFactor;
+        SyncMeasurement stretched = measureSync(english, german, options, layout);
+        stretched.localizedStretch = palTimingFactor;
+        stretched.stretchHeard = true;
+        const SyncAssessment heard = assessSync(stretched);
+        if (heard.pattern != SyncPattern::unsure) {
+            measurement = stretched;
+            assessment = heard;
+        }
+    }
+    if (assessment.pattern == SyncPattern::cut)
+        measurement.cutLocations = locateCuts(english, german, options, assessment);
+    return measurement;
+}
 
 SyncChecker::SyncChecker(ToolLocations tools) : m_tools(std::move(tools))
 {
@@ -34,6 +75,6 @@ QFuture<SyncMeasurement> SyncChecker::check(const MediaInspection &primary,
         options.localizedStretch =
             showsPalSpeedup(english.duration, german.duration) ? palTimingFactor : 1.0;
         options.stop = &m_stop;
-        return measureSync(english, german, options);
+        return measureAndLocate(english, german, options);
     });
 }

@@ -4,6 +4,7 @@
 #include "media/EpisodePair.h"
 #include "media/MediaInspection.h"
 #include "SyncCheck.h"
+#include "SyncSegments.h"
 #include "tools/ToolLocations.h"
 
 #include <QFuture>
@@ -14,6 +15,11 @@ struct PairSyncCheck {
     SyncMeasurement measurement;
     SyncVerdict verdict;
 };
+
+// Measures the segments, then what the running times may hide: PAL speed heard when the
+// segments agree only once stretched, and where exactly each jump of the lag lies.
+SyncMeasurement measureAndLocate(const SyncSource &english, const SyncSource &german,
+                                 SyncCheckOptions options, const SyncSegmentLayout &layout = {});
 
 // Runs the audio sync check of one pair at a time on a worker thread of its own.
 class SyncChecker {

@@ -22,6 +22,9 @@ struct SyncCorrection {
     double offsetSeconds = 0;  // the lag at the start of the episode
     double driftPerSecond = 0; // the lag's steady change per second of film time; 0: none
     QList<SyncCut> cuts;       // in time order; undone only when the repair is asked for
+    // Folder 2 plays at PAL speed, heard in the audio though the running times do not show
+    // it: the mux stretches it as it stretches a PAL pair found by the running times.
+    bool palSpeedHeard = false;
 
     friend bool operator==(const SyncCorrection &, const SyncCorrection &) = default;
 };

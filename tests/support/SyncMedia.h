@@ -39,3 +39,16 @@ QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
                      const ReleaseTiming &timing, double fileSeconds,
                      const QStringList &encoding = {QStringLiteral("-c:a"),
                                                     QStringLiteral("flac")});
+
+// A place where a release differs from the film's cut: from film time `atSeconds` on it plays
+// `seconds` of other material first (positive), or skips that much of the film (negative).
+struct ReleaseEdit {
+    double atSeconds = 0;
+    double seconds = 0;
+};
+
+// writeRelease for a release with several edits, in film time order; its other material is
+// the film's sound from elsewhere, so nothing but the timing tells it apart.
+QString writeEditedRelease(const QString &path, const std::vector<float> &soundtrack,
+                           double stretch, double lateSeconds, const QList<ReleaseEdit> &edits,
+                           double fileSeconds);
