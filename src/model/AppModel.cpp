@@ -32,6 +32,15 @@ void AppModel::setOutputFolder(const std::optional<QUrl> &folder)
 void AppModel::setSyncCheckEnabled(bool enabled)
 {
     assign(m_isSyncCheckEnabled, enabled, &AppModel::isSyncCheckEnabledChanged);
+    if (!enabled)
+        assign(m_isCutRepairEnabled, false, &AppModel::isCutRepairEnabledChanged);
+}
+
+void AppModel::setCutRepairEnabled(bool enabled)
+{
+    assign(m_isCutRepairEnabled, enabled, &AppModel::isCutRepairEnabledChanged);
+    if (enabled)
+        assign(m_isSyncCheckEnabled, true, &AppModel::isSyncCheckEnabledChanged);
 }
 
 void AppModel::setPitchRestoreEnabled(bool enabled)
@@ -129,8 +138,13 @@ void AppModel::startMux()
     sweepLeftovers(this, m_outputFolder->toLocalFile(), QStringLiteral("Im Ausgabeordner"),
                    [this](AnalysisIssue note) { appendIssue(std::move(note)); });
 
-    MuxRunSources sources{{},           m_inspections,   m_fingerprints,
-                          *m_syncChecks, *m_outputFolder, m_isPitchRestoreEnabled};
+    MuxRunSources sources{{},
+                          m_inspections,
+                          m_fingerprints,
+                          *m_syncChecks,
+                          *m_outputFolder,
+                          m_isPitchRestoreEnabled,
+                          m_isCutRepairEnabled};
     for (const EpisodePair &pair : std::as_const(m_pairs)) {
         if (pair.status == PairStatus::ready)
             sources.readyPairs << pair;

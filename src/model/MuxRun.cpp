@@ -70,7 +70,7 @@ QFuture<MuxResult> MuxRun::muxPair(const EpisodePair &pair, MuxExecutor &executo
                          m_sources.outputFolder,
                          check != m_sources.syncChecks.cend() ? check->verdict.correction
                                                               : std::nullopt,
-                         m_sources.fingerprints, m_sources.restorePitch},
+                         m_sources.fingerprints, m_sources.restorePitch, m_sources.repairCuts},
                         progress);
 }
 

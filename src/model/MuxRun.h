@@ -30,6 +30,7 @@ struct MuxRunSources {
     QHash<QString, PairSyncCheck> syncChecks; // by pair id: what the analysis measured
     QUrl outputFolder;
     bool restorePitch = false;
+    bool repairCuts = false;
 };
 
 // Muxes the ready pairs `jobs` at a time and turns every outcome into issues, in table order.

@@ -39,3 +39,17 @@ QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
                      const ReleaseTiming &timing, double fileSeconds,
                      const QStringList &encoding = {QStringLiteral("-c:a"),
                                                     QStringLiteral("flac")});
+
+// A place where a release's material differs from the film's: from film time `at` on,
+// `seconds` of other material (silence here) come first (positive), or the film's next
+// `-seconds` are missing (negative).
+struct ReleaseCut {
+    double at = 0;
+    double seconds = 0;
+};
+
+// As writeRelease, with any number of cuts in time order; `stretch` and `lateSeconds` as in
+// ReleaseTiming.
+QString writeCutRelease(const QString &path, const std::vector<float> &soundtrack, double stretch,
+                        double lateSeconds, const QList<ReleaseCut> &cuts, double fileSeconds,
+                        const QStringList &encoding);
