@@ -1,6 +1,10 @@
+#include "analysis/PalSpeedup.h"
+#include "inspect/MKVInspector.h"
+#include "MarkerMedia.h"
 #include "model/MuxMessages.h"
-#include "mux/MuxPlan.h"
+#include "MuxOutcome.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -95,6 +99,63 @@ private slots:
         const QList<AnalysisIssue> issues = muxResultIssues(u"S01E02"_s, MuxResult::of(result));
         QVERIFY(std::any_of(issues.cbegin(), issues.cend(),
                             [&](const AnalysisIssue &issue) { return issue.message == note; }));
+    }
+
+    // A German release whose speed differs by 0.1 % from the English one's, on its own and on
+    // top of PAL: muxed with the drift measured, the markers line up from start to end.
+    void driftedReleaseLinesUp_data()
+    {
+        QTest::addColumn<bool>("pal");
+        QTest::newRow("0.1 % drift") << false;
+        QTest::newRow("0.1 % drift plus PAL") << true;
+    }
+
+    void driftedReleaseLinesUp()
+    {
+        QFETCH(bool, pal);
+        constexpr double seconds = 120, drift = 0.001, late = 0.5;
+        const QList<double> markers{5, 60, 115};
+        const QTemporaryDir folder;
+        for (const QString &name : {u"eng"_s, u"deu"_s, u"out"_s})
+            QVERIFY(QDir(folder.path()).mkdir(name));
+        const QString english = folder.filePath(u"eng/S01E02.mkv"_s);
+        const QString german = folder.filePath(u"deu/S01E02.mkv"_s);
+        QCOMPARE(writeEnglishRelease(english,
+                                     markedSoundtrack(SoundFamily::effects, Language::english,
+                                                      seconds + 5, markers),
+                                     seconds),
+                 QString());
+        // German film time runs 1 + drift times the English one, from `late` on.
+        const double perFile = pal ? palTimingFactor : 1.0;
+        QCOMPARE(writeRelease(german,
+                              markedSoundtrack(SoundFamily::effects, Language::german,
+                                               seconds + 5, markers),
+                              {perFile / (1 + drift), late}, seconds / perFile,
+                              u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
+                 QString());
+        const EpisodePair pair{
+            u"S01E02"_s, EpisodeID{1, 2}, MediaFile{QUrl::fromLocalFile(english)},
+            MediaFile{QUrl::fromLocalFile(german), SourceKind::localized}, PairStatus::ready};
+        MKVInspector inspector;
+        MuxExecutor executor;
+        QFuture<MuxResult> done = executor.mux(
+            {pair, inspector.inspect(pair.primary->url), inspector.inspect(pair.localized->url),
+             QUrl::fromLocalFile(folder.filePath(u"out"_s)),
+             SyncCorrection{late * (1 + drift), drift}},
+            {});
+        QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 60000));
+        const MuxResult result = done.result();
+        QCOMPARE(result.restoredAudioEncodings, QStringList());
+        QCOMPARE(result.appliedTimingFactor.has_value(), pal);
+        const QString file = result.outputURL.toLocalFile();
+        const QList<double> englishMarkers = markerTimes(file, 1);
+        const QList<double> germanMarkers = markerTimes(file, 0);
+        QCOMPARE(englishMarkers.size(), markers.size());
+        QCOMPARE(germanMarkers.size(), markers.size());
+        for (qsizetype i = 0; i < markers.size(); ++i)
+            QVERIFY2(std::abs(germanMarkers.at(i) - englishMarkers.at(i)) <= 0.05,
+                     qPrintable(u"German %1 s, English %2 s"_s.arg(germanMarkers.at(i))
+                                    .arg(englishMarkers.at(i))));
     }
 
     // Without a believable repair, only the offset before the first cut is undone.
