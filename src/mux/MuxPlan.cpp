@@ -133,14 +133,15 @@ void retimeSubtitles(MuxPlan &plan, MkvmergeInputs &inputs, const SpliceMap &spl
 
 MuxResult MuxResult::of(const MuxPlan &plan)
 {
-    return {plan.outputURL,
-            plan.skippedDuplicateSubtitles,
-            plan.skippedWrongFolderSubtitles,
-            plan.replacedBitmapSubtitleTrackIDs,
-            plan.appliedTimingFactor,
-            plan.appliedSyncOffset,
-            plan.appliedDrift,
-            plan.repairedSplices};
+    MuxResult result{plan.outputURL,
+                     plan.skippedDuplicateSubtitles,
+                     plan.skippedWrongFolderSubtitles,
+                     plan.replacedBitmapSubtitleTrackIDs,
+                     plan.appliedTimingFactor,
+                     plan.appliedSyncOffset};
+    result.appliedDrift = plan.appliedDrift;
+    result.repairedSplices = plan.repairedSplices;
+    return result;
 }
 
 MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, const StopFlag *stop)

@@ -49,10 +49,10 @@ struct MuxResult {
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor;
     std::optional<double> appliedSyncOffset;
-    std::optional<AppliedDrift> appliedDrift;
-    QList<Splice> repairedSplices;
     QStringList warnings;               // mkvmerge's warning lines
     QStringList restoredAudioEncodings; // of the converted German tracks: "AC-3, 448 kbit/s"
+    std::optional<AppliedDrift> appliedDrift;
+    QList<Splice> repairedSplices;
 
     static MuxResult of(const MuxPlan &plan);
     friend bool operator==(const MuxResult &, const MuxResult &) = default;
