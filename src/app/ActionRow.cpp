@@ -46,6 +46,7 @@ ActionState ActionState::of(const AppModel &model)
         .isCancelling = model.isCancelling(),
         .isSyncCheckEnabled = model.isSyncCheckEnabled(),
         .isPitchRestoreEnabled = model.isPitchRestoreEnabled(),
+        .isCutRepairEnabled = model.isCutRepairEnabled(),
         .muxJobs = model.muxJobs(),
         .muxProgress = model.muxProgress(),
         .muxFraction = model.muxFraction(),

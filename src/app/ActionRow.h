@@ -24,6 +24,7 @@ struct ActionState {
     bool isCancelling = false;
     bool isSyncCheckEnabled = false;
     bool isPitchRestoreEnabled = false;
+    bool isCutRepairEnabled = false;
     int muxJobs = 1;
     QString muxProgress;
     std::optional<double> muxFraction;

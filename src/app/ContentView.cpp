@@ -66,6 +66,8 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
             [this](bool enabled) { m_model.setSyncCheckEnabled(enabled); });
     connect(m_optionsRow, &OptionsRow::pitchRestoreToggled, &m_model,
             [this](bool enabled) { m_model.setPitchRestoreEnabled(enabled); });
+    connect(m_optionsRow, &OptionsRow::cutRepairToggled, &m_model,
+            [this](bool enabled) { m_model.setCutRepairEnabled(enabled); });
     // The model does not notify this one: the box is its only writer.
     connect(m_optionsRow, &OptionsRow::jobsChanged, &m_model,
             [this](int jobs) { m_model.setMuxJobs(jobs); });
@@ -79,7 +81,8 @@ ContentView::ContentView(AppModel &model, FolderChooser chooser, QWidget *parent
                          &AppModel::isMuxingChanged, &AppModel::isCancellingChanged,
                          &AppModel::muxProgressChanged, &AppModel::muxFractionChanged,
                          &AppModel::muxETAChanged, &AppModel::isSyncCheckEnabledChanged,
-                         &AppModel::isPitchRestoreEnabledChanged})
+                         &AppModel::isPitchRestoreEnabledChanged,
+                         &AppModel::isCutRepairEnabledChanged})
         connect(&m_model, changed, this, &ContentView::showActions);
 
     m_pairTable = makePairTable();

@@ -1,4 +1,5 @@
-// The row of the run options: the sync check, the pitch restoration and the parallel pairs.
+// The row of the run options: the sync check, the pitch restoration, the cut repair and the
+// parallel pairs.
 #pragma once
 
 #include <QWidget>
@@ -22,6 +23,7 @@ public:
     QLabel *titleLabel() const { return m_title; }
     QCheckBox *syncCheckBox() const { return m_syncCheck; }
     QCheckBox *pitchRestoreBox() const { return m_pitchRestore; }
+    QCheckBox *cutRepairBox() const { return m_cutRepair; }
     QSpinBox *jobsBox() const { return m_jobs; }
 
     // The controls in the order of the screen, for the keyboard order.
@@ -30,12 +32,14 @@ public:
 signals:
     void syncCheckToggled(bool enabled);
     void pitchRestoreToggled(bool enabled);
+    void cutRepairToggled(bool enabled);
     void jobsChanged(int jobs);
 
 private:
     QLabel *m_title;
     QCheckBox *m_syncCheck;
     QCheckBox *m_pitchRestore;
+    QCheckBox *m_cutRepair;
     QLabel *m_jobsLabel;
     QSpinBox *m_jobs;
 };

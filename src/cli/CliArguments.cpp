@@ -7,10 +7,10 @@ QString usageText()
 {
     return QStringLiteral(
         "Aufruf: spurenflechter-cli [--json] [--sync-check] analyze ORDNER1 ORDNER2\n"
-        "        spurenflechter-cli [--json] [--sync-check] [--restore-pitch] [--jobs N]\n"
-        "                           plan ORDNER1 ORDNER2 AUSGABE\n"
-        "        spurenflechter-cli [--json] [--sync-check] [--restore-pitch] [--jobs N]\n"
-        "                           mux ORDNER1 ORDNER2 AUSGABE\n"
+        "        spurenflechter-cli [--json] [--sync-check] [--restore-pitch] [--repair-cuts]\n"
+        "                           [--jobs N] plan ORDNER1 ORDNER2 AUSGABE\n"
+        "        spurenflechter-cli [--json] [--sync-check] [--restore-pitch] [--repair-cuts]\n"
+        "                           [--jobs N] mux ORDNER1 ORDNER2 AUSGABE\n"
         "\n"
         "ORDNER1 enthält die Fassung mit Bild und englischem Ton, ORDNER2 die deutsche\n"
         "Fassung. Die Dateien beider Ordner werden nach Episoden (S01E02) einander\n"
@@ -38,6 +38,9 @@ QString usageText()
         "  --restore-pitch\n"
         "                die deutschen Tonspuren einer PAL-Fassung mit ffmpeg auf Film-\n"
         "                geschwindigkeit und Originaltonhöhe bringen (neu kodiert, lückenlos)\n"
+        "  --repair-cuts unterschiedlich geschnittene Fassungen ausgleichen: die deutschen\n"
+        "                Tonspuren an den gemessenen Schnitten kürzen oder mit Stille füllen\n"
+        "                (neu kodiert), die Untertitel folgen; schließt --sync-check ein\n"
         "  --jobs N      N Paare gleichzeitig muxen, 1 bis 64; 0: so viele wie Prozessorkerne.\n"
         "                Hilft mit schnellen Platten und mehreren Kernen; auf einer einzelnen\n"
         "                Festplatte ist 1, die Voreinstellung, oft am schnellsten\n"
@@ -79,6 +82,8 @@ CliParseResult parseCliArguments(const QStringList &arguments)
                 parsed.syncCheck = true;
             else if (argument == u"--restore-pitch")
                 parsed.restorePitch = true;
+            else if (argument == u"--repair-cuts")
+                parsed.repairCuts = parsed.syncCheck = true;
             else if (argument == u"--jobs" || argument.startsWith(u"--jobs=")) {
                 // "--jobs=4" as well as "--jobs 4", as other programs take a value.
                 const bool joined = argument != u"--jobs";

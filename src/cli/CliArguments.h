@@ -14,6 +14,7 @@ struct CliArguments {
     bool json = false;
     bool syncCheck = false;    // also measure the offset of the German audio
     bool restorePitch = false; // convert PAL German audio to film speed and pitch
+    bool repairCuts = false;   // splice the German audio at measured cuts; implies syncCheck
     int jobs = 1;              // pairs muxed at once; 0: one per processor core
     QStringList folders;       // folder 1, folder 2 and, for plan and mux, the output folder
 };

@@ -61,6 +61,7 @@ CliRun::CliRun(CliArguments arguments, const QUrl &primary, const QUrl &localize
     m_model->setOutputFolder(output);
     m_model->setSyncCheckEnabled(m_arguments.syncCheck);
     m_model->setPitchRestoreEnabled(m_arguments.restorePitch);
+    m_model->setCutRepairEnabled(m_arguments.repairCuts);
     m_model->setMuxJobs(m_arguments.jobs == 0 ? std::min(QThread::idealThreadCount(), maximumJobs)
                                               : m_arguments.jobs);
     AppModel *model = m_model.get();

@@ -38,6 +38,15 @@ void AppModel::setOutputFolder(const std::optional<QUrl> &folder)
 void AppModel::setSyncCheckEnabled(bool enabled)
 {
     assign(m_isSyncCheckEnabled, enabled, &AppModel::isSyncCheckEnabledChanged);
+    if (!enabled)
+        assign(m_isCutRepairEnabled, false, &AppModel::isCutRepairEnabledChanged);
+}
+
+void AppModel::setCutRepairEnabled(bool enabled)
+{
+    assign(m_isCutRepairEnabled, enabled, &AppModel::isCutRepairEnabledChanged);
+    if (enabled)
+        assign(m_isSyncCheckEnabled, true, &AppModel::isSyncCheckEnabledChanged);
 }
 
 void AppModel::setPitchRestoreEnabled(bool enabled)
@@ -166,8 +175,13 @@ std::optional<MuxRunSources> AppModel::muxSources() const
 {
     if (!m_outputFolder)
         return std::nullopt;
-    MuxRunSources sources{{},           m_inspections,   m_fingerprints,
-                          *m_syncChecks, *m_outputFolder, m_isPitchRestoreEnabled};
+    MuxRunSources sources{{},
+                          m_inspections,
+                          m_fingerprints,
+                          *m_syncChecks,
+                          *m_outputFolder,
+                          m_isPitchRestoreEnabled,
+                          m_isCutRepairEnabled};
     for (const EpisodePair &pair : m_pairs) {
         if (pair.status == PairStatus::ready)
             sources.readyPairs << pair;

@@ -43,6 +43,8 @@ class AppModel final : public QObject {
                    isSyncCheckEnabledChanged)
     Q_PROPERTY(bool isPitchRestoreEnabled READ isPitchRestoreEnabled WRITE setPitchRestoreEnabled
                    NOTIFY isPitchRestoreEnabledChanged)
+    Q_PROPERTY(bool isCutRepairEnabled READ isCutRepairEnabled WRITE setCutRepairEnabled NOTIFY
+                   isCutRepairEnabledChanged)
 
 public:
     using Inspections = QHash<QUrl, MediaInspection>; // keyed by the inspected file's URL
@@ -80,6 +82,11 @@ public:
     // pair to film speed and pitch instead of stretching its timestamps.
     bool isPitchRestoreEnabled() const { return m_isPitchRestoreEnabled; }
     void setPitchRestoreEnabled(bool enabled);
+    // Off by default: a mux run started while it is on splices the German audio of every pair
+    // whose sync check found cuts. It needs the check: turning it on turns the check on, and
+    // turning the check off turns it off.
+    bool isCutRepairEnabled() const { return m_isCutRepairEnabled; }
+    void setCutRepairEnabled(bool enabled);
     // The results of the last analysis' sync check; empty when it did not run.
     const SyncChecks &syncChecks() const;
     // The checks of the outputs of the last mux run, of the pairs the sync check measured.
@@ -130,6 +137,7 @@ signals:
     void muxETAChanged();
     void isSyncCheckEnabledChanged();
     void isPitchRestoreEnabledChanged();
+    void isCutRepairEnabledChanged();
     void analysisProgressChanged();
 
     void analysisFinished();
@@ -166,6 +174,7 @@ private:
     std::optional<double> m_muxETA;
     bool m_isSyncCheckEnabled = false;
     bool m_isPitchRestoreEnabled = false;
+    bool m_isCutRepairEnabled = false;
     std::unique_ptr<SyncChecks> m_syncChecks;
     std::unique_ptr<ResultChecks> m_resultChecks;
 

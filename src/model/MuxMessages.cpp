@@ -3,6 +3,24 @@
 
 #include <cmath>
 
+namespace {
+
+// Two decimals with a point; a value that rounds to zero never reads "-0.00".
+QString signedSeconds(double value)
+{
+    const double rounded = std::round(value * 100) / 100;
+    return QString::number(rounded == 0 ? 0.0 : rounded, 'f', 2);
+}
+
+// Film time as the sync check writes it: "17:00 min".
+QString filmTime(double seconds)
+{
+    const long long whole = std::llround(std::max(0.0, seconds));
+    return QStringLiteral("%1:%2 min").arg(whole / 60).arg(whole % 60, 2, 10, QChar(u'0'));
+}
+
+} // namespace
+
 QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &result)
 {
     QList<AnalysisIssue> issues;
@@ -30,6 +48,16 @@ QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &resu
     if (result.appliedSyncOffset)
         information(QStringLiteral(": Tonversatz von %1 Sekunden ausgeglichen.")
                         .arg(std::abs(*result.appliedSyncOffset), 0, 'f', 2));
+    if (result.appliedDrift)
+        information(QStringLiteral(": Gleichmäßigen Tonversatz von %1 auf %2 Sekunden ausgeglichen.")
+                        .arg(signedSeconds(result.appliedDrift->fromSeconds),
+                             signedSeconds(result.appliedDrift->toSeconds)));
+    for (const Splice &splice : result.repairedSplices)
+        information(QStringLiteral(": Schnitt bei %1 ausgeglichen: %2 Sekunden %3.")
+                        .arg(filmTime(splice.englishSeconds))
+                        .arg(std::abs(splice.extraSeconds), 0, 'f', 2)
+                        .arg(splice.extraSeconds > 0 ? QStringLiteral("der deutschen Fassung entfernt")
+                                                     : QStringLiteral("Stille eingefügt")));
     for (const QString &line : result.warnings)
         issues << AnalysisIssue(AnalysisIssueSeverity::warning,
                                 label + QStringLiteral(": mkvmerge meldet: ") + line);

@@ -6,7 +6,8 @@
 
 // The entries a successful pair adds to the issue list, in their order: skipped duplicate
 // and wrong-folder subtitles, replaced bitmap tracks, the timing correction, the film-speed
-// conversion of the German audio, mkvmerge's warnings, the new file.
+// conversion of the German audio, the offset, drift and cuts undone, mkvmerge's warnings, the
+// new file.
 QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &result);
 
 // The status of a running mux: the labels of the running pairs, then how many pairs have

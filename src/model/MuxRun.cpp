@@ -41,7 +41,8 @@ MuxRequest muxRequestOf(const EpisodePair &pair, const MuxRunSources &sources)
             sources.outputFolder,
             check != sources.syncChecks.cend() ? check->verdict.correction : std::nullopt,
             sources.fingerprints,
-            sources.restorePitch};
+            sources.restorePitch,
+            sources.repairCuts};
 }
 
 MuxRun::MuxRun(const ToolLocations &tools, MuxRunSources sources, int jobs, QObject *parent)

@@ -35,6 +35,7 @@ struct MuxRunSources {
     QHash<QString, PairSyncCheck> syncChecks; // by pair id: what the analysis measured
     QUrl outputFolder;
     bool restorePitch = false;
+    bool repairCuts = false;
 };
 
 // What a run muxes for `pair`: the request its mux, and a plan shown beforehand, are built from.

@@ -1,4 +1,4 @@
-// Which German audio tracks are converted to film speed before the mux, and into which files.
+// Which German audio tracks are converted before the mux, how, and into which files.
 #include "AudioConversionPlan.h"
 
 #include "MuxError.h"

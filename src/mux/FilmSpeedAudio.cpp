@@ -1,4 +1,4 @@
-// One German audio track slowed back to film speed and pitch with ffmpeg.
+// One German audio track slowed back to film speed and pitch, or spliced, with ffmpeg.
 #include "FilmSpeedAudio.h"
 
 #include "analysis/PalSpeedup.h"
@@ -77,38 +77,35 @@ std::optional<qint64> measureBitRate(const FilmSpeedRequest &request, int stream
 // Reading the samples as if recorded at rate × 960 and resampling them to rate × 1001 slows
 // them by exactly 960/1001 with integer rates; the rate is then the source's again. Cutting
 // the encoder's priming from the start keeps the track in sync.
-QString filmSpeedFilter(int sampleRate, const AudioEncoding &encoding)
+QString filmSpeedFilter(int sampleRate, const AudioEncoding &encoding, bool toFilmSpeed = true)
 {
     const qint64 rate = sampleRate;
-    QString filter =
-        u"asetrate=%1,aresample=%2,asetrate=%3"_s.arg(rate * 960).arg(rate * 1001).arg(rate);
+    QStringList filters;
+    if (toFilmSpeed)
+        filters << u"asetrate=%1,aresample=%2,asetrate=%3"_s.arg(rate * 960).arg(rate * 1001).arg(
+            rate);
     if (encoding.primingSamples > 0)
-        filter += u",atrim=start_sample=%1"_s.arg(encoding.primingSamples);
-    return filter;
+        filters << u"atrim=start_sample=%1"_s.arg(encoding.primingSamples);
+    return filters.join(u',');
 }
 
 QStringList ffmpegArguments(const FilmSpeedRequest &request, const SourceAudioStream &stream,
                             const AudioEncoding &encoding)
 {
-    QStringList arguments{u"-nostdin"_s,
-                          u"-hide_banner"_s,
-                          u"-loglevel"_s,
-                          u"error"_s,
-                          u"-nostats"_s,
-                          u"-progress"_s,
-                          u"pipe:1"_s,
-                          u"-i"_s,
-                          toolFileArgument(request.source),
-                          u"-map"_s,
-                          u"0:%1"_s.arg(stream.streamIndex),
-                          u"-map_metadata"_s,
-                          u"-1"_s,
-                          u"-map_chapters"_s,
-                          u"-1"_s,
-                          u"-af"_s,
-                          filmSpeedFilter(stream.format.sampleRate, encoding),
-                          u"-c:a"_s,
-                          encoding.encoder};
+    QStringList arguments{u"-nostdin"_s, u"-hide_banner"_s, u"-loglevel"_s, u"error"_s,
+                          u"-nostats"_s, u"-progress"_s,    u"pipe:1"_s};
+    const QString filter =
+        filmSpeedFilter(stream.format.sampleRate, encoding, request.toFilmSpeed);
+    if (request.splices) {
+        arguments << splicingArguments(request, stream.streamIndex, filter);
+    } else {
+        arguments << u"-i"_s << toolFileArgument(request.source) << u"-map"_s
+                  << u"0:%1"_s.arg(stream.streamIndex);
+        if (!filter.isEmpty())
+            arguments << u"-af"_s << filter;
+    }
+    arguments << u"-map_metadata"_s << u"-1"_s << u"-map_chapters"_s << u"-1"_s << u"-c:a"_s
+              << encoding.encoder;
     if (encoding.kilobitsPerSecond)
         arguments << u"-b:a"_s << u"%1k"_s.arg(*encoding.kilobitsPerSecond);
     // -n: the name is new, so a file already there is none of ours.
@@ -143,7 +140,59 @@ private:
     QByteArray m_open;
 };
 
+// Seconds with the precision of a sample at any rate, for ffmpeg's options.
+QString secondsArgument(double seconds)
+{
+    return QString::number(std::max(seconds, 0.0), 'f', 6);
+}
+
 } // namespace
+
+QStringList splicingArguments(const FilmSpeedRequest &request, int streamIndex,
+                              const QString &tail)
+{
+    // The pieces between the splices, in the file's time. Each piece is an input of its own,
+    // read from where it starts: one filter reading the whole track for every piece would
+    // hold all later pieces in memory until the earlier ones are written.
+    constexpr double fadeSeconds = 0.01;
+    const QList<Splice> &splices = request.splices->splices;
+    const double perFile = request.germanPerFile;
+    QStringList inputs, chains, labels;
+    double start = 0;
+    for (qsizetype i = 0; i <= splices.size(); ++i) {
+        const bool last = i == splices.size();
+        QStringList filters;
+        if (start > 0)
+            inputs << u"-ss"_s << secondsArgument(start);
+        if (!last) {
+            const double length = splices.at(i).germanSeconds / perFile - start;
+            // A second to spare: the exact end is the filter's.
+            inputs << u"-t"_s << secondsArgument(length + 1);
+            filters << u"atrim=duration=%1"_s.arg(secondsArgument(length));
+        }
+        filters << u"asetpts=PTS-STARTPTS"_s;
+        if (i > 0)
+            filters << u"afade=t=in:d=%1"_s.arg(fadeSeconds);
+        if (!last) {
+            const double length = splices.at(i).germanSeconds / perFile - start;
+            filters << u"afade=t=out:st=%1:d=%2"_s.arg(secondsArgument(length - fadeSeconds))
+                           .arg(fadeSeconds);
+            const double silence = -splices.at(i).extraSeconds / perFile;
+            if (silence > 0)
+                filters << u"apad=pad_dur=%1"_s.arg(secondsArgument(silence));
+            start = (splices.at(i).germanSeconds + std::max(splices.at(i).extraSeconds, 0.0)) /
+                    perFile;
+        }
+        inputs << u"-i"_s << toolFileArgument(request.source);
+        labels << u"[p%1]"_s.arg(i);
+        chains << u"[%1:%2]"_s.arg(i).arg(streamIndex) + filters.join(u',') + labels.last();
+    }
+    QString joined = labels.join(QString()) + u"concat=n=%1:v=0:a=1"_s.arg(labels.size());
+    if (!tail.isEmpty())
+        joined += u',' + tail;
+    chains << joined + u"[out]"_s;
+    return inputs + QStringList{u"-filter_complex"_s, chains.join(u';'), u"-map"_s, u"[out]"_s};
+}
 
 int filmSpeedTimeLimitMilliseconds(double sourceSeconds)
 {
@@ -164,7 +213,8 @@ AudioEncoding convertToFilmSpeed(const FilmSpeedRequest &request, const FilmSpee
         source.bitRate = measureBitRate(request, stream.streamIndex, limits.stop);
     AudioEncoding encoding = chooseAudioEncoding(source);
 
-    const double outputMicroseconds = request.sourceSeconds * palTimingFactor * 1e6;
+    const double outputMicroseconds =
+        request.sourceSeconds * (request.toFilmSpeed ? palTimingFactor : 1.0) * 1e6;
     ProgressLines progress;
     std::optional<qint64> written;
     const auto convert = [&] {

@@ -1,7 +1,8 @@
-// One German audio track slowed back to film speed and pitch with ffmpeg.
+// One German audio track slowed back to film speed and pitch, or spliced, with ffmpeg.
 #pragma once
 
 #include "AudioEncodingChoice.h"
+#include "CutRepair.h"
 #include "tools/ChildProcess.h"
 
 #include <QString>
@@ -20,6 +21,11 @@ struct FilmSpeedRequest {
     qint64 trackID = 0;       // mkvmerge's
     QString outputPath;       // a new Matroska audio file, which the caller removes
     double sourceSeconds = 0; // the source's running time, for the progress
+    bool toFilmSpeed = true;  // slowed by 960/1001; else only spliced
+    // Spliced on the way, with short fades at each splice; the German film time of the map
+    // is the file's time × `germanPerFile`.
+    std::optional<SpliceMap> splices;
+    double germanPerFile = 1;
 };
 
 struct FilmSpeedLimits {
@@ -31,6 +37,13 @@ struct FilmSpeedLimits {
 // A limit no working conversion reaches, so that only a hanging ffmpeg runs into it: half
 // the track's running time, and a minute to start.
 int filmSpeedTimeLimitMilliseconds(double sourceSeconds);
+
+// ffmpeg's options between its input options and the encoder for the spliced track of
+// `request`, whose stream is `streamIndex`: one input per piece, and the filter that fades
+// the pieces, puts silence where the German release lacks material and joins them, then
+// applies `tail` (the film-speed filter, the trim of the encoder's priming; may be empty).
+QStringList splicingArguments(const FilmSpeedRequest &request, int streamIndex,
+                              const QString &tail);
 
 // Writes the converted track to `outputPath` and returns how it was encoded: as FLAC where
 // the source's own encoder refuses the source's parameters. Throws

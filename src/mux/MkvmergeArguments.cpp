@@ -20,13 +20,13 @@ QString yesNo(bool value)
 
 // The "--sync" value that follows the track id for folder-2 material: a delay in milliseconds,
 // then the stretch. mkvmerge stretches first and adds the delay in output time.
-std::optional<QString> localizedTiming(bool stretched, qint64 delayMilliseconds)
+std::optional<QString> localizedTiming(const TimingRatio &ratio, qint64 delayMilliseconds)
 {
-    if (!stretched && delayMilliseconds == 0)
+    if (ratio.isIdentity() && delayMilliseconds == 0)
         return std::nullopt;
     QString value = QString::number(delayMilliseconds);
-    if (stretched)
-        value += u",1001/960"_s;
+    if (!ratio.isIdentity())
+        value += u",%1/%2"_s.arg(ratio.numerator).arg(ratio.denominator);
     return value;
 }
 
@@ -84,14 +84,26 @@ QStringList sidecarInput(const QUrl &sidecar, SidecarCopies &copies)
 
 // A sidecar file holds one track, track 0; its name says whether it is forced. Only subtitles
 // are read from it, whatever else mkvmerge might take the file for.
+// A retimed copy stands in for the user's file; it is UTF-8 with a mark.
 QStringList sidecarArguments(const QUrl &sidecar, const QString &language, const QString &base,
-                             const std::optional<QString> &timing, SidecarCopies &copies)
+                             const std::optional<QString> &timing, SidecarCopies &copies,
+                             const std::optional<QString> &retimed = std::nullopt)
 {
     const bool forced = isForcedFileName(fileNameOf(sidecar));
+    if (retimed)
+        copies.originals.insert(*retimed, sidecar.toLocalFile());
     return QStringList{u"--no-video"_s, u"--no-audio"_s, u"--no-chapters"_s, u"--no-global-tags"_s,
                        u"--no-track-tags"_s} +
            trackArguments(0, {language, baseTrackName(base, forced), false, forced, timing}) +
-           sidecarInput(sidecar, copies);
+           (retimed ? QStringList{*retimed} : sidecarInput(sidecar, copies));
+}
+
+// A retimed German subtitle track: track 0 of a file of its own.
+QStringList singleSubtitleArguments(const QString &file, const TrackLabel &label)
+{
+    return QStringList{u"--no-video"_s, u"--no-audio"_s, u"--no-chapters"_s,
+                       u"--no-global-tags"_s, u"--no-track-tags"_s} +
+           trackArguments(0, label) + QStringList{file};
 }
 
 // A converted German audio track: track 0 of a file of its own, already at film speed.
@@ -103,7 +115,8 @@ QStringList convertedAudioArguments(const QString &file, const TrackLabel &label
 }
 
 // Input 0 is the folder-1 file, input 1 the folder-2 file; the converted German audio tracks
-// follow from input 2, each as track 0 of its own file, then the sidecars.
+// follow from input 2, each as track 0 of its own file, then the retimed German subtitle
+// tracks, then the sidecars.
 QString trackOrder(const MkvmergeInputs &inputs)
 {
     const TrackSelection &tracks = inputs.tracks;
@@ -122,7 +135,14 @@ QString trackOrder(const MkvmergeInputs &inputs)
     else
         addTracks(1, tracks.germanAudio);
     addTracks(0, tracks.englishAudio);
-    addTracks(1, inputs.keptGermanSubtitles);
+    qsizetype nextRetimed = nextSingleTrackInput;
+    for (const MediaTrack &track : inputs.keptGermanSubtitles) {
+        if (inputs.retimedGermanSubtitles.contains(track.id))
+            entries << u"%1:0"_s.arg(nextRetimed++);
+        else
+            entries << u"1:%1"_s.arg(track.id);
+    }
+    nextSingleTrackInput = nextRetimed;
     addSingleTrackInputs(inputs.germanSidecars.size());
     addTracks(0, tracks.englishSubtitles);
     addSingleTrackInputs(inputs.englishSidecars.size());
@@ -153,7 +173,7 @@ QStringList mkvmergeArguments(const MkvmergeInputs &inputs, SidecarCopies &copie
 {
     const TrackSelection &tracks = inputs.tracks;
     const std::optional<QString> timing =
-        localizedTiming(inputs.stretched, inputs.delayMilliseconds);
+        localizedTiming(inputs.localizedRatio, inputs.delayMilliseconds);
     const bool germanAudioConverted = !inputs.convertedGermanAudio.isEmpty();
     QStringList arguments{u"--output"_s, inputs.outputPath, u"--title"_s, inputs.title};
 
@@ -181,7 +201,12 @@ QStringList mkvmergeArguments(const MkvmergeInputs &inputs, SidecarCopies &copie
                                          germanAudioConverted ? QList<MediaTrack>()
                                                               : tracks.germanAudio,
                                          u"--no-audio"_s);
-    arguments << trackSelectionArguments(u"--subtitle-tracks"_s, inputs.keptGermanSubtitles,
+    QList<MediaTrack> germanSubtitlesFromSource;
+    for (const MediaTrack &track : inputs.keptGermanSubtitles) {
+        if (!inputs.retimedGermanSubtitles.contains(track.id))
+            germanSubtitlesFromSource << track;
+    }
+    arguments << trackSelectionArguments(u"--subtitle-tracks"_s, germanSubtitlesFromSource,
                                          u"--no-subtitles"_s);
     const auto germanAudioLabel = [&](qsizetype i, const std::optional<QString> &trackTiming) {
         return TrackLabel{u"deu"_s, trackDisplayName(u"Deutsch"_s, tracks.germanAudio.at(i), false),
@@ -191,24 +216,36 @@ QStringList mkvmergeArguments(const MkvmergeInputs &inputs, SidecarCopies &copie
         for (qsizetype i = 0; i < tracks.germanAudio.size(); ++i)
             arguments << trackArguments(tracks.germanAudio.at(i).id, germanAudioLabel(i, timing));
     }
-    for (const MediaTrack &track : inputs.keptGermanSubtitles) {
-        // Forced is judged against every German track, the replaced full tracks included.
+    // Forced is judged against every German track, the replaced full tracks included.
+    const auto germanSubtitleLabel = [&](const MediaTrack &track) {
         const bool forced = isForcedSubtitle(track, tracks.germanSubtitles);
-        arguments << trackArguments(
-            track.id,
-            {u"deu"_s, trackDisplayName(u"Deutsch"_s, track, forced), false, forced, timing});
-    }
+        return TrackLabel{u"deu"_s, trackDisplayName(u"Deutsch"_s, track, forced), false, forced,
+                          timing};
+    };
+    for (const MediaTrack &track : germanSubtitlesFromSource)
+        arguments << trackArguments(track.id, germanSubtitleLabel(track));
     arguments << toolFileArgument(inputs.localizedFile);
 
-    // Inputs from 2 on: the converted German audio, at film speed already, so only a measured
-    // offset still applies.
+    // Inputs from 2 on: the converted German audio, with its own factor (none where the
+    // conversion brought it to film speed), and the same delay.
     for (qsizetype i = 0; i < inputs.convertedGermanAudio.size(); ++i)
         arguments << convertedAudioArguments(
             inputs.convertedGermanAudio.at(i),
-            germanAudioLabel(i, localizedTiming(false, inputs.delayMilliseconds)));
+            germanAudioLabel(i, localizedTiming(inputs.convertedRatio, inputs.delayMilliseconds)));
+    // Retimed subtitle tracks keep the source's time scale, so the folder-2 timing applies.
+    for (const MediaTrack &track : inputs.keptGermanSubtitles) {
+        const auto retimed = inputs.retimedGermanSubtitles.constFind(track.id);
+        if (retimed != inputs.retimedGermanSubtitles.cend())
+            arguments << singleSubtitleArguments(*retimed, germanSubtitleLabel(track));
+    }
 
-    for (const QUrl &sidecar : inputs.germanSidecars)
-        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, timing, copies);
+    for (const QUrl &sidecar : inputs.germanSidecars) {
+        const auto retimed = inputs.retimedGermanSidecars.constFind(sidecar);
+        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, timing, copies,
+                                      retimed != inputs.retimedGermanSidecars.cend()
+                                          ? std::optional(*retimed)
+                                          : std::nullopt);
+    }
     for (const QUrl &sidecar : inputs.englishSidecars)
         arguments << sidecarArguments(sidecar, u"eng"_s, u"English"_s, std::nullopt, copies);
 

@@ -21,6 +21,13 @@ struct SidecarCopies {
     QString withOriginalPaths(QString toolText) const;
 };
 
+// A factor mkvmerge applies to timestamps, as "numerator/denominator".
+struct TimingRatio {
+    qint64 numerator = 1;
+    qint64 denominator = 1;
+    bool isIdentity() const { return numerator == denominator; }
+};
+
 struct MkvmergeInputs {
     QString outputPath;
     QString title;
@@ -30,11 +37,16 @@ struct MkvmergeInputs {
     QList<MediaTrack> keptGermanSubtitles; // of tracks.germanSubtitles, those not replaced
     QList<QUrl> germanSidecars;
     QList<QUrl> englishSidecars;
-    // One file per German audio track, already at film speed; empty when the tracks are
+    // One file per German audio track, converted before the mux; empty when the tracks are
     // taken from the folder-2 file.
     QStringList convertedGermanAudio;
-    bool stretched = false;       // folder-2 material is stretched back to film speed
-    qint64 delayMilliseconds = 0; // added to all folder-2 material
+    // Retimed copies of German text subtitles that follow spliced audio: by track id of the
+    // folder-2 file, and by sidecar.
+    QHash<qint64, QString> retimedGermanSubtitles;
+    QHash<QUrl, QString> retimedGermanSidecars;
+    TimingRatio localizedRatio; // on folder-2 material: the PAL stretch, a drift
+    TimingRatio convertedRatio; // on the converted German audio
+    qint64 delayMilliseconds = 0; // added to all folder-2 material, in output time
 };
 
 // Throws MuxError::failed when a sidecar's marked copy cannot be written into `copies`.

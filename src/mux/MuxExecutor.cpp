@@ -216,11 +216,16 @@ QStringList MuxExecutor::convertAudio(const MuxPlan &plan, const OutputDirectory
                                        conversion.source,
                                        conversion.trackID,
                                        folder.pathInside(conversion.fileName),
-                                       conversion.sourceSeconds};
+                                       conversion.sourceSeconds,
+                                       conversion.toFilmSpeed,
+                                       conversion.splices,
+                                       conversion.germanPerFile};
         const AudioEncoding encoding = convertToFilmSpeed(
             request, {filmSpeedTimeLimitMilliseconds(conversion.sourceSeconds), &stop,
                       [&](double fraction) { onFraction((i + fraction) / count); }});
-        encodings << encoding.description();
+        // Only a change of speed and pitch is news; a splice has its own note.
+        if (conversion.toFilmSpeed)
+            encodings << encoding.description();
     }
     return encodings;
 }

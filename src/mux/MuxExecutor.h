@@ -41,8 +41,8 @@ private:
     // The fraction of the whole pair that is done.
     using FractionCallback = std::function<void(double fraction)>;
 
-    // Converts the plan's German audio tracks; returns how each was encoded. `onFraction`
-    // gets the fraction of all conversions done.
+    // Converts the plan's German audio tracks; returns how each brought to film speed was
+    // encoded. `onFraction` gets the fraction of all conversions done.
     QStringList convertAudio(const MuxPlan &plan, const OutputDirectory &folder,
                              const StopFlag &stop, const FractionCallback &onFraction);
     // Runs mkvmerge; returns its output when it wrote the file. The caller removes the file

@@ -62,16 +62,88 @@ QList<MediaTrack> withoutTracks(const QList<MediaTrack> &tracks, const QList<Med
     return kept;
 }
 
+// mkvmerge's factor for material whose German film time is its own time × `perFile`, undoing
+// a drift of `drift` seconds per second: exact for the PAL stretch alone, else with nine
+// digits, which mkvmerge multiplies without overflow even for hours.
+TimingRatio timingRatio(double perFile, double drift)
+{
+    const bool pal = perFile != 1;
+    if (drift == 0)
+        return pal ? TimingRatio{1001, 960} : TimingRatio{};
+    constexpr qint64 scale = 1000000;
+    return {(pal ? 1001 : 1000) * scale, std::llround((pal ? 960 : 1000) * scale * (1 + drift))};
+}
+
+// The splices of a repair that is asked for, believable, and has something to splice: at the
+// quietest moments of the first German audio track where ffmpeg is there to find them.
+std::optional<SpliceMap> repairSplices(const MuxRequest &request, const TrackSelection &tracks,
+                                       double perFile, const ToolDiscovery &tools,
+                                       const StopFlag *stop)
+{
+    if (!request.repairCuts || !request.localizedCorrection)
+        return std::nullopt;
+    const std::optional<SpliceMap> planned = plannedSplices(*request.localizedCorrection);
+    if (!planned || tracks.germanAudio.isEmpty())
+        return planned;
+    const std::optional<QUrl> ffmpeg = tools.locateFfmpeg();
+    if (!ffmpeg)
+        return planned; // the conversion fails the pair with the reason
+    return quietestSplices(*planned, {ffmpeg->toLocalFile(), request.pair.localized->url,
+                                      audioIndexOf(tracks.germanAudio.first(), *request.localized)
+                                          .value_or(0),
+                                      perFile, stop});
+}
+
+// The German subtitles that can follow the splices: text tracks and text sidecars, as
+// retimed copies that the arguments name instead. Bitmap subtitles keep the offset alone.
+void retimeSubtitles(MuxPlan &plan, MkvmergeInputs &inputs, const SpliceMap &splices,
+                     double perFile, const QUrl &mkvmerge, const StopFlag *stop)
+{
+    const SubtitleTimeMap map{
+        [=](double seconds) -> std::optional<double> {
+            const std::optional<double> spliced = splices.splicedTime(seconds * perFile);
+            return spliced ? std::optional(*spliced / perFile) : std::nullopt;
+        },
+        [=](double seconds) { return splices.splicedEnd(seconds * perFile) / perFile; }};
+    plan.retimedSubtitles = std::make_shared<RetimedSubtitles>();
+    const QString mkvextract =
+        QFileInfo(mkvmerge.toLocalFile()).dir().filePath(u"mkvextract"_s);
+    for (const MediaTrack &track : inputs.keptGermanSubtitles) {
+        if (!isRetimableTextSubtitle(track.codec))
+            continue;
+        const std::optional<QString> copy = plan.retimedSubtitles->addTrack(
+            inputs.localizedFile, track.id, track.codec, mkvextract, map, stop);
+        if (!copy)
+            throw MuxError::failed(u"Die deutsche Untertitelspur %1 ließ sich nicht an die "
+                                   u"Schnitte anpassen."_s.arg(track.id));
+        inputs.retimedGermanSubtitles.insert(track.id, *copy);
+    }
+    for (const QUrl &sidecar : inputs.germanSidecars) {
+        if (!isRetimableTextSubtitle(fileNameOf(sidecar)))
+            continue;
+        const std::optional<QString> copy =
+            plan.retimedSubtitles->addFile(sidecar.toLocalFile(), map);
+        if (!copy)
+            throw MuxError::failed(fileNameOf(sidecar) +
+                                   u": Die Untertiteldatei ließ sich nicht an die Schnitte "
+                                   u"anpassen."_s);
+        inputs.retimedGermanSidecars.insert(sidecar, *copy);
+    }
+}
+
 } // namespace
 
 MuxResult MuxResult::of(const MuxPlan &plan)
 {
-    return {plan.outputURL,
-            plan.skippedDuplicateSubtitles,
-            plan.skippedWrongFolderSubtitles,
-            plan.replacedBitmapSubtitleTrackIDs,
-            plan.appliedTimingFactor,
-            plan.appliedSyncOffset};
+    MuxResult result{plan.outputURL,
+                     plan.skippedDuplicateSubtitles,
+                     plan.skippedWrongFolderSubtitles,
+                     plan.replacedBitmapSubtitleTrackIDs,
+                     plan.appliedTimingFactor,
+                     plan.appliedSyncOffset};
+    result.appliedDrift = plan.appliedDrift;
+    result.repairedSplices = plan.repairedSplices;
+    return result;
 }
 
 MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, const StopFlag *stop)
@@ -110,19 +182,38 @@ MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, cons
         throw MuxError::failed(u"In Ordner 1 wurde keine Videospur gefunden."_s);
 
     plan.appliedTimingFactor = timingFactor(primary, localized, request.localizedCorrection);
-    inputs.stretched = plan.appliedTimingFactor.has_value();
+    const double perFile = plan.appliedTimingFactor.value_or(1.0);
     // Undoing a measured offset: German material that sounds 1.2 s late moves 1200 ms earlier.
-    const std::optional<double> offset =
-        request.localizedCorrection ? std::optional(request.localizedCorrection->offsetSeconds)
-                                    : std::nullopt;
-    inputs.delayMilliseconds = offset ? -std::llround(*offset * 1000) : 0;
-    if (inputs.delayMilliseconds != 0)
-        plan.appliedSyncOffset = offset;
-    if (request.restorePitch && plan.appliedTimingFactor && !tracks.germanAudio.isEmpty()) {
-        plan.audio = planAudioConversions(tracks.germanAudio, pair.localized->url, localized, tools);
-        for (const GermanAudioConversion &conversion : plan.audio.conversions)
-            inputs.convertedGermanAudio << folder.absoluteFilePath(conversion.fileName);
+    // A drift is a speed: the lag grows by `drift` per second, so the German material is
+    // slowed by 1 + drift, and the offset at the start moves with it.
+    const SyncCorrection correction = request.localizedCorrection.value_or(SyncCorrection{});
+    const double drift = correction.driftPerSecond;
+    inputs.localizedRatio = timingRatio(perFile, drift);
+    inputs.convertedRatio = inputs.localizedRatio;
+    inputs.delayMilliseconds = -std::llround(correction.offsetSeconds * 1000 / (1 + drift));
+    if (drift != 0) {
+        const double episode = primary.duration.value_or(localized.duration.value_or(0) * perFile);
+        plan.appliedDrift = AppliedDrift{correction.offsetSeconds,
+                                         correction.offsetSeconds + drift * episode};
+    } else if (inputs.delayMilliseconds != 0) {
+        plan.appliedSyncOffset = correction.offsetSeconds;
     }
+    const std::optional<SpliceMap> splices =
+        repairSplices(request, tracks, perFile, tools, stop);
+    const bool toFilmSpeed = request.restorePitch && plan.appliedTimingFactor;
+    if ((toFilmSpeed || splices) && !tracks.germanAudio.isEmpty()) {
+        plan.audio = planAudioConversions(tracks.germanAudio, pair.localized->url, localized, tools);
+        for (GermanAudioConversion &conversion : plan.audio.conversions) {
+            conversion.toFilmSpeed = toFilmSpeed;
+            conversion.splices = splices;
+            conversion.germanPerFile = perFile;
+            inputs.convertedGermanAudio << folder.absoluteFilePath(conversion.fileName);
+        }
+        if (toFilmSpeed)
+            inputs.convertedRatio = timingRatio(1, drift);
+    }
+    if (splices)
+        plan.repairedSplices = splices->splices;
 
     const SidecarSplit germanSplit = splitSidecars(pair.localized->sidecarSubtitles, u"eng"_s);
     const SidecarSplit englishSplit = splitSidecars(pair.primary->sidecarSubtitles, u"deu"_s);
@@ -142,6 +233,8 @@ MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, cons
     for (const MediaTrack &track : replaced)
         plan.replacedBitmapSubtitleTrackIDs << track.id;
 
+    if (splices)
+        retimeSubtitles(plan, inputs, *splices, perFile, *mkvmerge, stop);
     plan.arguments = mkvmergeArguments(inputs, plan.sidecarCopies);
     return plan;
 }

@@ -4,6 +4,7 @@
 #include "AudioConversionPlan.h"
 #include "MkvmergeArguments.h"
 #include "MuxRequest.h"
+#include "SubtitleRetiming.h"
 #include "tools/ChildProcess.h"
 #include "tools/ToolDiscovery.h"
 
@@ -11,6 +12,13 @@
 #include <QUrl>
 
 #include <optional>
+
+// A steady drift undone: the lag at the start and at the end of the episode, in seconds.
+struct AppliedDrift {
+    double fromSeconds = 0;
+    double toSeconds = 0;
+    friend bool operator==(const AppliedDrift &, const AppliedDrift &) = default;
+};
 
 // Everything mkvmerge needs to write one pair's output file, decided before it runs.
 struct MuxPlan {
@@ -23,10 +31,14 @@ struct MuxPlan {
     QList<qint64> replacedBitmapSubtitleTrackIDs;
     std::optional<double> appliedTimingFactor; // set when the folder-2 tracks are stretched
     std::optional<double> appliedSyncOffset;   // seconds of measured offset undone
+    std::optional<AppliedDrift> appliedDrift;  // with a drift, in place of the offset
+    QList<Splice> repairedSplices;             // the cuts the German material follows
     SidecarCopies sidecarCopies; // of unmarked UTF-16 sidecars, which `arguments` name
-    // With pitch restoration on a PAL pair: every German audio track, converted into hidden
-    // files in the output folder that `arguments` name by their path in the folder.
+    // With pitch restoration on a PAL pair, or with a cut repair: every German audio track,
+    // converted into hidden files in the output folder that `arguments` name by their path
+    // in the folder.
     AudioConversionPlan audio;
+    std::shared_ptr<RetimedSubtitles> retimedSubtitles; // which `arguments` name
 };
 
 // What a successful mux reports back.
@@ -39,6 +51,8 @@ struct MuxResult {
     std::optional<double> appliedSyncOffset;
     QStringList warnings;               // mkvmerge's warning lines
     QStringList restoredAudioEncodings; // of the converted German tracks: "AC-3, 448 kbit/s"
+    std::optional<AppliedDrift> appliedDrift;
+    QList<Splice> repairedSplices;
 
     static MuxResult of(const MuxPlan &plan);
     friend bool operator==(const MuxResult &, const MuxResult &) = default;

@@ -16,7 +16,7 @@ struct MuxRequest {
     std::optional<MediaInspection> localized; // of the folder-2 file
     QUrl outputFolder;
     // How the German audio was measured against the video; its offset (positive: the German
-    // audio sounds late) is undone on all folder-2 material.
+    // audio sounds late) and drift are undone on all folder-2 material.
     std::optional<SyncCorrection> localizedCorrection;
     // The fingerprints of the pair's files when they were analysed; a file changed since
     // then, or while mkvmerge reads it, fails the pair.
@@ -24,4 +24,7 @@ struct MuxRequest {
     // On a PAL pair, the German audio tracks are converted to film speed and pitch rather
     // than stretched; the subtitles keep the stretch.
     bool restorePitch = false;
+    // The German audio is spliced at the measured cuts of `localizedCorrection`, and the
+    // German subtitles follow; else only the offset before the first cut is undone.
+    bool repairCuts = false;
 };

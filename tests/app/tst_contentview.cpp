@@ -205,7 +205,8 @@ private slots:
         QList<QWidget *> expected;
         for (const FolderRow *row : view.folderRows())
             expected << row->chooseButton();
-        expected << options->syncCheckBox() << options->pitchRestoreBox() << options->jobsBox()
+        expected << options->syncCheckBox() << options->pitchRestoreBox()
+                 << options->cutRepairBox() << options->jobsBox()
                  << actions->analyzeButton() << actions->muxButton() << actions->cancelButton()
                  << view.pairTable() << view.pairDetail()->trackTable()
                  << view.issueBox()->copyButton() << view.issueBox()->list();

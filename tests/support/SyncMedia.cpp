@@ -6,6 +6,8 @@
 
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -178,7 +180,65 @@ QString writePcm(const QString &path, const QByteArray &pcm, const QStringList &
     return written.succeeded() ? QString() : u"ffmpeg could not write "_s + path;
 }
 
+// Writes the release whose sample n plays the film at `filmTime(n)` (negative: silence).
+QString writeSamples(const QString &path, const std::vector<float> &soundtrack,
+                     double fileSeconds, const QStringList &encoding,
+                     const std::function<double(qsizetype)> &filmTime)
+{
+    // Linear interpolation is crude for sound, but keeps every event where the timing puts it.
+    QByteArray pcm(qsizetype(fileSeconds * soundtrackRate) * 2, Qt::Uninitialized);
+    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
+    for (qsizetype n = 0; n < pcm.size() / 2; ++n) {
+        const double film = filmTime(n);
+        const double position = film * soundtrackRate;
+        const auto index = std::size_t(std::max(0.0, std::floor(position)));
+        float value = 0;
+        if (position >= 0 && index + 1 < soundtrack.size()) {
+            const auto fraction = float(position - double(index));
+            value = soundtrack[index] * (1 - fraction) + soundtrack[index + 1] * fraction;
+        }
+        samples[n] = qint16(std::clamp(value, -1.0f, 1.0f) * 32767);
+    }
+    const QTemporaryDir dir;
+    const QString raw = writeTestFile(dir.filePath(u"release.raw"_s), pcm);
+    const ChildOutcome written = runChild(
+        {ffmpeg,
+         u"-nostdin -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(soundtrackRate).split(u' ')
+             << raw << encoding << path});
+    return written.succeeded() ? QString() : u"ffmpeg could not write "_s + path;
+}
+
 } // namespace
+
+QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
+                     const ReleaseTiming &timing, double fileSeconds, const QStringList &encoding)
+{
+    return writeSamples(path, soundtrack, fileSeconds, encoding, [&](qsizetype n) {
+        const double film = double(n) / soundtrackRate * timing.stretch - timing.lateSeconds;
+        if (timing.extraSeconds > 0 && film >= timing.cutAt)
+            return film < timing.cutAt + timing.extraSeconds ? -1 : film - timing.extraSeconds;
+        return film;
+    });
+}
+
+QString writeCutRelease(const QString &path, const std::vector<float> &soundtrack, double stretch,
+                        double lateSeconds, const QList<ReleaseCut> &cuts, double fileSeconds,
+                        const QStringList &encoding)
+{
+    return writeSamples(path, soundtrack, fileSeconds, encoding, [&](qsizetype n) {
+        const double release = double(n) / soundtrackRate * stretch - lateSeconds;
+        double shift = 0; // release time minus film time so far
+        for (const ReleaseCut &cut : cuts) {
+            const double here = cut.at + shift;
+            if (release < here)
+                break;
+            if (cut.seconds > 0 && release < here + cut.seconds)
+                return -1.0;
+            shift += cut.seconds;
+        }
+        return release - shift;
+    });
+}
 
 QString writeEditedRelease(const QString &path, const std::vector<float> &soundtrack,
                            double stretch, double lateSeconds, const QList<ReleaseEdit> &edits,
@@ -199,32 +259,4 @@ QString writeEditedRelease(const QString &path, const std::vector<float> &soundt
         samples[n] = qint16(std::clamp(value, -1.0f, 1.0f) * 32767);
     }
     return writePcm(path, pcm, {u"-c:a"_s, u"flac"_s});
-}
-
-QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
-                     const ReleaseTiming &timing, double fileSeconds, const QStringList &encoding)
-{
-    // Linear interpolation is crude for sound, but keeps every event where the timing puts it.
-    QByteArray pcm(qsizetype(fileSeconds * soundtrackRate) * 2, Qt::Uninitialized);
-    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
-    for (qsizetype n = 0; n < pcm.size() / 2; ++n) {
-        double film = double(n) / soundtrackRate * timing.stretch - timing.lateSeconds;
-        if (timing.extraSeconds > 0 && film >= timing.cutAt)
-            film = film < timing.cutAt + timing.extraSeconds ? -1 : film - timing.extraSeconds;
-        const double position = film * soundtrackRate;
-        const auto index = std::size_t(std::max(0.0, std::floor(position)));
-        float value = 0;
-        if (position >= 0 && index + 1 < soundtrack.size()) {
-            const auto fraction = float(position - double(index));
-            value = soundtrack[index] * (1 - fraction) + soundtrack[index + 1] * fraction;
-        }
-        samples[n] = qint16(std::clamp(value, -1.0f, 1.0f) * 32767);
-    }
-    const QTemporaryDir dir;
-    const QString raw = writeTestFile(dir.filePath(u"release.raw"_s), pcm);
-    const ChildOutcome written = runChild(
-        {ffmpeg,
-         u"-nostdin -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(soundtrackRate).split(u' ')
-             << raw << encoding << path});
-    return written.succeeded() ? QString() : u"ffmpeg could not write "_s + path;
 }

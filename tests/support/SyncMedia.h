@@ -52,3 +52,17 @@ struct ReleaseEdit {
 QString writeEditedRelease(const QString &path, const std::vector<float> &soundtrack,
                            double stretch, double lateSeconds, const QList<ReleaseEdit> &edits,
                            double fileSeconds);
+
+// A place where a release's material differs from the film's: from film time `at` on,
+// `seconds` of other material (silence here) come first (positive), or the film's next
+// `-seconds` are missing (negative).
+struct ReleaseCut {
+    double at = 0;
+    double seconds = 0;
+};
+
+// As writeRelease, with any number of cuts in time order; `stretch` and `lateSeconds` as in
+// ReleaseTiming.
+QString writeCutRelease(const QString &path, const std::vector<float> &soundtrack, double stretch,
+                        double lateSeconds, const QList<ReleaseCut> &cuts, double fileSeconds,
+                        const QStringList &encoding);

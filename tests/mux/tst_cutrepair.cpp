@@ -1,0 +1,257 @@
+#include "analysis/PalSpeedup.h"
+#include "inspect/MKVInspector.h"
+#include "MarkerMedia.h"
+#include "MuxOutcome.h"
+#include "support/FakeTool.h"
+#include "support/TestInspection.h"
+#include "support/TestMedia.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+
+using namespace Qt::Literals::StringLiterals;
+
+Q_DECLARE_METATYPE(SoundFamily)
+Q_DECLARE_METATYPE(QList<ReleaseCut>)
+
+namespace {
+
+constexpr double filmSeconds = 40;
+// Well away from every cut below and from where a splice may move to.
+const QList<double> markers{4, 19, 30, 36};
+const std::pair<SoundFamily, const char *> families[] = {{SoundFamily::effects, "effects"},
+                                                         {SoundFamily::speech, "speech"},
+                                                         {SoundFamily::music, "music"}};
+
+// What the sync check would hand over for a release made with `cuts` and `lateSeconds`.
+SyncCorrection correctionOf(double lateSeconds, const QList<ReleaseCut> &cuts)
+{
+    SyncCorrection correction{lateSeconds};
+    double lag = lateSeconds;
+    for (const ReleaseCut &cut : cuts) {
+        correction.cuts << SyncCut{cut.at, lag, lag + cut.seconds};
+        lag += cut.seconds;
+    }
+    return correction;
+}
+
+EpisodePair pairOf(const QString &english, const QString &german,
+                   const QList<QUrl> &germanSidecars = {})
+{
+    return {u"S01E02"_s,
+            EpisodeID{1, 2},
+            MediaFile{QUrl::fromLocalFile(english), SourceKind::primary},
+            MediaFile{QUrl::fromLocalFile(german), SourceKind::localized, EpisodeID{1, 2},
+                      germanSidecars},
+            PairStatus::ready};
+}
+
+MuxOutcome muxRepaired(MuxExecutor &executor, const EpisodePair &pair, const QString &output,
+                       const SyncCorrection &correction, bool restorePitch = false)
+{
+    MKVInspector inspector;
+    MuxOutcome outcome;
+    QFuture<MuxResult> future =
+        executor.mux({pair, inspector.inspect(pair.primary->url),
+                      inspector.inspect(pair.localized->url), QUrl::fromLocalFile(output),
+                      correction, std::nullopt, restorePitch, true},
+                     {});
+    if (!QTest::qWaitFor([&] { return future.isFinished(); }, 120000))
+        qFatal("the mux did not end");
+    try {
+        outcome.result = future.result();
+    } catch (const MuxError &error) {
+        outcome.error = error.errorDescription();
+        outcome.errorKind = error.kind();
+    }
+    return outcome;
+}
+
+// Start times of the packets of stream `stream` (ffprobe's "s:0"), in seconds.
+QList<double> packetStarts(const QString &file, const QString &stream)
+{
+    QList<double> starts;
+    const ChildOutcome probe =
+        runChild({u"/usr/bin/ffprobe"_s,
+                  u"-v error -select_streams %1 -show_entries packet=pts_time -of csv=p=0 %2"_s
+                      .arg(stream, file)
+                      .split(u' ')});
+    for (const QByteArray &line : probe.standardOutput.trimmed().split('\n'))
+        starts << line.toDouble();
+    return starts;
+}
+
+} // namespace
+
+// The German release of folder 2 differs from the English one by cuts; with the repair asked
+// for, the German material follows the English film axis.
+class CutRepairTest final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QHash<SoundFamily, QString> m_english; // folder-1 files, one per family
+
+private slots:
+    void initTestCase()
+    {
+        for (const auto &[family, name] : families) {
+            const QString path = m_root.filePath(u"eng-%1/Show.S01E02.mkv"_s.arg(QString::fromUtf8(name)));
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            const std::vector<float> soundtrack =
+                markedSoundtrack(family, Language::english, filmSeconds + 5, markers);
+            QVERIFY(!soundtrack.empty());
+            QCOMPARE(writeEnglishRelease(path, soundtrack, filmSeconds), QString());
+            m_english.insert(family, path);
+        }
+    }
+
+    void markersLineUp_data()
+    {
+        QTest::addColumn<SoundFamily>("family");
+        QTest::addColumn<bool>("pal");
+        QTest::addColumn<double>("lateSeconds");
+        QTest::addColumn<QList<ReleaseCut>>("cuts");
+        QTest::addColumn<bool>("restorePitch");
+        for (const auto &[family, name] : families) {
+            const auto row = [&](const char *what) -> QTestData & {
+                return QTest::addRow("%s: %s", name, what) << family;
+            };
+            row("German longer at a cut: 1.6 s removed")
+                << false << 0.0 << QList<ReleaseCut>{{12, 1.6}} << false;
+            row("German shorter at a cut: 2.4 s of silence inserted")
+                << false << 0.0 << QList<ReleaseCut>{{12, -2.4}} << false;
+            row("two cuts, German late 0.3 s")
+                << false << 0.3 << QList<ReleaseCut>{{10, 1.5}, {24, -1.0}} << false;
+            row("a cut in a PAL release, stretched")
+                << true << -0.4 << QList<ReleaseCut>{{14, 2.0}} << false;
+            row("a cut in a PAL release, pitch restored in the same conversion")
+                << true << -0.4 << QList<ReleaseCut>{{14, 2.0}} << true;
+        }
+    }
+
+    void markersLineUp()
+    {
+        QFETCH(SoundFamily, family);
+        QFETCH(bool, pal);
+        QFETCH(double, lateSeconds);
+        QFETCH(QList<ReleaseCut>, cuts);
+        QFETCH(bool, restorePitch);
+        const QTemporaryDir folder(m_root.filePath(u"case-XXXXXX"_s));
+        const QString german = folder.filePath(u"S01E02.mkv"_s);
+        const double stretch = pal ? palTimingFactor : 1.0;
+        // As long as the English file in its own time, so the running times show PAL.
+        QCOMPARE(writeCutRelease(german,
+                                 markedSoundtrack(family, Language::german, filmSeconds + 5,
+                                                  markers),
+                                 stretch, lateSeconds, cuts, filmSeconds / stretch,
+                                 u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
+                 QString());
+        QVERIFY(QDir(folder.path()).mkdir(u"out"_s));
+        const QString output = folder.filePath(u"out"_s);
+        MuxExecutor executor;
+        const MuxOutcome outcome = muxRepaired(executor, pairOf(m_english.value(family), german),
+                                               output, correctionOf(lateSeconds, cuts),
+                                               restorePitch);
+        QVERIFY2(outcome.result, qPrintable(outcome.error));
+        QCOMPARE(outcome.result->repairedSplices.size(), cuts.size());
+        QCOMPARE(outcome.result->restoredAudioEncodings.size(), restorePitch ? 1 : 0);
+        QCOMPARE(folderEntries(output), QStringList{u"S01E02.mkv"_s});
+
+        const QString file = outcome.result->outputURL.toLocalFile();
+        const QList<double> englishMarkers = markerTimes(file, 1);
+        const QList<double> germanMarkers = markerTimes(file, 0);
+        QCOMPARE(englishMarkers.size(), markers.size());
+        QCOMPARE(germanMarkers.size(), markers.size());
+        for (qsizetype i = 0; i < markers.size(); ++i)
+            QVERIFY2(std::abs(germanMarkers.at(i) - englishMarkers.at(i)) <= 0.05,
+                     qPrintable(u"marker at %1 s: German %2 s, English %3 s"_s.arg(markers.at(i))
+                                    .arg(germanMarkers.at(i))
+                                    .arg(englishMarkers.at(i))));
+    }
+
+    // A silent German track, so the splices stay where the cuts were measured: 2.4 s removed
+    // at 12 s, 1.6 s of silence inserted at 24 s.
+    void subtitlesFollowTheSplices()
+    {
+        const QTemporaryDir folder(m_root.filePath(u"subtitles-XXXXXX"_s));
+        const QString lines = u"1\n00:00:05,000 --> 00:00:06,000\nvorher\n\n"
+                              u"2\n00:00:12,500 --> 00:00:13,500\nentfernt\n\n"
+                              u"3\n00:00:18,000 --> 00:00:19,000\ndazwischen\n\n"
+                              u"4\n00:00:31,600 --> 00:00:32,600\ndanach\n"_s;
+        const QString embedded = writeTestFile(folder.filePath(u"embedded.srt"_s), lines.toUtf8());
+        const QString german = folder.filePath(u"S01E02.mkv"_s);
+        QVERIFY(runChild({u"/usr/bin/ffmpeg"_s,
+                          u"-v error -f lavfi -i anullsrc=r=8000:cl=mono -i %1 -t %2 -map 0:a "
+                          u"-map 1:s -c:a flac -c:s srt -metadata:s:a:0 language=ger "
+                          u"-metadata:s:s:0 language=ger %3"_s.arg(embedded)
+                              .arg(filmSeconds)
+                              .arg(german)
+                              .split(u' ')})
+                    .succeeded());
+        // Other words than the embedded track's, so it is no duplicate of it.
+        const QString sidecar =
+            writeTestFile(folder.filePath(u"S01E02.de.srt"_s), lines.toUpper().toUtf8());
+        QVERIFY(QDir(folder.path()).mkdir(u"out"_s));
+        MuxExecutor executor;
+        const MuxOutcome outcome =
+            muxRepaired(executor,
+                        pairOf(m_english.value(SoundFamily::effects), german,
+                               {QUrl::fromLocalFile(sidecar)}),
+                        folder.filePath(u"out"_s), correctionOf(0, {{12, 2.4}, {21.6, -1.6}}));
+        QVERIFY2(outcome.result, qPrintable(outcome.error));
+
+        // The line in the removed stretch goes; the line between the cuts comes 2.4 s
+        // earlier, the one after both 0.8 s earlier.
+        const QList<double> expected{5, 15.6, 30.8};
+        const QString file = outcome.result->outputURL.toLocalFile();
+        for (const QString &stream : {u"s:0"_s, u"s:1"_s}) {
+            const QList<double> starts = packetStarts(file, stream);
+            QCOMPARE(starts.size(), expected.size());
+            for (qsizetype i = 0; i < expected.size(); ++i)
+                QVERIFY2(std::abs(starts.at(i) - expected.at(i)) < 0.002,
+                         qPrintable(u"%1: line %2 at %3 s"_s.arg(stream).arg(i).arg(starts.at(i))));
+        }
+    }
+
+    // The cancel reaches ffmpeg while it splices: neither the converted track nor the
+    // output's temporary file remains.
+    void cancelDuringTheRepairLeavesNothing()
+    {
+        const QTemporaryDir folder(m_root.filePath(u"cancel-XXXXXX"_s));
+        const QString german = folder.filePath(u"S01E02.mkv"_s);
+        QCOMPARE(writeCutRelease(german,
+                                 markedSoundtrack(SoundFamily::effects, Language::german,
+                                                  filmSeconds + 5, markers),
+                                 1, 0, {{12, 1.6}}, filmSeconds,
+                                 u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
+                 QString());
+        ToolLocations tools = ToolLocations::platformDefault();
+        tools.ffmpegCandidates = {folder.filePath(u"ffmpeg"_s)};
+        // Only the conversion hangs, after it has begun its file; the search decodes as usual.
+        writeFakeTool(tools.ffmpegCandidates.first(),
+                      "case \"$*\" in *-filter_complex*) ;; *) exec /usr/bin/ffmpeg \"$@\" ;; "
+                      "esac\nfor last; do :; done\necho partial > \"$last\"\n" +
+                          hangingToolBody);
+        QVERIFY(QDir(folder.path()).mkdir(u"out"_s));
+        const QString output = folder.filePath(u"out"_s);
+        MuxExecutor executor(tools);
+        pid_t converter = 0;
+        QTimer::singleShot(0, [&] {
+            converter = hangingToolProcess(tools.ffmpegCandidates.first());
+            executor.cancel();
+        });
+        const MuxOutcome outcome = muxRepaired(executor, pairOf(m_english.value(SoundFamily::effects), german),
+                                               output, correctionOf(0, {{12, 1.6}}));
+        QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::cancelled));
+        QVERIFY(converter != 0);
+        QCOMPARE(::kill(converter, 0), -1);
+        QCOMPARE(folderEntries(output), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(CutRepairTest)
+#include "tst_cutrepair.moc"

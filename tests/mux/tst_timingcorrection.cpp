@@ -1,0 +1,198 @@
+#include "analysis/PalSpeedup.h"
+#include "inspect/MKVInspector.h"
+#include "MarkerMedia.h"
+#include "model/MuxMessages.h"
+#include "MuxOutcome.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+MediaTrack track(qint64 id, TrackType type, const QString &language)
+{
+    return MediaTrack{.id = id, .type = type, .codec = u"FLAC"_s, .language = language};
+}
+
+// Every value of `option`, in order.
+QStringList valuesOf(const QStringList &arguments, const QString &option)
+{
+    QStringList values;
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments.at(i) == option)
+            values << arguments.at(i + 1);
+    }
+    return values;
+}
+
+} // namespace
+
+// What the mux makes of a measured drift or cut, decided before any tool runs.
+class TimingCorrectionTest final : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_output;
+
+    // A 100-second English episode; the German one runs 100 s, or 96 s at PAL speed, with two
+    // audio tracks.
+    MuxPlan plan(bool pal, const SyncCorrection &correction, bool restorePitch, bool repairCuts)
+    {
+        const EpisodePair pair{u"S01E02"_s, EpisodeID{1, 2},
+                               MediaFile{QUrl::fromLocalFile(u"/eng/S01E02.mkv"_s)},
+                               MediaFile{QUrl::fromLocalFile(u"/deu/S01E02.mkv"_s),
+                                         SourceKind::localized},
+                               PairStatus::ready};
+        return buildMuxPlan({pair,
+                             MediaInspection{pair.primary->url,
+                                             100,
+                                             {track(0, TrackType::video, u"und"_s),
+                                              track(1, TrackType::audio, u"eng"_s)}},
+                             MediaInspection{pair.localized->url,
+                                             pal ? 96 : 100,
+                                             {track(0, TrackType::video, u"und"_s),
+                                              track(1, TrackType::audio, u"deu"_s),
+                                              track(2, TrackType::audio, u"deu"_s)}},
+                             QUrl::fromLocalFile(m_output.path()), correction, std::nullopt,
+                             restorePitch, repairCuts},
+                            ToolDiscovery());
+    }
+
+private slots:
+    // A drift is a factor on every folder-2 track, with the offset at the start; nothing is
+    // converted for it.
+    void driftIsAFactor_data()
+    {
+        QTest::addColumn<bool>("pal");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<double>("drift");
+        QTest::addColumn<bool>("restorePitch");
+        QTest::addColumn<QStringList>("syncValues"); // German tracks in input order
+        QTest::addColumn<QString>("note");
+        QTest::newRow("0.1 % drift, German 1.2 s late")
+            << false << 1.2 << 0.001 << false
+            << QStringList{u"1:-1199,1000000000/1001000000"_s, u"2:-1199,1000000000/1001000000"_s}
+            << u"S01E02: Gleichmäßigen Tonversatz von 1.20 auf 1.30 Sekunden ausgeglichen."_s;
+        QTest::newRow("drift plus PAL: both in one factor")
+            << true << 0.0 << -0.0144 << false
+            << QStringList{u"1:0,1001000000/946176000"_s, u"2:0,1001000000/946176000"_s}
+            << u"S01E02: Gleichmäßigen Tonversatz von 0.00 auf -1.44 Sekunden ausgeglichen."_s;
+        QTest::newRow("drift plus PAL, pitch restored: the converted tracks keep the drift")
+            << true << 0.0 << -0.0144 << true
+            << QStringList{u"0:0,1000000000/985600000"_s, u"0:0,1000000000/985600000"_s}
+            << u"S01E02: Gleichmäßigen Tonversatz von 0.00 auf -1.44 Sekunden ausgeglichen."_s;
+    }
+
+    void driftIsAFactor()
+    {
+        QFETCH(bool, pal);
+        QFETCH(double, offset);
+        QFETCH(double, drift);
+        QFETCH(bool, restorePitch);
+        QFETCH(QStringList, syncValues);
+        QFETCH(QString, note);
+        const MuxPlan result = plan(pal, SyncCorrection{offset, drift}, restorePitch, false);
+        QCOMPARE(valuesOf(result.arguments, u"--sync"_s), syncValues);
+        QCOMPARE(result.audio.conversions.size(), restorePitch ? 2 : 0);
+        const QList<AnalysisIssue> issues = muxResultIssues(u"S01E02"_s, MuxResult::of(result));
+        QVERIFY(std::any_of(issues.cbegin(), issues.cend(),
+                            [&](const AnalysisIssue &issue) { return issue.message == note; }));
+    }
+
+    // A German release whose speed differs by 0.1 % from the English one's, on its own and on
+    // top of PAL: muxed with the drift measured, the markers line up from start to end.
+    void driftedReleaseLinesUp_data()
+    {
+        QTest::addColumn<bool>("pal");
+        QTest::newRow("0.1 % drift") << false;
+        QTest::newRow("0.1 % drift plus PAL") << true;
+    }
+
+    void driftedReleaseLinesUp()
+    {
+        QFETCH(bool, pal);
+        constexpr double seconds = 120, drift = 0.001, late = 0.5;
+        const QList<double> markers{5, 60, 115};
+        const QTemporaryDir folder;
+        for (const QString &name : {u"eng"_s, u"deu"_s, u"out"_s})
+            QVERIFY(QDir(folder.path()).mkdir(name));
+        const QString english = folder.filePath(u"eng/S01E02.mkv"_s);
+        const QString german = folder.filePath(u"deu/S01E02.mkv"_s);
+        QCOMPARE(writeEnglishRelease(english,
+                                     markedSoundtrack(SoundFamily::effects, Language::english,
+                                                      seconds + 5, markers),
+                                     seconds),
+                 QString());
+        // German film time runs 1 + drift times the English one, from `late` on.
+        const double perFile = pal ? palTimingFactor : 1.0;
+        QCOMPARE(writeRelease(german,
+                              markedSoundtrack(SoundFamily::effects, Language::german,
+                                               seconds + 5, markers),
+                              {perFile / (1 + drift), late}, seconds / perFile,
+                              u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
+                 QString());
+        const EpisodePair pair{
+            u"S01E02"_s, EpisodeID{1, 2}, MediaFile{QUrl::fromLocalFile(english)},
+            MediaFile{QUrl::fromLocalFile(german), SourceKind::localized}, PairStatus::ready};
+        MKVInspector inspector;
+        MuxExecutor executor;
+        QFuture<MuxResult> done = executor.mux(
+            {pair, inspector.inspect(pair.primary->url), inspector.inspect(pair.localized->url),
+             QUrl::fromLocalFile(folder.filePath(u"out"_s)),
+             SyncCorrection{late * (1 + drift), drift}},
+            {});
+        QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 60000));
+        const MuxResult result = done.result();
+        QCOMPARE(result.restoredAudioEncodings, QStringList());
+        QCOMPARE(result.appliedTimingFactor.has_value(), pal);
+        const QString file = result.outputURL.toLocalFile();
+        const QList<double> englishMarkers = markerTimes(file, 1);
+        const QList<double> germanMarkers = markerTimes(file, 0);
+        QCOMPARE(englishMarkers.size(), markers.size());
+        QCOMPARE(germanMarkers.size(), markers.size());
+        for (qsizetype i = 0; i < markers.size(); ++i)
+            QVERIFY2(std::abs(germanMarkers.at(i) - englishMarkers.at(i)) <= 0.05,
+                     qPrintable(u"German %1 s, English %2 s"_s.arg(germanMarkers.at(i))
+                                    .arg(englishMarkers.at(i))));
+    }
+
+    // Without a believable repair, only the offset before the first cut is undone.
+    void repairOnlyWhenBelievable_data()
+    {
+        QTest::addColumn<bool>("repairCuts");
+        QTest::addColumn<QList<SyncCut>>("cuts");
+        QTest::addColumn<bool>("repaired");
+        QTest::newRow("repair not asked for") << false << QList<SyncCut>{{60, 0.3, 1.9}} << false;
+        QTest::newRow("1.6 s removed at 1:00 min") << true << QList<SyncCut>{{60, 0.3, 1.9}} << true;
+        QTest::newRow("more than ten minutes to remove")
+            << true << QList<SyncCut>{{60, 0.3, 610.4}} << false;
+        QTest::newRow("more than ten minutes of silence to insert")
+            << true << QList<SyncCut>{{60, 0.3, -600.0}} << false;
+        QTest::newRow("a cut in the first second") << true << QList<SyncCut>{{0.5, 0.3, 1}} << false;
+        QTest::newRow("the second splice could land in the first one's removed stretch")
+            << true << QList<SyncCut>{{60, 0.3, 2.3}, {61.5, 2.3, 3.3}} << false;
+        QTest::newRow("two cuts far enough apart")
+            << true << QList<SyncCut>{{60, 0.3, 2.3}, {70, 2.3, 1.3}} << true;
+    }
+
+    void repairOnlyWhenBelievable()
+    {
+        QFETCH(bool, repairCuts);
+        QFETCH(QList<SyncCut>, cuts);
+        QFETCH(bool, repaired);
+        const MuxPlan result = plan(false, SyncCorrection{0.3, 0, cuts}, false, repairCuts);
+        // One conversion per German track, each taking the offset as the others do.
+        QCOMPARE(result.audio.conversions.size(), repaired ? 2 : 0);
+        QCOMPARE(result.repairedSplices.size(), repaired ? cuts.size() : 0);
+        const QStringList syncValues = repaired ? QStringList{u"0:-300"_s, u"0:-300"_s}
+                                                : QStringList{u"1:-300"_s, u"2:-300"_s};
+        QCOMPARE(valuesOf(result.arguments, u"--sync"_s), syncValues);
+        for (const GermanAudioConversion &conversion : result.audio.conversions)
+            QVERIFY(conversion.fileName.startsWith(u".spurenflechter-"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TimingCorrectionTest)
+#include "tst_timingcorrection.moc"
