@@ -183,11 +183,8 @@ std::optional<QString> RetimedSubtitles::write(const QString &name, const QByteA
     const QByteArray bytes = markedUtf16 || unmarked ? "\xEF\xBB\xBF" + retimed.toUtf8()
                                                      : retimed.toLatin1();
 
-    const std::optional<QString> folderTemplate = subtitleFolderTemplate();
-    if (!folderTemplate)
-        return std::nullopt;
-    auto folder = std::make_unique<QTemporaryDir>(*folderTemplate);
-    if (!folder->isValid())
+    auto folder = newSubtitleFolder();
+    if (!folder)
         return std::nullopt;
     const QString path = folder->filePath(name);
     QFile file(path);

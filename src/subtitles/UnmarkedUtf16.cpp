@@ -96,11 +96,8 @@ MarkedUtf16Copies::~MarkedUtf16Copies() = default;
 
 std::optional<QString> MarkedUtf16Copies::add(const QString &path, Utf16ByteOrder order)
 {
-    const std::optional<QString> folderTemplate = subtitleFolderTemplate();
-    if (!folderTemplate)
-        return std::nullopt;
-    auto folder = std::make_unique<QTemporaryDir>(*folderTemplate);
-    if (!folder->isValid())
+    auto folder = newSubtitleFolder();
+    if (!folder)
         return std::nullopt;
     const QString copy = folder->filePath(QFileInfo(path).fileName());
     if (!copyWithMark(path, copy, order))

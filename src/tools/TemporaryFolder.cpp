@@ -55,3 +55,12 @@ std::optional<QString> subtitleFolderTemplate()
 {
     return privateFolderTemplate(u"subtitle"_s);
 }
+
+std::unique_ptr<QTemporaryDir> newSubtitleFolder()
+{
+    const std::optional<QString> folderTemplate = subtitleFolderTemplate();
+    if (!folderTemplate)
+        return nullptr;
+    auto folder = std::make_unique<QTemporaryDir>(*folderTemplate);
+    return folder->isValid() ? std::move(folder) : nullptr;
+}

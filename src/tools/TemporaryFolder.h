@@ -3,7 +3,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 
+#include <memory>
 #include <optional>
 
 // The folder for the program's short-lived files (option files, extracted subtitles).
@@ -30,3 +32,6 @@ std::optional<QString> privateFolderTemplate(const QString &purpose);
 
 // The private folder template for extracted subtitle files.
 std::optional<QString> subtitleFolderTemplate();
+
+// A new private folder for subtitle files, removed with the pointer; null when none can be made.
+std::unique_ptr<QTemporaryDir> newSubtitleFolder();

@@ -1,3 +1,4 @@
+// The cut repair box keeps the sync check on and is locked while a run goes on.
 #include "ActionRow.h"
 #include "ContentView.h"
 #include "model/AppModel.h"

@@ -1,3 +1,4 @@
+// Cuts repaired in the German audio and subtitles: markers line up before, between and after.
 #include "analysis/PalSpeedup.h"
 #include "inspect/MKVInspector.h"
 #include "MarkerMedia.h"

@@ -1,4 +1,5 @@
 // The mux plan: track choice, names and flags, timing, sidecars and failures.
+#include "ArgumentValues.h"
 #include "mux/MuxError.h"
 #include "mux/MuxPlan.h"
 #include "mux/TrackNaming.h"
@@ -46,17 +47,6 @@ QStringList selectedTracks(const QStringList &input, int inputIndex)
             tracks << u"%1:%2"_s.arg(inputIndex).arg(id);
     }
     return tracks;
-}
-
-// Every value of `option`, in order.
-QStringList valuesOf(const QStringList &arguments, const QString &option)
-{
-    QStringList values;
-    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
-        if (arguments.at(i) == option)
-            values << arguments.at(i + 1);
-    }
-    return values;
 }
 
 } // namespace

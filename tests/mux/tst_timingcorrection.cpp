@@ -1,3 +1,5 @@
+// What the mux makes of a measured drift or cut: the --sync values, the notes, the timing of the result.
+#include "ArgumentValues.h"
 #include "analysis/PalSpeedup.h"
 #include "inspect/MKVInspector.h"
 #include "MarkerMedia.h"
@@ -15,17 +17,6 @@ namespace {
 MediaTrack track(qint64 id, TrackType type, const QString &language)
 {
     return MediaTrack{.id = id, .type = type, .codec = u"FLAC"_s, .language = language};
-}
-
-// Every value of `option`, in order.
-QStringList valuesOf(const QStringList &arguments, const QString &option)
-{
-    QStringList values;
-    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
-        if (arguments.at(i) == option)
-            values << arguments.at(i + 1);
-    }
-    return values;
 }
 
 } // namespace

@@ -199,13 +199,7 @@ QString writeSamples(const QString &path, const std::vector<float> &soundtrack,
         }
         samples[n] = qint16(std::clamp(value, -1.0f, 1.0f) * 32767);
     }
-    const QTemporaryDir dir;
-    const QString raw = writeTestFile(dir.filePath(u"release.raw"_s), pcm);
-    const ChildOutcome written = runChild(
-        {ffmpeg,
-         u"-nostdin -loglevel error -y -f s16le -ar %1 -ac 1 -i"_s.arg(soundtrackRate).split(u' ')
-             << raw << encoding << path});
-    return written.succeeded() ? QString() : u"ffmpeg could not write "_s + path;
+    return writePcm(path, pcm, encoding);
 }
 
 } // namespace
@@ -244,19 +238,7 @@ QString writeEditedRelease(const QString &path, const std::vector<float> &soundt
                            double stretch, double lateSeconds, const QList<ReleaseEdit> &edits,
                            double fileSeconds)
 {
-    QByteArray pcm(qsizetype(fileSeconds * soundtrackRate) * 2, Qt::Uninitialized);
-    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
-    for (qsizetype n = 0; n < pcm.size() / 2; ++n) {
-        const double film =
-            filmTimeOf(double(n) / soundtrackRate * stretch - lateSeconds, edits);
-        const double position = film * soundtrackRate;
-        const auto index = std::size_t(std::max(0.0, std::floor(position)));
-        float value = 0;
-        if (position >= 0 && index + 1 < soundtrack.size()) {
-            const auto fraction = float(position - double(index));
-            value = soundtrack[index] * (1 - fraction) + soundtrack[index + 1] * fraction;
-        }
-        samples[n] = qint16(std::clamp(value, -1.0f, 1.0f) * 32767);
-    }
-    return writePcm(path, pcm, {u"-c:a"_s, u"flac"_s});
+    return writeSamples(path, soundtrack, fileSeconds, {u"-c:a"_s, u"flac"_s}, [&](qsizetype n) {
+        return filmTimeOf(double(n) / soundtrackRate * stretch - lateSeconds, edits);
+    });
 }
