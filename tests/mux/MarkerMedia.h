@@ -6,6 +6,8 @@
 
 #include <QRegularExpression>
 
+#include <cmath>
+
 // `seconds` of one language's soundtrack of `family`, turned down so that a full-scale burst
 // of 50 ms at each of `markers` (film seconds) is all that rises above 0.6.
 inline std::vector<float> markedSoundtrack(SoundFamily family, Language language, double seconds,
@@ -56,4 +58,25 @@ inline QString writeEnglishRelease(const QString &path, const std::vector<float>
                                        "language=eng")
                             .arg(seconds)
                             .split(u' '));
+}
+
+// Where the German markers of `file` (audio track 0) stray more than 0.05 s from the English
+// ones (track 1), or do not number `count`; empty when they line up.
+inline QString markerMisalignment(const QString &file, qsizetype count)
+{
+    const QList<double> english = markerTimes(file, 1);
+    const QList<double> german = markerTimes(file, 0);
+    if (english.size() != count || german.size() != count)
+        return QStringLiteral("%1 English and %2 German markers, %3 expected")
+            .arg(english.size())
+            .arg(german.size())
+            .arg(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (std::abs(german.at(i) - english.at(i)) > 0.05)
+            return QStringLiteral("marker %1: German %2 s, English %3 s")
+                .arg(i + 1)
+                .arg(german.at(i))
+                .arg(english.at(i));
+    }
+    return {};
 }
