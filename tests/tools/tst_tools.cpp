@@ -132,53 +132,28 @@ private slots:
         QCOMPARE(outcome.standardOutput, standardOutput);
     }
 
-    // Every tool's failure reads alike.
+    // How every tool's failure reads; the mux and inspection tests show the other endings.
     void exitMessages_data()
     {
         QTest::addColumn<ChildOutcome>("outcome");
         QTest::addColumn<QString>("message");
-        const auto ended = [](const QString &program, ChildOutput output, const QByteArray &text) {
-            ChildOutcome outcome{program, output};
-            outcome.started = true;
-            const bool merged = output == ChildOutput::merged;
-            outcome.standardOutput = merged ? text : "{\"ignored\": true}";
-            outcome.standardError = merged ? QByteArray() : text;
-            return outcome;
-        };
-        ChildOutcome outcome{u"mkvmerge"_s};
-        outcome.errorString = u"No such file or directory"_s;
-        QTest::newRow("not started")
-            << outcome << u"mkvmerge ließ sich nicht starten: No such file or directory"_s;
-        outcome = ended(u"ffmpeg"_s, ChildOutput::separate, "Fehlertext");
+        ChildOutcome outcome{u"ffmpeg"_s};
+        outcome.started = true;
+        outcome.standardError = "Fehlertext";
         outcome.timedOut = true;
         outcome.timeLimitMilliseconds = 1500;
         QTest::newRow("timed out")
             << outcome << u"ffmpeg lief länger als die erlaubten 2 s und wurde beendet."_s;
-        outcome = ended(u"mkvmerge"_s, ChildOutput::merged,
-                        "mkvmerge v74\nWarning: odd\nProgress: 5%\rProgress: 40%\rError: broken\n");
+        outcome = ChildOutcome{u"mkvmerge"_s, ChildOutput::merged};
+        outcome.started = true;
+        outcome.standardOutput = "Fortschritt: 10%\r\nFehler: kaputt\n";
         outcome.exitCode = 2;
-        QTest::newRow("mkvmerge: progress dropped, its error first")
-            << outcome << u"Error: broken\nmkvmerge v74\nWarning: odd"_s;
-        outcome = ended(u"mkvmerge"_s, ChildOutput::merged, "Fortschritt: 10%\r\nFehler: kaputt\n");
-        outcome.exitCode = 2;
-        QTest::newRow("mkvmerge in German") << outcome << u"Fehler: kaputt"_s;
-        outcome = ended(u"mkvmerge"_s, ChildOutput::merged, "Progress: 1%\r");
-        outcome.signal = 9;
-        QTest::newRow("a signal, nothing said")
-            << outcome << u"mkvmerge wurde durch Signal 9 beendet"_s;
-        outcome = ended(u"ffprobe"_s, ChildOutput::separate, "  kaputt\n");
-        outcome.signal = 11;
-        QTest::newRow("a signal after a message")
-            << outcome << u"kaputt (ffprobe wurde durch Signal 11 beendet)"_s;
-        outcome = ended(u"ffmpeg"_s, ChildOutput::separate, "\n");
-        outcome.exitCode = 3;
-        QTest::newRow("a status, nothing said") << outcome << u"ffmpeg endete mit Status 3."_s;
+        QTest::newRow("mkvmerge in German: progress dropped") << outcome << u"Fehler: kaputt"_s;
     }
     void exitMessages()
     {
         QFETCH(ChildOutcome, outcome);
-        QFETCH(QString, message);
-        QCOMPARE(outcome.exitMessage(), message);
+        QTEST(outcome.exitMessage(), "message");
     }
 
     // Killed outright, the program takes its running tool with it.
