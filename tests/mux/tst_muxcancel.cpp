@@ -20,24 +20,9 @@ private slots:
         QCOMPARE(folderEntries(m_temporaryDirectory), QStringList());
     }
 
-    // Cancelled at mkvmerge's first progress line; the next pair starts afresh. (A silent
-    // tool is stopped by the same flag: see the child-process and mux-run tests.)
-    void cancelStopsTheRunningTool()
-    {
-        MuxExecutor executor;
-        const QString output = newOutputFolder();
-        const MuxOutcome outcome =
-            muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output,
-                       [&] { executor.cancel(); });
-        QCOMPARE(outcome.errorKind, std::optional(MuxError::Kind::cancelled));
-        QCOMPARE(folderEntries(output), QStringList());
-        const MuxOutcome next =
-            muxAndWait(executor, m_pair, m_primaryInspection, m_localizedInspection, output);
-        QVERIFY2(next.result, qPrintable(next.error));
-    }
-
     // A cancel reaches the running pair and one queued behind it, but not a pair asked for
-    // after it.
+    // after it, which starts afresh. (A silent tool is stopped by the same flag: see the
+    // child-process and mux-run tests.)
     void cancelStopsEveryPairAskedForBefore()
     {
         MuxExecutor executor;
