@@ -5,6 +5,7 @@
 #include "model/AppModel.h"
 #include "MuxAnnouncer.h"
 #include "OptionsRow.h"
+#include "support/ModelRuns.h"
 #include "support/TestMedia.h"
 #include "TableCells.h"
 
@@ -23,6 +24,15 @@ class WindowRunsTest final : public QObject {
 
 private:
     QTemporaryDir m_media;
+
+    // A model on "<folders> 1" and "<folders> 2" that muxes into "Zwei Ausgabe".
+    std::unique_ptr<AppModel> modelOn(const QString &folders)
+    {
+        auto model =
+            modelFor(m_media.filePath(folders + u" 1"_s), m_media.filePath(folders + u" 2"_s));
+        model->setOutputFolder(QUrl::fromLocalFile(m_media.filePath(u"Zwei Ausgabe"_s)));
+        return model;
+    }
 
 private slots:
     void initTestCase()
@@ -44,59 +54,37 @@ private slots:
     }
 
     // A ready pair whose file could not be read says so, and cannot be all there is to mux.
-    void unreadablePair_data()
+    void unreadablePairAlone()
     {
-        QTest::addColumn<QString>("folders");
-        QTest::addColumn<QStringList>("statuses");
-        QTest::addColumn<bool>("muxEnabled");
-        QTest::newRow("beside two good pairs")
-            << u"Zwei"_s << QStringList{u"Bereit"_s, u"Bereit"_s, u"Datei nicht lesbar"_s} << true;
-        QTest::newRow("alone") << u"Defekt"_s << QStringList{u"Datei nicht lesbar"_s} << false;
+        const auto model = modelOn(u"Defekt"_s);
+        ContentView view(*model);
+        QVERIFY(runAnalysis(*model));
+        QCOMPARE(column(view.pairTable(), 4), QStringList{u"Datei nicht lesbar"_s});
+        QVERIFY(!view.actionRow()->muxButton()->isEnabled());
     }
 
-    void unreadablePair()
-    {
-        QFETCH(QString, folders);
-        QFETCH(QStringList, statuses);
-        AppModel model;
-        ContentView view(model);
-        model.setPrimaryFolder(QUrl::fromLocalFile(m_media.filePath(folders + u" 1"_s)));
-        model.setLocalizedFolder(QUrl::fromLocalFile(m_media.filePath(folders + u" 2"_s)));
-        model.setOutputFolder(QUrl::fromLocalFile(m_media.filePath(u"Zwei Ausgabe"_s)));
-        QSignalSpy finished(&model, &AppModel::analysisFinished);
-        model.analyze();
-        QVERIFY(finished.wait(60000));
-
-        const QTableView *table = view.pairTable();
-        QCOMPARE(column(table, 4), statuses);
-        const QModelIndex last = table->model()->index(int(statuses.size()) - 1, 4);
-        QCOMPARE(last.data(Qt::ForegroundRole).value<QColor>(), failureColor());
-        QTEST(view.actionRow()->muxButton()->isEnabled(), "muxEnabled");
-    }
-
-    // Two pairs at once as the box says; the unreadable pair fails in the run as any other
-    // failure does, and the end is announced only while the window is in the background.
+    // Beside two good pairs the unreadable one is marked as a failure. Two pairs at once as the
+    // box says; the unreadable pair fails in the run as any other failure does, and the end is
+    // announced only while the window is in the background.
     void parallelRun()
     {
-        AppModel model;
-        ContentView view(model);
-        model.setPrimaryFolder(QUrl::fromLocalFile(m_media.filePath(u"Zwei 1"_s)));
-        model.setLocalizedFolder(QUrl::fromLocalFile(m_media.filePath(u"Zwei 2"_s)));
-        model.setOutputFolder(QUrl::fromLocalFile(m_media.filePath(u"Zwei Ausgabe"_s)));
-        QSignalSpy analysed(&model, &AppModel::analysisFinished);
-        model.analyze();
-        QVERIFY(analysed.wait(60000));
+        const auto model = modelOn(u"Zwei"_s);
+        ContentView view(*model);
+        QVERIFY(runAnalysis(*model));
+        const QTableView *table = view.pairTable();
+        QCOMPARE(column(table, 4), (QStringList{u"Bereit"_s, u"Bereit"_s, u"Datei nicht lesbar"_s}));
+        QCOMPARE(table->model()->index(2, 4).data(Qt::ForegroundRole).value<QColor>(),
+                 failureColor());
 
         QStringList announced;
         view.muxAnnouncer()->setSender([&](const QString &text) { announced << text; });
         QSpinBox *jobs = view.optionsRow()->jobsBox();
-        QCOMPARE(jobs->value(), 1);
         jobs->setValue(2);
-        QCOMPARE(model.muxJobs(), 2);
+        QCOMPARE(model->muxJobs(), 2);
         QStringList progress;
-        connect(&model, &AppModel::muxProgressChanged, this,
-                [&] { progress << model.muxProgress(); });
-        QSignalSpy muxed(&model, &AppModel::muxFinished);
+        connect(model.get(), &AppModel::muxProgressChanged, this,
+                [&] { progress << model->muxProgress(); });
+        QSignalSpy muxed(model.get(), &AppModel::muxFinished);
         view.actionRow()->muxButton()->click();
         QVERIFY(!jobs->isEnabled());
         QVERIFY(muxed.wait(60000));
