@@ -122,36 +122,6 @@ private slots:
                  (QJsonArray{QJsonObject{{u"severity"_s, u"information"_s},
                                          {u"message"_s, interruptedNote}}}));
     }
-
-    // Stopped in the sync check, after every file was inspected: the note says what is missing.
-    void interruptedSyncCheck()
-    {
-        for (const auto &[folder, language] :
-             {std::pair(u"long-eng"_s, u"eng"_s), std::pair(u"long-ger"_s, u"ger"_s)}) {
-            QVERIFY(QDir(m_dir.path()).mkdir(folder));
-            QCOMPARE(
-                makeTestMatroska(m_dir.filePath(folder + u"/S01E01.mkv"_s), {900.0, {{language}}}),
-                QString());
-        }
-        QProcess process;
-        process.start(QStringLiteral(SPURENFLECHTER_CLI),
-                      {u"--sync-check"_s, u"analyze"_s, u"long-eng"_s, u"long-ger"_s});
-        // The sync check's ffmpeg decodes the German file; the inspection's tools do not.
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return !processesNaming(m_dir.filePath(u"long-ger/"_s))
-                            .filter(u"ffmpeg"_s)
-                            .isEmpty();
-            },
-            60000));
-        ::kill(process.processId(), SIGINT);
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitCode(), 128 + SIGINT);
-        QVERIFY2(process.readAllStandardOutput().contains(
-                     u"\n\n[Hinweis] Die Analyse wurde abgebrochen; nicht alle Paare wurden auf "
-                     u"Tonversatz geprüft.\n"_s.toUtf8()),
-                 "another note");
-    }
 };
 
 QTEST_GUILESS_MAIN(CliProgressTest)

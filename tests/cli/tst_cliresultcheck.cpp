@@ -1,15 +1,20 @@
 // The command line with the sync check over several pairs: the checks of the muxed outputs,
-// and sync checks run side by side that report as they would one after another.
+// sync checks run side by side, and a sync check stopped.
+#include "analysis/PalSpeedup.h"
 #include "support/SyncMedia.h"
+#include "support/TestInspection.h"
 #include "tools/ChildProcess.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -62,14 +67,14 @@ private slots:
         for (const QString &folder : {u"eng"_s, u"deu"_s, u"out"_s})
             QVERIFY(QDir(m_dir.path()).mkdir(folder));
         // S01E01: 1.6 s of extra German material at 2:58, which a mux without repair keeps.
-        // S01E02: German 1.2 s late, which the mux undoes. S01E03: in sync. The first pair takes
-        // longest to check, so side by side its check ends last.
+        // S01E02: German at PAL speed and 1.2 s late, which the mux undoes. S01E03: in sync. The
+        // first pair takes longest to check, so side by side its check ends last.
         const struct {
             QString name;
             double seconds;
             ReleaseTiming timing;
         } episodes[] = {{u"S01E01"_s, cutEpisodeSeconds, {1, 0, 178, 1.6}},
-                        {u"S01E02"_s, shortEpisodeSeconds, {1, 1.2}},
+                        {u"S01E02"_s, shortEpisodeSeconds, {palTimingFactor, 1.2}},
                         {u"S01E03"_s, shortEpisodeSeconds, {}}};
         for (const auto &episode : episodes) {
             const unsigned seed = unsigned(episode.seconds) + episode.name.back().unicode();
@@ -80,7 +85,7 @@ private slots:
                                   {}, episode.seconds, englishEncoding(episode.seconds).split(u' ')),
                      QString());
             QCOMPARE(writeRelease(path(u"deu/%1.mkv"_s.arg(episode.name)), sound(Language::german),
-                                  episode.timing, episode.seconds,
+                                  episode.timing, episode.seconds / episode.timing.stretch,
                                   u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
                      QString());
         }
@@ -117,6 +122,7 @@ private slots:
         QVERIFY(QFile::exists(path(u"out/S01E01.mkv"_s))); // the user decides
 
         // The undone offset and the pair in sync both line up in their outputs.
+        QVERIFY(messages.contains(u"S01E02: Tonversatz von 1.20 Sekunden ausgeglichen."_s));
         for (const int pair : {1, 2}) {
             const QJsonObject check = muxed[u"pairs"][pair][u"resultCheck"].toObject();
             QVERIFY2(check[u"largestDeviation"].toDouble() <= 0.05, QJsonDocument(check).toJson());
@@ -132,6 +138,25 @@ private slots:
         };
         QVERIFY(firstOf(u"S01E01"_s) < firstOf(u"S01E02"_s));
         QVERIFY(firstOf(u"S01E02"_s) < firstOf(u"S01E03"_s));
+    }
+
+    // Stopped in the sync check, after every file was inspected: the note says what is missing.
+    void interruptedSyncCheck()
+    {
+        QProcess process;
+        process.start(QStringLiteral(SPURENFLECHTER_CLI),
+                      {u"--sync-check"_s, u"analyze"_s, path(u"eng"_s), path(u"deu"_s)});
+        // The sync check's ffmpeg decodes the German files; the inspection's tools do not.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !processesNaming(path(u"deu/"_s)).filter(u"ffmpeg"_s).isEmpty(); },
+            60000));
+        ::kill(process.processId(), SIGINT);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 128 + SIGINT);
+        QVERIFY2(process.readAllStandardOutput().contains(
+                     u"\n\n[Hinweis] Die Analyse wurde abgebrochen; nicht alle Paare wurden auf "
+                     u"Tonversatz geprüft.\n"_s.toUtf8()),
+                 "another note");
     }
 };
 
