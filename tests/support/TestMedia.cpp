@@ -25,15 +25,8 @@ bool writeSubRip(const QString &path, const QString &text, qint64 endMillisecond
 // Runs `program`; returns an empty text on success, else what went wrong.
 QString run(const QString &program, const QStringList &arguments)
 {
-    const ChildOutcome outcome = runChild({program, arguments});
-    if (!outcome.started)
-        return program + u": "_s + outcome.errorString;
-    if (outcome.signal)
-        return program + u" ended by signal %1"_s.arg(*outcome.signal);
-    if (outcome.exitCode == 0)
-        return {};
-    return program + u" exited with %1: "_s.arg(outcome.exitCode) +
-           QString::fromUtf8(outcome.standardOutput + outcome.standardError).trimmed();
+    const ChildOutcome outcome = runChild({program, arguments, ChildOutput::merged});
+    return outcome.succeeded() ? QString() : outcome.exitMessage();
 }
 
 } // namespace
