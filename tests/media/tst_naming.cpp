@@ -147,7 +147,6 @@ private slots:
         row("folder 1 name", s01e02, "", "The.Show.S01E02.mkv", "S01E02 - The.Show.S01E02.mkv");
         row("forbidden characters", s01e02, "S01E02 - Teil 1: Der Anfang?.mkv", any,
             "S01E02 - Teil 1_ Der Anfang_.mkv");
-        row("no files", std::nullopt, "", "", "Unbekannt.mkv");
         row("film with a reserved name", std::nullopt, "con.mkv", any, "_con.mkv");
         // Names are cut at a character so that the whole name fits in 255 bytes of UTF-8.
         const QString umlauts(200, u'ä');

@@ -85,7 +85,6 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_media.isValid());
         m_temporary = m_media.filePath(u"tmp"_s);
         QVERIFY(QDir().mkpath(m_temporary));
         qputenv("TMPDIR", QFile::encodeName(m_temporary));

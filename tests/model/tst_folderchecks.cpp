@@ -24,7 +24,6 @@ class FolderChecksTest final : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_media.isValid());
         m_primary = m_media.filePath(u"Ordner 1"_s);
         m_localized = m_media.filePath(u"Ordner 2"_s);
         QVERIFY(QDir().mkpath(m_primary) && QDir().mkpath(m_localized));

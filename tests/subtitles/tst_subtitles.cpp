@@ -94,8 +94,6 @@ private slots:
             QStringEncoder(QStringConverter::Utf16LE)(firstText.repeated(200));
         QTest::newRow("SubRip") << firstText.toUtf8() << false << SidecarVerdict::usable
                                 << QString();
-        QTest::newRow("UTF-16 without mark")
-            << unmarked << false << SidecarVerdict::usable << QString();
         QTest::newRow("empty") << QByteArray() << false << SidecarVerdict::unreadable << unreadable;
         QTest::newRow("byte-order mark and a line end")
             << "\xEF\xBB\xBF\n"_ba << false << SidecarVerdict::unreadable << unreadable;
