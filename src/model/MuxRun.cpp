@@ -42,6 +42,7 @@ MuxRequest muxRequestOf(const EpisodePair &pair, const MuxRunSources &sources)
             check != sources.syncChecks.cend() ? check->verdict.correction : std::nullopt,
             sources.fingerprints,
             sources.restorePitch,
+            check != sources.syncChecks.cend() && check->pitch.kind == PitchKind::corrected,
             sources.repairCuts};
 }
 
