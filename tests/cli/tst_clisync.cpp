@@ -97,6 +97,10 @@ private slots:
             u"S01E01: Die deutsche Tonspur läuft 1.20 Sekunden zu spät; wird beim Muxen "
             u"ausgeglichen."_s));
         QVERIFY(messages.contains(u"S01E01: Tonversatz von 1.20 Sekunden ausgeglichen."_s));
+        // The release was resampled to PAL speed, so its pitch rose with it.
+        QCOMPARE(report[u"pairs"][0][u"pitch"][u"verdict"], u"raised"_s);
+        QVERIFY(messages.contains(u"S01E01: Die deutsche Tonspur klingt um 0.72 Halbtöne zu hoch "
+                                  u"(PAL-Beschleunigung ohne Tonhöhenkorrektur)."_s));
 
         // Track 0 of the output's audio is German, track 1 English.
         const QString output = m_dir.filePath(u"out/S01E01.mkv"_s);
@@ -106,6 +110,22 @@ private slots:
         QCOMPARE_LT(std::abs(*english - markerSeconds), 0.01);
         QVERIFY2(std::abs(*german - *english) < 0.02,
                  qPrintable(u"German %1 s, English %2 s"_s.arg(*german).arg(*english)));
+    }
+
+    // The pitch restoration listens to the PAL pair even without the sync check, whose
+    // offset then stays unsaid and uncorrected.
+    void pitchHeardForTheRestorationAlone()
+    {
+        const ChildOutcome cli = runChild(
+            {QStringLiteral(SPURENFLECHTER_CLI),
+             {u"--restore-pitch"_s, u"--json"_s, u"plan"_s, m_dir.filePath(u"eng"_s),
+              m_dir.filePath(u"deu"_s), m_dir.filePath(u"out"_s)}});
+        QCOMPARE(cli.exitCode, 0);
+        const QJsonObject report = QJsonDocument::fromJson(cli.standardOutput).object();
+        QCOMPARE(report[u"pairs"][0][u"pitch"][u"verdict"], u"raised"_s);
+        QCOMPARE(report[u"pairs"][0][u"syncCheck"][u"correctionSeconds"], QJsonValue());
+        for (const QJsonValue &issue : report[u"issues"].toArray())
+            QVERIFY(!issue[u"message"].toString().contains(u"zu spät"_s));
     }
 };
 
