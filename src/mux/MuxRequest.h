@@ -24,9 +24,9 @@ struct MuxRequest {
     // On a PAL pair, the German audio tracks are converted to film speed and pitch rather
     // than stretched; the subtitles keep the stretch.
     bool restorePitch = false;
-    // The German audio was heard at the film's pitch already: it is restored in tempo only.
-    bool localizedPitchKept = false;
     // The German audio is spliced at the measured cuts of `localizedCorrection`, and the
     // German subtitles follow; else only the offset before the first cut is undone.
     bool repairCuts = false;
+    // The German audio was heard at the film's pitch already: it is restored in tempo only.
+    bool localizedPitchKept = false;
 };

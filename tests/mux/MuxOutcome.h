@@ -29,7 +29,7 @@ inline MuxOutcome muxAndWait(MuxExecutor &executor, const EpisodePair &pair,
     QFuture<MuxResult> future = executor.mux(
         {pair, primary, localized, QUrl::fromLocalFile(outputFolder),
          localizedOffset ? std::optional(SyncCorrection{*localizedOffset}) : std::nullopt,
-         seenByAnalysis, restorePitch, localizedPitchKept},
+         seenByAnalysis, restorePitch, false, localizedPitchKept},
         [&](double fraction) {
             outcome.fractions << fraction;
             if (onProgress)
