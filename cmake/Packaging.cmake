@@ -18,6 +18,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${SPURENFLECHTER_HOMEPAGE}")
 # The Qt libraries come from the binaries' own links; the platform plugins, the SVG icons and
 # the tools the program runs are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, mkvtoolnix, file")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libfftw3-double3, mkvtoolnix, file")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg, qt6-translations-l10n")
 include(CPack)

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config libfftw3-dev
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libqt6svg6 qt6-translations-l10n
     mkvtoolnix ffmpeg file espeak-ng
 )

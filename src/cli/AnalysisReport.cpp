@@ -99,6 +99,21 @@ QJsonArray segmentsJson(const SyncMeasurement &measurement, const SyncAssessment
     return segments;
 }
 
+QJsonValue pitchJson(const QHash<QString, PairSyncCheck> &checks, const QString &pairID)
+{
+    const auto check = checks.constFind(pairID);
+    if (check == checks.cend())
+        return QJsonValue::Null;
+    static const QHash<PitchKind, QString> verdicts{
+        {PitchKind::raised, QStringLiteral("raised")},
+        {PitchKind::corrected, QStringLiteral("corrected")},
+        {PitchKind::unsure, QStringLiteral("unsure")}};
+    const std::optional<double> semitones = check->pitch.semitones;
+    return QJsonObject{
+        {QStringLiteral("semitones"), semitones ? QJsonValue(*semitones) : QJsonValue::Null},
+        {QStringLiteral("verdict"), verdicts.value(check->pitch.kind)}};
+}
+
 QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QString &pairID)
 {
     const auto check = checks.constFind(pairID);
@@ -185,8 +200,10 @@ QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<Analy
                                {QStringLiteral("localized"), fileJson(pair.localized)},
                                {QStringLiteral("outputFileName"), outputFileName(pair)},
                                {QStringLiteral("status"), pairStatusText(pair, inspections)}};
-        if (syncChecks)
+        if (syncChecks) {
             pairObject.insert(QStringLiteral("syncCheck"), syncCheckJson(*syncChecks, pair.id));
+            pairObject.insert(QStringLiteral("pitch"), pitchJson(*syncChecks, pair.id));
+        }
         if (plans && plans->contains(pair.id)) {
             const PairPlanOutcome plan = plans->value(pair.id);
             pairObject.insert(QStringLiteral("plan"), planJson(plan));

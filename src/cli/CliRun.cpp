@@ -42,7 +42,9 @@ bool writeReport(const CliArguments &arguments, const QList<EpisodePair> &pairs,
     const QByteArray report =
         arguments.json
             ? analysisReportJson(pairs, issues, analysisComplete,
-                                 arguments.syncCheck ? &syncChecks : nullptr, inspections, plans,
+                                 arguments.syncCheck || arguments.restorePitch ? &syncChecks
+                                                                               : nullptr,
+                                 inspections, plans,
                                  resultChecks)
             : analysisReportText(pairs, issues, inspections, plans).toUtf8();
     QFile out;

@@ -2,6 +2,7 @@
 #include "AnalysisRun.h"
 
 #include "analysis/PairRules.h"
+#include "analysis/PalSpeedup.h"
 #include "inspect/MKVInspector.h"
 #include "media/FolderScan.h"
 #include "media/Naming.h"
@@ -14,16 +15,10 @@
 #include <QFuture>
 
 AnalysisRun::AnalysisRun(const ToolLocations &tools, bool checkSync, int syncJobs,
-                         QObject *parent)
-    : QObject(parent), m_checkSync(checkSync), m_syncJobs(std::max(syncJobs, 1)),
-      m_inspector(std::make_unique<MKVInspector>(tools))
+                         bool hearPitch, QObject *parent)
+    : QObject(parent), m_tools(tools), m_checkSync(checkSync), m_hearPitch(hearPitch),
+      m_syncJobs(std::max(syncJobs, 1)), m_inspector(std::make_unique<MKVInspector>(tools))
 {
-    if (checkSync) {
-        for (int i = 0; i < m_syncJobs; ++i) {
-            m_syncCheckers.push_back(std::make_unique<SyncChecker>(tools));
-            m_idleSyncCheckers << m_syncCheckers.back().get();
-        }
-    }
 }
 
 AnalysisRun::~AnalysisRun() = default;
@@ -116,16 +111,30 @@ void AnalysisRun::evaluatePairs()
 {
     for (const AnalysisIssue &issue : ::evaluatePairs(m_pairs, m_inspections))
         emit issueFound(issue);
-    if (m_checkSync) {
-        for (const EpisodePair &pair : std::as_const(m_pairs)) {
-            if (pair.status == PairStatus::ready && m_inspections.contains(pair.primary->url) &&
-                m_inspections.contains(pair.localized->url))
-                m_pairsToCheck << pair;
-        }
+    for (const EpisodePair &pair : std::as_const(m_pairs)) {
+        if (needsSyncCheck(pair))
+            m_pairsToCheck << pair;
+    }
+    for (int i = 0; i < m_syncJobs && i < m_pairsToCheck.size(); ++i) {
+        m_syncCheckers.push_back(std::make_unique<SyncChecker>(m_tools));
+        m_idleSyncCheckers << m_syncCheckers.back().get();
     }
     m_progress.filesChecked = true;
     m_progress.steps += m_pairsToCheck.size();
     startPairSyncChecks();
+}
+
+bool AnalysisRun::needsSyncCheck(const EpisodePair &pair) const
+{
+    if (pair.status != PairStatus::ready || !m_inspections.contains(pair.primary->url) ||
+        !m_inspections.contains(pair.localized->url))
+        return false;
+    if (m_checkSync)
+        return true;
+    // Heard for the pitch alone: only a pair the running times show at PAL speed is converted.
+    const std::optional<double> primary = m_inspections.value(pair.primary->url).duration;
+    const std::optional<double> localized = m_inspections.value(pair.localized->url).duration;
+    return m_hearPitch && primary && localized && showsPalSpeedup(*primary, *localized);
 }
 
 void AnalysisRun::startPairSyncChecks()
@@ -149,8 +158,14 @@ void AnalysisRun::checkPairSync(qsizetype position, SyncChecker &checker)
             auto &[issues, check] = m_ended[position];
             try {
                 const SyncMeasurement measurement = done.result();
-                check = std::make_shared<PairSyncCheck>(measurement, judgeSync(label, measurement));
+                check = std::make_shared<PairSyncCheck>(measurement, judgeSync(label, measurement),
+                                                        judgePitch(measurement));
+                if (!m_checkSync) // heard for the pitch alone: the offset was not asked for
+                    check->verdict = SyncVerdict{check->verdict.assessment, {}, std::nullopt};
                 issues << check->verdict.findings;
+                if (const auto hint = pitchFinding(label, check->pitch,
+                                                   measurement.localizedStretch != 1.0))
+                    issues << *hint;
             } catch (...) {
                 // The check is an extra: its failure leaves the pair as the analysis judged it.
                 issues << AnalysisIssue(AnalysisIssueSeverity::warning,

@@ -37,7 +37,9 @@ class AnalysisRun final : public QObject {
     Q_OBJECT
 
 public:
-    AnalysisRun(const ToolLocations &tools, bool checkSync, int syncJobs = 1,
+    // `checkSync`: every pair's sync check with its findings. `hearPitch`: the check runs on
+    // the PAL pairs at least, for how the German track's pitch compares.
+    AnalysisRun(const ToolLocations &tools, bool checkSync, int syncJobs = 1, bool hearPitch = false,
                 QObject *parent = nullptr);
     ~AnalysisRun() override; // stops a running tool and waits for it
 
@@ -69,7 +71,11 @@ private:
     void reportPairSyncChecks();
     void advance();
 
+    bool needsSyncCheck(const EpisodePair &pair) const;
+
+    ToolLocations m_tools;
     bool m_checkSync;
+    bool m_hearPitch;
     int m_syncJobs;
     std::unique_ptr<MKVInspector> m_inspector;
     std::vector<std::unique_ptr<SyncChecker>> m_syncCheckers;

@@ -89,7 +89,8 @@ void AppModel::analyze()
         return;
     }
 
-    m_analysis = std::make_unique<AnalysisRun>(m_tools, m_isSyncCheckEnabled, m_muxJobs);
+    m_analysis = std::make_unique<AnalysisRun>(m_tools, m_isSyncCheckEnabled, m_muxJobs,
+                                               m_isPitchRestoreEnabled);
     AnalysisRun *run = m_analysis.get();
     connect(run, &AnalysisRun::pairsFound, this, [this](const QList<EpisodePair> &pairs) {
         m_fingerprints = m_analysis->fingerprints();

@@ -42,8 +42,11 @@ QList<AnalysisIssue> muxResultIssues(const QString &label, const MuxResult &resu
                                    "automatisch korrigiert (Faktor %1).")
                         .arg(*result.appliedTimingFactor, 0, 'f', 6));
     if (!result.restoredAudioEncodings.isEmpty())
-        information(QStringLiteral(": Deutsche Tonspur auf Filmgeschwindigkeit und "
-                                   "Originaltonhöhe gebracht (%1).")
+        information((result.restoredPitchKept
+                         ? QStringLiteral(": Deutsche Tonspur auf Filmgeschwindigkeit gebracht, "
+                                          "Tonhöhe beibehalten (%1).")
+                         : QStringLiteral(": Deutsche Tonspur auf Filmgeschwindigkeit und "
+                                          "Originaltonhöhe gebracht (%1)."))
                         .arg(result.restoredAudioEncodings.join(QStringLiteral("; "))));
     if (result.appliedSyncOffset)
         information(QStringLiteral(": Tonversatz von %1 Sekunden ausgeglichen.")

@@ -42,7 +42,8 @@ MuxRequest muxRequestOf(const EpisodePair &pair, const MuxRunSources &sources)
             check != sources.syncChecks.cend() ? check->verdict.correction : std::nullopt,
             sources.fingerprints,
             sources.restorePitch,
-            sources.repairCuts};
+            sources.repairCuts,
+            check != sources.syncChecks.cend() && check->pitch.kind == PitchKind::corrected};
 }
 
 MuxRun::MuxRun(const ToolLocations &tools, MuxRunSources sources, int jobs, QObject *parent)

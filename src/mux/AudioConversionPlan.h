@@ -19,6 +19,7 @@ struct GermanAudioConversion {
     bool toFilmSpeed = true;
     std::optional<SpliceMap> splices;
     double germanPerFile = 1; // German film seconds per second of the file
+    bool keepPitch = false;   // with `toFilmSpeed`: the tempo only, the pitch is the film's
 };
 
 struct AudioConversionPlan {

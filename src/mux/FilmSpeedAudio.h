@@ -12,7 +12,8 @@
 
 // One German audio track of a PAL release, slowed back to film speed with ffmpeg: its
 // samples are read as if recorded at rate × 960/1001 and resampled to the rate, so the pitch
-// falls with the speed, exactly undoing the PAL speed-up.
+// falls with the speed, exactly undoing the PAL speed-up. A dub already at the film's pitch
+// is slowed in tempo only.
 struct FilmSpeedRequest {
     QString ffmpeg;
     QString ffprobe;
@@ -26,6 +27,8 @@ struct FilmSpeedRequest {
     // is the file's time × `germanPerFile`.
     std::optional<SpliceMap> splices;
     double germanPerFile = 1;
+    // With `toFilmSpeed`: the tempo only is slowed, for a dub already at the film's pitch.
+    bool keepPitch = false;
 };
 
 struct FilmSpeedLimits {

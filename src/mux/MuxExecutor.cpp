@@ -164,6 +164,8 @@ QFuture<MuxResult> MuxExecutor::mux(MuxRequest request, ProgressCallback progres
         throwIfChanged(sources, request.seenByAnalysis);
         MuxResult result = resultOf(plan, folder, userPaths(plan, folder, QString::fromUtf8(output)));
         result.restoredAudioEncodings = encodings;
+        result.restoredPitchKept = !plan.audio.conversions.isEmpty() &&
+                                   plan.audio.conversions.first().keepPitch;
         report(progress, 1.0);
         giveOutputName(folder, temporaryName, fileNameOf(plan.outputURL));
         ourFiles.removeOne(temporaryName);
@@ -219,7 +221,8 @@ QStringList MuxExecutor::convertAudio(const MuxPlan &plan, const OutputDirectory
                                        conversion.sourceSeconds,
                                        conversion.toFilmSpeed,
                                        conversion.splices,
-                                       conversion.germanPerFile};
+                                       conversion.germanPerFile,
+                                       conversion.keepPitch};
         const AudioEncoding encoding = convertToFilmSpeed(
             request, {filmSpeedTimeLimitMilliseconds(conversion.sourceSeconds), &stop,
                       [&](double fraction) { onFraction((i + fraction) / count); }});

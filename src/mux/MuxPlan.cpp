@@ -140,6 +140,7 @@ MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, cons
             conversion.toFilmSpeed = toFilmSpeed;
             conversion.splices = splices;
             conversion.germanPerFile = perFile;
+            conversion.keepPitch = request.localizedPitchKept;
             inputs.convertedGermanAudio << folder.absoluteFilePath(conversion.fileName);
         }
         if (toFilmSpeed)

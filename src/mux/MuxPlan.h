@@ -51,6 +51,7 @@ struct MuxResult {
     std::optional<double> appliedSyncOffset;
     QStringList warnings;               // mkvmerge's warning lines
     QStringList restoredAudioEncodings; // of the converted German tracks: "AC-3, 448 kbit/s"
+    bool restoredPitchKept = false;     // they were slowed in tempo only
     std::optional<AppliedDrift> appliedDrift;
     QList<Splice> repairedSplices;
 

@@ -27,4 +27,6 @@ struct MuxRequest {
     // The German audio is spliced at the measured cuts of `localizedCorrection`, and the
     // German subtitles follow; else only the offset before the first cut is undone.
     bool repairCuts = false;
+    // The German audio was heard at the film's pitch already: it is restored in tempo only.
+    bool localizedPitchKept = false;
 };

@@ -85,6 +85,7 @@ std::optional<ResultCheck> checkResult(const QString &label, const QUrl &output,
             SyncCheckOptions options;
             options.ffmpeg = ffmpeg->toLocalFile();
             options.stop = stop;
+            options.comparePitch = false; // the output's pitch is not in question here
             measurement = measureSync({output, *english, *inspection.duration},
                                       {output, *german, *inspection.duration}, options, layout);
         }

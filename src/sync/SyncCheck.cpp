@@ -77,6 +77,9 @@ SyncSegment measureSegment(const SyncSource &english, const SyncSource &german,
     if (peak.found) {
         segment.lagSeconds = (peak.index - maxLag) / envelopeRate;
         segment.score = peak.score;
+        if (options.comparePitch)
+            segment.pitch = compareSegmentPitch(*englishPcm.samples, *germanPcm.samples,
+                                                syncSampleRate, *segment.lagSeconds, stretch);
     }
     return segment;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "media/AnalysisIssue.h"
+#include "PitchComparison.h"
 #include "SyncCorrection.h"
 #include "tools/ChildProcess.h"
 
@@ -33,6 +34,7 @@ struct SyncSegment {
     // searched.
     std::optional<double> lagSeconds;
     double score = 0; // the match's height in standard deviations above the other lags' mean
+    std::optional<SegmentPitch> pitch; // where the lag is known and the pitch was compared
 };
 
 // Where a jump of the lag between two segments lies, found in short windows between them.
@@ -59,6 +61,7 @@ struct SyncCheckOptions {
     double localizedStretch = 1.0;          // 1001/960 when folder 2 runs at PAL speed
     int decodeTimeoutMilliseconds = 120000; // per decode; one that runs out ends the check
     const StopFlag *stop = nullptr; // set: the running ffmpeg is stopped, nothing is measured
+    bool comparePitch = true;       // also compare the pitch on the segments' decodes
 };
 
 // Decodes and compares. An episode too short for three segments, or without a running time,

@@ -14,6 +14,7 @@
 struct PairSyncCheck {
     SyncMeasurement measurement;
     SyncVerdict verdict;
+    PitchVerdict pitch; // of the German track against the English one
 };
 
 // Measures the segments, then what the running times may hide: PAL speed heard when the

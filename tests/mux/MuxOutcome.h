@@ -22,13 +22,14 @@ inline MuxOutcome muxAndWait(MuxExecutor &executor, const EpisodePair &pair,
                              const QString &outputFolder,
                              const std::function<void()> &onProgress = {},
                              const std::optional<SourceFingerprints> &seenByAnalysis = {},
-                             std::optional<double> localizedOffset = {}, bool restorePitch = false)
+                             std::optional<double> localizedOffset = {}, bool restorePitch = false,
+                             bool localizedPitchKept = false)
 {
     MuxOutcome outcome;
     QFuture<MuxResult> future = executor.mux(
         {pair, primary, localized, QUrl::fromLocalFile(outputFolder),
          localizedOffset ? std::optional(SyncCorrection{*localizedOffset}) : std::nullopt,
-         seenByAnalysis, restorePitch},
+         seenByAnalysis, restorePitch, false, localizedPitchKept},
         [&](double fraction) {
             outcome.fractions << fraction;
             if (onProgress)

@@ -54,12 +54,13 @@ class PitchRestorationTest final : public QObject {
     bool m_temporaryIsSmall = false; // a 1 MB file system of its own
     EpisodePair m_pair;
     std::optional<MediaInspection> m_primary, m_localized;
+    std::optional<MediaInspection> m_pitchKept; // a PAL dub already at the film's pitch
 
 private slots:
     void initTestCase()
     {
         // 4.0 s of film against 3.84 s of PAL: the same tone starts at 1 s of film time.
-        for (const QString &folder : {u"eng"_s, u"deu"_s, u"tmp"_s})
+        for (const QString &folder : {u"eng"_s, u"deu"_s, u"kept"_s, u"tmp"_s})
             QVERIFY(QDir(m_root.path()).mkdir(folder));
         const QString english = m_root.filePath(u"eng/Show.S01E02.mkv"_s);
         const QString german = m_root.filePath(u"deu/S01E02.mkv"_s);
@@ -77,6 +78,9 @@ private slots:
                              PairStatus::ready};
         m_primary = MKVInspector().inspect(m_pair.primary->url);
         m_localized = MKVInspector().inspect(m_pair.localized->url);
+        const QString pitchKept = m_root.filePath(u"kept/S01E02.mkv"_s);
+        makeToneFile(pitchKept, 3.84, 0.96, filmTone, u"ac3 -b:a 384k"_s, u"5.1(side)"_s);
+        m_pitchKept = MKVInspector().inspect(QUrl::fromLocalFile(pitchKept));
         m_temporaryDirectory = m_root.filePath(u"tmp"_s);
         // The converted tracks must not need the temporary folder's room.
         m_temporaryIsSmall = runChild({u"mount"_s,
@@ -120,26 +124,33 @@ private slots:
     void palPairMeasured_data()
     {
         QTest::addColumn<bool>("restorePitch");
+        QTest::addColumn<bool>("pitchKept"); // the dub was heard at the film's pitch already
         QTest::addColumn<double>("measuredOffset"); // German late by, seconds
         QTest::addColumn<double>("germanFrequency");
         QTest::addColumn<bool>("gapFree");
         QTest::newRow("restored, German 0.25 s early: film pitch, no gaps, the offset undone")
-            << true << -0.25 << filmTone << true;
+            << true << false << -0.25 << filmTone << true;
+        QTest::newRow("restored in tempo only: the film pitch stays, no gaps")
+            << true << true << -0.25 << filmTone << true;
         QTest::newRow("stretched only, German 0.25 s late: PAL pitch, a gap after every frame")
-            << false << 0.25 << filmTone * palTimingFactor << false;
+            << false << false << 0.25 << filmTone * palTimingFactor << false;
     }
 
     void palPairMeasured()
     {
         QFETCH(bool, restorePitch);
+        QFETCH(bool, pitchKept);
         QFETCH(double, measuredOffset);
         QFETCH(double, germanFrequency);
         QFETCH(bool, gapFree);
         MuxExecutor executor;
         QTemporaryDir output(m_root.filePath(u"out-XXXXXX"_s));
-        const MuxOutcome outcome = muxAndWait(
-            executor, m_pair, m_primary, m_localized, output.path(), {}, {},
-            measuredOffset != 0 ? std::optional(measuredOffset) : std::nullopt, restorePitch);
+        EpisodePair pair = m_pair;
+        if (pitchKept)
+            pair.localized->url = m_pitchKept->file;
+        const MuxOutcome outcome =
+            muxAndWait(executor, pair, m_primary, pitchKept ? m_pitchKept : m_localized,
+                       output.path(), {}, {}, measuredOffset, restorePitch, pitchKept);
         QVERIFY2(outcome.result, qPrintable(outcome.error));
         const QString file = outcome.result->outputURL.toLocalFile();
 
@@ -152,6 +163,7 @@ private slots:
                  "subrip,subtitle,0,ger");
         QCOMPARE(outcome.result->restoredAudioEncodings,
                  restorePitch ? QStringList{u"AC-3, 384 kbit/s"_s} : QStringList());
+        QCOMPARE(outcome.result->restoredPitchKept, pitchKept);
 
         const TrackTiming german = timingOf(file, u"a:0"_s);
         const Tone germanTone = measureTone(file, u"0:a:0"_s, 1.3);
