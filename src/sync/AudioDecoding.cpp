@@ -12,14 +12,17 @@ QStringList ffmpegArguments(const PcmRequest &request)
     // -ss before -i seeks in the input instead of decoding everything before the start. A seek
     // onto a video key frame can begin with the first audio packet after the start, and raw
     // samples carry no time: aresample pads such a gap (and any later one) with silence by the
-    // timestamps, so sample n always lies n / syncSampleRate after the start.
+    // timestamps, so sample n always lies n / syncSampleRate after the start. It pads from 2 ms
+    // on, not only from its default 100 ms: a track stretched by its timestamps (a muxed PAL
+    // dub) leaves a small gap after every frame, and the default lets them add up to a lag that
+    // saws back and forth by a tenth of a second.
     return {u"-nostdin"_s,  u"-hide_banner"_s,
             u"-loglevel"_s, u"error"_s,
             u"-ss"_s,       QString::number(request.startSeconds, 'f', 6),
             u"-t"_s,        QString::number(request.lengthSeconds, 'f', 6),
             u"-i"_s,        toolFileArgument(request.file),
             u"-map"_s,      u"0:a:%1"_s.arg(request.audioIndex),
-            u"-af"_s,       u"aresample=async=1:first_pts=0"_s,
+            u"-af"_s,       u"aresample=async=1:min_hard_comp=0.002:first_pts=0"_s,
             u"-ac"_s,       u"1"_s,
             u"-ar"_s,       QString::number(syncSampleRate),
             u"-f"_s,        u"s16le"_s,

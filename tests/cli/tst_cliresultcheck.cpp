@@ -1,5 +1,6 @@
 // The command line with the sync check over several pairs: the checks of the muxed outputs,
 // sync checks run side by side, and a sync check stopped.
+#include "analysis/PalSpeedup.h"
 #include "support/SyncMedia.h"
 #include "support/TestInspection.h"
 #include "tools/ChildProcess.h"
@@ -63,17 +64,18 @@ class CliResultCheckTest final : public QObject {
 private slots:
     void initTestCase()
     {
-        for (const QString &folder : {u"eng"_s, u"deu"_s, u"out"_s})
+        for (const QString &folder : {u"eng"_s, u"deu"_s, u"out"_s, u"planned"_s})
             QVERIFY(QDir(m_dir.path()).mkdir(folder));
         // S01E01: 1.6 s of extra German material at 2:58, which a mux without repair keeps.
-        // S01E02: German 1.2 s late, which the mux undoes (at PAL speed: the mux plan tests). S01E03:
-        // in sync. The first pair takes longest to check, so side by side its check ends last.
+        // S01E02: a PAL release, resampled with its pitch, German 1.2 s late, which the mux
+        // undoes. S01E03: in sync. The first pair takes longest to check, so side by side its
+        // check ends last.
         const struct {
             QString name;
             double seconds;
             ReleaseTiming timing;
         } episodes[] = {{u"S01E01"_s, cutEpisodeSeconds, {1, 0, 178, 1.6}},
-                        {u"S01E02"_s, shortEpisodeSeconds, {1, 1.2}},
+                        {u"S01E02"_s, shortEpisodeSeconds, {palTimingFactor, 1.2}},
                         {u"S01E03"_s, shortEpisodeSeconds, {}}};
         for (const auto &episode : episodes) {
             const unsigned seed = unsigned(episode.seconds) + episode.name.back().unicode();
@@ -84,7 +86,7 @@ private slots:
                                   {}, episode.seconds, englishEncoding(episode.seconds).split(u' ')),
                      QString());
             QCOMPARE(writeRelease(path(u"deu/%1.mkv"_s.arg(episode.name)), sound(Language::german),
-                                  episode.timing, episode.seconds,
+                                  episode.timing, episode.seconds / episode.timing.stretch,
                                   u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
                      QString());
         }
@@ -122,6 +124,11 @@ private slots:
 
         // The undone offset and the pair in sync both line up in their outputs.
         QVERIFY(messages.contains(u"S01E02: Tonversatz von 1.20 Sekunden ausgeglichen."_s));
+        const QJsonObject pitch = muxed[u"pairs"][1][u"pitch"].toObject();
+        QCOMPARE(pitch[u"verdict"], u"raised"_s);
+        QVERIFY(messages.contains(u"S01E02: Die deutsche Tonspur klingt um %1 Halbtöne zu hoch "
+                                  u"(PAL-Beschleunigung ohne Tonhöhenkorrektur)."_s
+                                      .arg(pitch[u"semitones"].toDouble(), 0, 'f', 2)));
         for (const int pair : {1, 2}) {
             const QJsonObject check = muxed[u"pairs"][pair][u"resultCheck"].toObject();
             QVERIFY2(check[u"largestDeviation"].toDouble() <= 0.05, QJsonDocument(check).toJson());
@@ -137,6 +144,19 @@ private slots:
         };
         QVERIFY(firstOf(u"S01E01"_s) < firstOf(u"S01E02"_s));
         QVERIFY(firstOf(u"S01E02"_s) < firstOf(u"S01E03"_s));
+    }
+
+    // The pitch restoration listens to a PAL pair even without the sync check, whose offset
+    // then stays unsaid and uncorrected.
+    void pitchHeardForTheRestorationAlone()
+    {
+        const ChildOutcome cli = runCli({u"--restore-pitch"_s, u"--json"_s, u"plan"_s,
+                                         path(u"eng"_s), path(u"deu"_s), path(u"planned"_s)});
+        const QJsonObject planned = QJsonDocument::fromJson(cli.standardOutput).object();
+        QCOMPARE(planned[u"pairs"][1][u"pitch"][u"verdict"], u"raised"_s);
+        QCOMPARE(planned[u"pairs"][0][u"pitch"], QJsonValue()); // not PAL: not listened to
+        QCOMPARE(planned[u"pairs"][1][u"syncCheck"][u"correctionSeconds"], QJsonValue());
+        QVERIFY(!messagesOf(planned).join(u'\n').contains(u"zu spät"_s));
     }
 
     // Stopped in the sync check, after every file was inspected: the note says what is missing.
