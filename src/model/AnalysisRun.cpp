@@ -160,8 +160,10 @@ void AnalysisRun::checkPairSync(qsizetype position, SyncChecker &checker)
                 const SyncMeasurement measurement = done.result();
                 check = std::make_shared<PairSyncCheck>(measurement, judgeSync(label, measurement),
                                                         judgePitch(measurement));
-                if (!m_checkSync) // heard for the pitch alone: the offset was not asked for
+                if (!m_checkSync) { // heard for the pitch alone: the offset was not asked for
                     check->verdict = SyncVerdict{check->verdict.assessment, {}, std::nullopt};
+                    check->offsetChecked = false;
+                }
                 issues << check->verdict.findings;
                 if (const auto hint = pitchFinding(label, check->pitch,
                                                    measurement.localizedStretch != 1.0))

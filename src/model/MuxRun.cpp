@@ -94,7 +94,8 @@ QFuture<MuxResult> MuxRun::muxPair(qsizetype position, MuxExecutor &executor,
 {
     const EpisodePair &pair = m_sources.readyPairs.at(position);
     MuxRequest request = muxRequestOf(pair, m_sources);
-    if (!m_sources.syncChecks.contains(pair.id))
+    const auto check = m_sources.syncChecks.constFind(pair.id);
+    if (check == m_sources.syncChecks.cend() || !check->offsetChecked)
         return executor.mux(std::move(request), progress);
 
     const auto muxProgress = [progress](double fraction) {

@@ -15,6 +15,9 @@ struct PairSyncCheck {
     SyncMeasurement measurement;
     SyncVerdict verdict;
     PitchVerdict pitch; // of the German track against the English one
+    // False when measured for the pitch alone: the offset is then neither reported nor
+    // undone, and the output is not checked.
+    bool offsetChecked = true;
 };
 
 // Measures the segments, then what the running times may hide: PAL speed heard when the

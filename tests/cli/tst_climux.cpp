@@ -85,6 +85,9 @@ private slots:
                             u"korrigiert (Faktor 1.042708)."_s;
         const QString pitch = u"Deutsche Tonspur auf Filmgeschwindigkeit und Originaltonhöhe "
                               u"gebracht (AC-3, 32 kbit/s)."_s;
+        // Too short for the pitch to be heard, so it is assumed raised and the user told so.
+        const QString unsurePitch =
+            u"Die Tonhöhe der deutschen Tonspur ließ sich nicht sicher bestimmen."_s;
         // Running times 0.16 s apart give no finding of the analysis, but the mux still
         // corrects the speed-up.
         QCOMPARE(
@@ -92,6 +95,7 @@ private slots:
             (QStringList{u"S01E01\tS01E01.mkv\tS01E01 - Pilot.mkv\tS01E01 - Pilot.mkv\tBereit"_s,
                          u"S01E02\tS01E02.mkv\tS01E02.mkv\tS01E02.mkv\tBereit"_s,
                          u"S01E03\tS01E03.mkv\t–\tS01E03.mkv\tDatei in Ordner 2 fehlt"_s, u""_s,
+                         u"[Hinweis] S01E01: "_s + unsurePitch, u"[Hinweis] S01E02: "_s + unsurePitch,
                          u"[Hinweis] S01E01: "_s + pal, u"[Hinweis] S01E01: "_s + pitch,
                          u"[Hinweis] S01E01: Erstellt: S01E01 - Pilot.mkv"_s,
                          u"[Hinweis] S01E02: "_s + pal, u"[Hinweis] S01E02: "_s + pitch,
