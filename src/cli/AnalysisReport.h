@@ -20,7 +20,7 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
                            const QHash<QString, PairPlanOutcome> *plans = nullptr);
 
 // The same content as one JSON document, with "complete" false when the analysis was stopped
-// before every file was inspected. With `syncChecks` (the audio sync check ran), each pair
+// before every file was inspected, and "unreadable": true on a pair whose status says so. With `syncChecks` (the audio sync check ran), each pair
 // carries its segments and the verdict under "syncCheck". With `plans`, each planned pair
 // carries its tracks under "plan" (null, and "planError", where the mux would fail it). With
 // `resultChecks` (a mux run with the sync check), each pair carries the check of its output

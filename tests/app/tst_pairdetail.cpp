@@ -144,6 +144,13 @@ private slots:
                          u"S01E01.mkv, Spur 2 | unverändert | keine"_s}));
         QVERIFY(detail->syncPlot()->isHidden()); // no sync check ran
 
+        // A changed option changes the plan shown: the German track is converted instead.
+        model.setPitchRestoreEnabled(true);
+        QVERIFY(shown.wait(30000));
+        QCOMPARE(rowTexts(detail->trackTable()->model()).at(1),
+                 u"2 | Ton | ger | Deutsch | Standard | Ordner 2: S01E01.mkv, Spur 1 | unverändert | "
+                 u"auf Filmgeschwindigkeit und -tonhöhe gebracht, AC-3, 32 kbit/s"_s);
+
         view.pairTable()->selectRow(1);
         QVERIFY(shown.wait(30000));
         QCOMPARE(detail->statusLabel()->text(), u"Dieses Paar wird nicht gemuxt."_s);
