@@ -2,7 +2,7 @@
 // selection asks for the pair's plan, which is built off the main thread. A row is selected
 // every 20 ms, as a held arrow key does; a timer on the main thread ticks every 5 ms, and the
 // longest gap between two ticks shows the longest time the window could not react. It should
-// stay below 50 ms.
+// stay below 50 ms; the thread's own work in that gap tells the window's share from the load's.
 
 #include "BenchSupport.h"
 #include "ContentView.h"
@@ -84,11 +84,12 @@ int main(int argc, char *argv[])
     loop.exec();
     gaps.stop();
     out << QStringLiteral("selecting %1 rows one after another: %2 ms, %3 plans shown; longest "
-                          "main-thread gap %4 ms over %5 ticks\n")
+                          "main-thread gap %4 ms (%5 ms of it working) over %6 ticks\n")
                .arg(row)
                .arg(run.nsecsElapsed() / 1e6, 0, 'f', 0)
                .arg(shown.size())
                .arg(gaps.longestMs(), 0, 'f', 1)
+               .arg(gaps.longestBusyMs(), 0, 'f', 1)
                .arg(gaps.ticks());
     return 0;
 }

@@ -17,7 +17,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QTableView>
-#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>

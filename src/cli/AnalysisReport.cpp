@@ -200,6 +200,9 @@ QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<Analy
                                {QStringLiteral("localized"), fileJson(pair.localized)},
                                {QStringLiteral("outputFileName"), outputFileName(pair)},
                                {QStringLiteral("status"), pairStatusText(pair, inspections)}};
+        // The status is the table's German text; scripts tell an unreadable pair by this.
+        if (inspections && isUnreadable(pair, *inspections))
+            pairObject.insert(QStringLiteral("unreadable"), true);
         if (syncChecks) {
             pairObject.insert(QStringLiteral("syncCheck"), syncCheckJson(*syncChecks, pair.id));
             pairObject.insert(QStringLiteral("pitch"), pitchJson(*syncChecks, pair.id));

@@ -20,11 +20,12 @@ QString analysisReportText(const QList<EpisodePair> &pairs, const QList<Analysis
                            const QHash<QString, PairPlanOutcome> *plans = nullptr);
 
 // The same content as one JSON document, with "complete" false when the analysis was stopped
-// before every file was inspected. With `syncChecks` (the audio sync check ran), each pair
-// carries its segments and the verdict under "syncCheck", and the German track's measured
-// pitch under "pitch". With `plans`, each planned pair carries its tracks under "plan" (null,
-// and "planError", where the mux would fail it). With `resultChecks` (a mux run with the sync
-// check), each pair carries the check of its output under "resultCheck".
+// before every file was inspected, and "unreadable": true on a pair whose status says so.
+// With `syncChecks` (the audio sync check ran), each pair carries its segments and the verdict
+// under "syncCheck", and the German track's measured pitch under "pitch". With `plans`, each
+// planned pair carries its tracks under "plan" (null, and "planError", where the mux would fail
+// it). With `resultChecks` (a mux run with the sync check), each pair carries the check of its
+// output under "resultCheck".
 QByteArray analysisReportJson(const QList<EpisodePair> &pairs, const QList<AnalysisIssue> &issues,
                               bool complete,
                               const QHash<QString, PairSyncCheck> *syncChecks = nullptr,

@@ -148,6 +148,8 @@ private:
     void appendIssue(AnalysisIssue issue);
     void finishMux(const QString &finalText);
 
+    std::optional<MuxRunSources> sourcesWithoutPairs() const; // absent without an output folder
+
     template <typename Value>
     void assign(Value &stored, const Value &value, void (AppModel::*changed)())
     {

@@ -18,7 +18,8 @@ struct PairPlanOutcome {
 };
 
 // Builds and describes the plan of every request, one after another on a worker thread,
-// in the requests' order. Runs the duplicate check of the sidecar subtitles; writes nothing
+// in the requests' order. Runs the duplicate check of the sidecar subtitles and reads the
+// tracks to convert as the mux will (ffprobe, a few minutes of packets); writes nothing
 // but the marked copies of unmarked UTF-16 sidecars, which go with the plan. `stop` set cuts
 // the remaining plans short, as failures.
 QFuture<QList<PairPlanOutcome>> planPairs(QList<MuxRequest> requests, const ToolLocations &tools,

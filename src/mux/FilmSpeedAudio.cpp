@@ -212,9 +212,9 @@ int filmSpeedTimeLimitMilliseconds(double sourceSeconds)
     return int(std::min(60000.0 + std::max(sourceSeconds, 0.0) * 500.0, double(INT_MAX)));
 }
 
-AudioEncoding convertToFilmSpeed(const FilmSpeedRequest &request, const FilmSpeedLimits &limits)
+SourceAudioStream readConversionSource(const FilmSpeedRequest &request, const StopFlag *stop)
 {
-    SourceAudioStream stream = probe(request, limits.stop);
+    SourceAudioStream stream = probe(request, stop);
     AudioSourceFormat &source = stream.format;
     if (source.sampleRate <= 0)
         fail(u"ffprobe nennt keine Abtastrate der Tonspur."_s);
@@ -223,8 +223,14 @@ AudioEncoding convertToFilmSpeed(const FilmSpeedRequest &request, const FilmSpee
         fail(u"Die Tonspur hat %1 Kanäle; mehr als 8 lassen sich nicht umrechnen."_s.arg(
             source.channels));
     if (!source.bitRate && chooseAudioEncoding(source).kilobitsPerSecond)
-        source.bitRate = measureBitRate(request, stream.streamIndex, limits.stop);
-    AudioEncoding encoding = chooseAudioEncoding(source);
+        source.bitRate = measureBitRate(request, stream.streamIndex, stop);
+    return stream;
+}
+
+AudioEncoding convertToFilmSpeed(const FilmSpeedRequest &request, const FilmSpeedLimits &limits)
+{
+    const SourceAudioStream stream = readConversionSource(request, limits.stop);
+    AudioEncoding encoding = chooseAudioEncoding(stream.format);
 
     const double outputMicroseconds =
         request.sourceSeconds * (request.toFilmSpeed ? palTimingFactor : 1.0) * 1e6;

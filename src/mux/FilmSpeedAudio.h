@@ -3,6 +3,7 @@
 
 #include "AudioEncodingChoice.h"
 #include "CutRepair.h"
+#include "SourceAudioStream.h"
 #include "tools/ChildProcess.h"
 
 #include <QString>
@@ -47,6 +48,13 @@ int filmSpeedTimeLimitMilliseconds(double sourceSeconds);
 // applies `tail` (the film-speed filter, the trim of the encoder's priming; may be empty).
 QStringList splicingArguments(const FilmSpeedRequest &request, int streamIndex,
                               const QString &tail);
+
+// The stream of the track to convert and its format as the conversion reads them, with the bit
+// rate measured from the first minutes' packets where the file states none; chooseAudioEncoding()
+// of its format is the encoding the conversion starts with. Needs `ffprobe`, `mkvmerge`,
+// `source` and `trackID` of `request`. Throws MuxError::conversionFailed with the reason where
+// the track cannot be converted, or MuxError::cancelled when `stop` ended it.
+SourceAudioStream readConversionSource(const FilmSpeedRequest &request, const StopFlag *stop);
 
 // Writes the converted track to `outputPath` and returns how it was encoded: as FLAC where
 // the source's own encoder refuses the source's parameters. Throws

@@ -33,7 +33,8 @@ struct PlannedTiming {
 // A German audio track brought to film speed and pitch before the mux.
 struct PlannedConversion {
     QString kind = QStringLiteral("filmSpeed");
-    // The encoding is decided when ffprobe has read the track; absent until then.
+    // As the mux will encode: the track's own codec or FLAC ("AC-3", "FLAC"), read from the
+    // track by the tools; absent until then. No bit rate for FLAC, which is lossless.
     std::optional<QString> codec;
     std::optional<int> kilobitsPerSecond;
 };

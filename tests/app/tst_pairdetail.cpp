@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,13 +34,13 @@ PairSyncCheck check(const QList<double> &lags, const QList<bool> &trusted, SyncA
     return result;
 }
 
-QStringList rowTexts(const QTableWidget *table)
+QStringList rowTexts(const QAbstractItemModel *table)
 {
     QStringList rows;
     for (int row = 0; row < table->rowCount(); ++row) {
         QStringList cells;
         for (int column = 0; column < table->columnCount(); ++column)
-            cells << table->item(row, column)->text();
+            cells << table->index(row, column).data().toString();
         rows << cells.join(u" | "_s);
     }
     return rows;
@@ -134,7 +133,7 @@ private slots:
         QVERIFY(!detail->isHidden());
         QCOMPARE(detail->statusLabel()->text(), u"Geplante Spuren von „S01E01.mkv“:"_s);
         QCOMPARE(
-            rowTexts(detail->trackTable()),
+            rowTexts(detail->trackTable()->model()),
             (QStringList{u"1 | Video | und | – | Standard | Ordner 1: S01E01.mkv, Spur 0 | "
                          u"unverändert | keine"_s,
                          u"2 | Ton | ger | Deutsch | Standard | Ordner 2: S01E01.mkv, Spur 1 | "
@@ -145,10 +144,17 @@ private slots:
                          u"S01E01.mkv, Spur 2 | unverändert | keine"_s}));
         QVERIFY(detail->syncPlot()->isHidden()); // no sync check ran
 
+        // A changed option changes the plan shown: the German track is converted instead.
+        model.setPitchRestoreEnabled(true);
+        QVERIFY(shown.wait(30000));
+        QCOMPARE(rowTexts(detail->trackTable()->model()).at(1),
+                 u"2 | Ton | ger | Deutsch | Standard | Ordner 2: S01E01.mkv, Spur 1 | unverändert | "
+                 u"auf Filmgeschwindigkeit und -tonhöhe gebracht, AC-3, 32 kbit/s"_s);
+
         view.pairTable()->selectRow(1);
         QVERIFY(shown.wait(30000));
         QCOMPARE(detail->statusLabel()->text(), u"Dieses Paar wird nicht gemuxt."_s);
-        QCOMPARE(detail->trackTable()->rowCount(), 0);
+        QCOMPARE(detail->trackTable()->model()->rowCount(), 0);
         QCOMPARE(QDir(dir.filePath(u"out"_s)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries |
                                                          QDir::Hidden),
                  QStringList());

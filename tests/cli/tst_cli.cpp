@@ -136,9 +136,10 @@ private slots:
                                    .replace(u"[Fehler]"_s, u"[error]"_s)
                                    .replace(u"[Hinweis]"_s, u"[information]"_s));
         const QJsonValue p = root[u"pairs"];
-        const QJsonArray picked{p[2][u"episode"], p[2][u"primary"], p[3][u"id"], p[3][u"episode"]};
+        const QJsonArray picked{p[2][u"episode"], p[2][u"primary"], p[3][u"id"], p[3][u"episode"],
+                                p[1][u"unreadable"], p[0][u"unreadable"]};
         QCOMPARE(QJsonDocument(picked).toJson(QJsonDocument::Compact),
-                 R"([{"episode":3,"season":1},null,"unmatched-Bonus.mkv",null])"_ba);
+                 R"([{"episode":3,"season":1},null,"unmatched-Bonus.mkv",null,true,null])"_ba);
         QCOMPARE(p[0][u"localized"][u"sidecarSubtitles"].toArray(),
                  QJsonArray{QFileInfo(m_dir.filePath(u"ger/S01E01.de.srt"_s)).canonicalFilePath()});
     }

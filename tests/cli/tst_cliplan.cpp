@@ -104,12 +104,23 @@ private slots:
         QCOMPARE(folderEntries(folder + u"/out"_s), QStringList());
         QCOMPARE(folderEntries(folder + u"/tmp"_s), QStringList());
 
-        QCOMPARE(std::get<0>(run(folder, options + QStringList{u"mux"_s, u"eng"_s, u"deu"_s,
-                                                                u"out"_s})),
-                 0);
+        const auto [muxStatus, muxOut, muxErr] =
+            run(folder, options + QStringList{u"mux"_s, u"eng"_s, u"deu"_s, u"out"_s});
+        QCOMPARE(muxStatus, 0);
         const QString output = folder + u"/out/"_s + plan.value(u"outputFileName").toString();
         QVERIFY(QFileInfo::exists(output));
         QCOMPARE(plannedLayout(plan), trackLayout(output));
+        // The mux names the encoding of each track it converted.
+        QStringList encodings;
+        for (const QJsonValue &track : plan.value(u"tracks").toArray()) {
+            const QJsonValue conversion = track[u"conversion"], rate = conversion[u"kilobitsPerSecond"];
+            if (conversion.isObject())
+                encodings << conversion[u"codec"].toString() +
+                                 (rate.isNull() ? QString() : u", %1 kbit/s"_s.arg(rate.toInt()));
+        }
+        if (!encodings.isEmpty())
+            QVERIFY2(QString::fromUtf8(muxOut).contains(u"("_s + encodings.join(u"; "_s) + u")."_s),
+                     muxOut.constData());
     }
 
     // What the plan says of timing, sources and conversion, and how the text reads it.
