@@ -169,7 +169,12 @@ PairPlanDescription describeMuxPlan(const MuxPlan &plan, const MuxRequest &reque
             track.type = TrackType::audio;
             track.source = {2, fileNameOf(conversion->source), conversion->trackID};
             // At film speed already: the conversion, not a stretch, undid the speed-up.
-            track.conversion = PlannedConversion();
+            track.conversion = PlannedConversion{
+                !conversion->toFilmSpeed ? u"cutRepair"_s
+                : conversion->keepPitch  ? u"filmTempo"_s
+                                         : u"filmSpeed"_s};
+            if (conversion->splices && request.localizedCorrection)
+                track.timing.repairSplices = request.localizedCorrection->cuts;
         } else {
             // A sidecar, or the marked copy that stands in for it.
             const QString original = plan.sidecarCopies.originals.value(path, path);
@@ -245,7 +250,11 @@ QString plannedConversionText(const std::optional<PlannedConversion> &conversion
 {
     if (!conversion)
         return u"keine"_s;
-    QString text = u"auf Filmgeschwindigkeit und -tonhöhe gebracht"_s;
+    QString text = conversion->kind == u"cutRepair"_s   ? u"an den Schnitten neu zusammengesetzt"_s
+                   : conversion->kind == u"filmTempo"_s ? u"auf Filmgeschwindigkeit gebracht, "
+                                                          u"Tonhöhe beibehalten"_s
+                                                        : u"auf Filmgeschwindigkeit und -tonhöhe "
+                                                          u"gebracht"_s;
     if (conversion->codec) {
         text += u", "_s + *conversion->codec;
         if (conversion->kilobitsPerSecond)

@@ -30,7 +30,9 @@ struct PlannedTiming {
     }
 };
 
-// A German audio track brought to film speed and pitch before the mux.
+// A German audio track converted before the mux: "filmSpeed" (slowed to film speed and pitch),
+// "filmTempo" (slowed, its pitch kept) or "cutRepair" (only spliced at the cuts; a slowed
+// track is spliced in the same conversion where its timing lists the splices).
 struct PlannedConversion {
     QString kind = QStringLiteral("filmSpeed");
     // As the mux will encode: the track's own codec or FLAC ("AC-3", "FLAC"), read from the
