@@ -215,30 +215,11 @@ QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
     });
 }
 
-QString writeCutRelease(const QString &path, const std::vector<float> &soundtrack, double stretch,
-                        double lateSeconds, const QList<ReleaseCut> &cuts, double fileSeconds,
-                        const QStringList &encoding)
-{
-    return writeSamples(path, soundtrack, fileSeconds, encoding, [&](qsizetype n) {
-        const double release = double(n) / soundtrackRate * stretch - lateSeconds;
-        double shift = 0; // release time minus film time so far
-        for (const ReleaseCut &cut : cuts) {
-            const double here = cut.at + shift;
-            if (release < here)
-                break;
-            if (cut.seconds > 0 && release < here + cut.seconds)
-                return -1.0;
-            shift += cut.seconds;
-        }
-        return release - shift;
-    });
-}
-
 QString writeEditedRelease(const QString &path, const std::vector<float> &soundtrack,
                            double stretch, double lateSeconds, const QList<ReleaseEdit> &edits,
-                           double fileSeconds)
+                           double fileSeconds, const QStringList &encoding)
 {
-    return writeSamples(path, soundtrack, fileSeconds, {u"-c:a"_s, u"flac"_s}, [&](qsizetype n) {
+    return writeSamples(path, soundtrack, fileSeconds, encoding, [&](qsizetype n) {
         return filmTimeOf(double(n) / soundtrackRate * stretch - lateSeconds, edits);
     });
 }

@@ -2,6 +2,7 @@
 #include "analysis/PalSpeedup.h"
 #include "model/IssueLine.h"
 #include "support/SyncMedia.h"
+#include "sync/CutLocation.h"
 #include "sync/SyncChecker.h"
 
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+Q_DECLARE_METATYPE(SoundFamily)
 Q_DECLARE_METATYPE(SyncPattern)
 Q_DECLARE_METATYPE(QList<ReleaseEdit>)
 Q_DECLARE_METATYPE(QList<CutLocation>)
@@ -24,6 +26,35 @@ const SyncSegmentLayout layout{30, 7};
 constexpr double filmSeconds = episodeSeconds + 10;
 constexpr double pal = palTimingFactor;
 const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
+// Short releases of each family in which one jump is placed, between the segments at 10 s and 50 s.
+constexpr double shortSeconds = 60;
+
+// The first moment after `from` where the sound both languages share runs on for 75 ms either side
+// (`sounding`), or where one of them is silent all through 0.3 s either side (a pause).
+double cutMoment(const std::vector<float> &english, const std::vector<float> &german,
+                 bool sounding, double from)
+{
+    const auto fits = [&](double t) {
+        const qsizetype piece = soundtrackRate / 40, pieces = sounding ? 3 : 12;
+        for (qsizetype k = -pieces; k < pieces; ++k) {
+            float shared = 0, englishLevel = 0, germanLevel = 0;
+            for (qsizetype i = qsizetype(t * soundtrackRate) + k * piece, end = i + piece; i < end;
+                 ++i) {
+                shared += english[i] * german[i];
+                englishLevel = std::max(englishLevel, std::abs(english[i]));
+                germanLevel = std::max(germanLevel, std::abs(german[i]));
+            }
+            if (sounding ? shared < 0.001f * float(piece)
+                         : std::min(englishLevel, germanLevel) > 1e-3f)
+                return false;
+        }
+        return true;
+    };
+    double t = from;
+    while (!fits(t))
+        t += 0.01;
+    return t;
+}
 
 // The German file runs as long as the film it plays.
 double germanSeconds(double stretch, const QList<ReleaseEdit> &edits)
@@ -53,6 +84,7 @@ class CutLocationTest final : public QObject {
 
     QTemporaryDir dir;
     std::vector<float> germanSoundtrack;
+    QHash<SoundFamily, std::pair<std::vector<float>, std::vector<float>>> shortSoundtracks;
 
     QString file(const QString &name) const { return dir.filePath(name); }
 
@@ -64,6 +96,54 @@ private slots:
         germanSoundtrack = makeSoundtrack(SoundFamily::music, Language::german, 5, filmSeconds);
         QVERIFY(!english.empty() && !germanSoundtrack.empty());
         QCOMPARE(writeRelease(file(u"english.flac"_s), english, {}, episodeSeconds), QString());
+        for (const auto &[family, name] : soundFamilies) {
+            auto &[englishShort, germanShort] = shortSoundtracks[family];
+            englishShort = makeSoundtrack(family, Language::english, 5, shortSeconds + 5);
+            germanShort = makeSoundtrack(family, Language::german, 5, shortSeconds + 5);
+            QCOMPARE(writeRelease(file(QString::fromUtf8(name) + u".flac"_s), englishShort, {},
+                                  shortSeconds),
+                     QString());
+        }
+    }
+
+    // A jump placed where shared sound runs through the cut: there the tracks tell to a frame
+    // which lag the sound follows. In a pause, every boundary within it fits alike: not placed.
+    void placesJumps_data()
+    {
+        QTest::addColumn<SoundFamily>("family");
+        QTest::addColumn<bool>("longer");   // German material the English lacks, or the reverse
+        QTest::addColumn<bool>("sounding"); // shared sound at the cut, else a pause
+        for (const auto &[family, name] : soundFamilies) {
+            QTest::addRow("%s, German longer", name) << family << true << true;
+            QTest::addRow("%s, German shorter", name) << family << false << true;
+        }
+        QTest::newRow("German longer, in a pause") << SoundFamily::effects << true << false;
+        QTest::newRow("German shorter, in a pause") << SoundFamily::effects << false << false;
+    }
+
+    void placesJumps()
+    {
+        QFETCH(SoundFamily, family);
+        QFETCH(bool, longer);
+        QFETCH(bool, sounding);
+        const auto &[english, german] = shortSoundtracks.value(family);
+        const double at = cutMoment(english, german, sounding, 15);
+        // The English material a shorter German release lacks ends at the next such moment.
+        const double extra = longer ? 1.6 : at - cutMoment(english, german, sounding, at + 1.5);
+        QVERIFY(at < 40 && extra > -5);
+        const QString path = file(u"placed-%1.flac"_s.arg(QString::fromUtf8(QTest::currentDataTag())));
+        QCOMPARE(writeEditedRelease(path, german, 1, 0.3, {{at, extra}}, shortSeconds + extra),
+                 QString());
+        const QList<CutLocation> found = locateCuts(
+            {QUrl::fromLocalFile(file(u"%1.flac"_s.arg(QString::fromUtf8(soundFamilies[int(family)].second)))), 0,
+             shortSeconds},
+            {QUrl::fromLocalFile(path), 0, shortSeconds + extra}, {ffmpeg},
+            {.cuts = {{.fromLagSeconds = 0.3, .toLagSeconds = 0.3 + extra, .earliestSeconds = 10,
+                       .latestSeconds = 50}}});
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().englishSeconds.has_value(), sounding);
+        if (sounding)
+            QCOMPARE_LE(std::abs(*found.first().englishSeconds - at), 0.05);
     }
 
     // `stretch` is how the German release plays the film: PAL speed, a slightly slow transfer,
@@ -77,12 +157,16 @@ private slots:
         QTest::addColumn<SyncPattern>("pattern");
         QTest::addColumn<bool>("heard");   // PAL speed heard, not read from the running times
         QTest::addColumn<bool>("located"); // every cut placed and handed to the mux
-        QTest::newRow("German shorter: located to the frame")
-            << 1.0 << 0.5 << QList<ReleaseEdit>{{137, -2.4}} << SyncPattern::cut << false << true;
-        QTest::newRow("German longer: not placed clearly, so not repaired")
-            << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}} << SyncPattern::cut << false << false;
+        QTest::newRow("German longer: located to the frame")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}} << SyncPattern::cut << false << true;
+        QTest::newRow("German shorter amid held notes: not placed clearly, so not repaired")
+            << 1.0 << 0.5 << QList<ReleaseEdit>{{137, -2.4}} << SyncPattern::cut << false << false;
         QTest::newRow("extra material hides PAL speed from the running times")
             << pal << -0.4 << QList<ReleaseEdit>{{100, 1.2}} << SyncPattern::cut << true << false;
+        QTest::newRow("a cut in the first minute: the offset after it, nothing spliced")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{40, 1.6}} << SyncPattern::constant << false << false;
+        QTest::newRow("a cut in the last minute: the offset before it, nothing spliced")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{185, -1.6}} << SyncPattern::constant << false << false;
         QTest::newRow("0.1 % slow at PAL speed")
             << pal * 0.999 << 0.0 << QList<ReleaseEdit>{} << SyncPattern::drift << false << false;
     }
@@ -114,10 +198,12 @@ private slots:
         QCOMPARE(verdict.correction->palSpeedHeard, heard);
         // Measured on the axis the check stretched the German file to: a release that plays
         // slower than that drifts later by the difference.
+        // A cut in the first minute hides from the segments: the offset is the one after it.
         const double speed = measurement.localizedStretch / stretch;
-        QCOMPARE_LE(std::abs(verdict.correction->offsetSeconds - late * speed), 0.02);
+        const double offset = late + (edits.value(0).atSeconds < 60 ? edits.value(0).seconds : 0);
+        QCOMPARE_LE(std::abs(verdict.correction->offsetSeconds - offset * speed), 0.02);
         QCOMPARE_LE(std::abs(verdict.correction->driftPerSecond - (speed - 1)), 5e-5);
-        QCOMPARE(verdict.assessment.cuts.size(), edits.size());
+        QCOMPARE(verdict.assessment.cuts.size(), pattern == SyncPattern::cut ? edits.size() : 0);
         const QList<SyncCut> &cuts = verdict.correction->cuts;
         QCOMPARE(cuts.size(), located ? edits.size() : 0);
         double lag = late;
