@@ -53,8 +53,7 @@ double secondsOf(const QRegularExpressionMatch &match, int first)
 }
 
 // Where the line's start and end go; absent when it goes.
-std::optional<std::pair<double, double>> moved(double start, double end,
-                                               const SubtitleTimeMap &map)
+std::optional<std::pair<double, double>> moved(double start, double end, const SubtitleTimeMap &map)
 {
     const std::optional<double> newStart = map.start(start);
     if (!newStart)
@@ -157,17 +156,16 @@ std::optional<QString> RetimedSubtitles::addTrack(const QUrl &file, qint64 track
     if (!folderTemplate)
         return std::nullopt;
     const QTemporaryDir dir(*folderTemplate);
-    const QString suffix = isPgs(codec)                                ? u".sup"_s
+    const QString suffix = isPgs(codec)                              ? u".sup"_s
                            : codec.toLower().startsWith(u"subrip"_s) ? u".srt"_s
                                                                      : u".ass"_s;
     const QString extracted = dir.filePath(u"track"_s + QString::number(trackID) + suffix);
-    if (!dir.isValid() ||
-        !runChild({mkvextract,
-                   QStringList{toolFileArgument(file), u"tracks"_s,
-                               QString::number(trackID) + u':' + extracted} +
-                       uiLanguageArguments(),
-                   ChildOutput::separate, stop})
-             .succeeded())
+    if (!dir.isValid() || !runChild({mkvextract,
+                                     QStringList{toolFileArgument(file), u"tracks"_s,
+                                                 QString::number(trackID) + u':' + extracted} +
+                                         uiLanguageArguments(),
+                                     ChildOutput::separate, stop})
+                               .succeeded())
         return std::nullopt;
     QFile text(extracted);
     if (!text.open(QIODevice::ReadOnly))
@@ -199,8 +197,8 @@ std::optional<QString> RetimedSubtitles::write(const QString &name, const QByteA
     }
     const bool subRip = name.toLower().endsWith(u".srt"_s);
     const QString retimed = subRip ? retimedSubRip(text, map) : retimedSubStation(text, map);
-    return save(name, markedUtf16 || unmarked ? "\xEF\xBB\xBF" + retimed.toUtf8()
-                                              : retimed.toLatin1());
+    return save(name,
+                markedUtf16 || unmarked ? "\xEF\xBB\xBF" + retimed.toUtf8() : retimed.toLatin1());
 }
 
 std::optional<QString> RetimedSubtitles::save(const QString &name, const QByteArray &bytes)

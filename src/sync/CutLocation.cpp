@@ -88,13 +88,15 @@ std::optional<double> refinedLag(const std::vector<float> &english,
             std::inner_product(grid.begin() + std::ptrdiff_t(w + refineSamples),
                                grid.begin() + std::ptrdiff_t(w + refineSamples + refineWindow),
                                grid.begin() + std::ptrdiff_t(w + refineSamples), 0.0);
-        const double match = energy > 0 ? *std::max_element(sums.begin(), sums.end()) / std::sqrt(energy) : 0;
+        const double match =
+            energy > 0 ? *std::max_element(sums.begin(), sums.end()) / std::sqrt(energy) : 0;
         if (match > bestMatch)
             bestMatch = match, bestSums = sums;
     }
     if (bestSums.empty())
         return std::nullopt;
-    const auto best = std::size_t(std::max_element(bestSums.begin(), bestSums.end()) - bestSums.begin());
+    const auto best =
+        std::size_t(std::max_element(bestSums.begin(), bestSums.end()) - bestSums.begin());
     if (best == 0 || best + 1 == bestSums.size())
         return std::nullopt;
     const double curvature = bestSums[best - 1] - 2 * bestSums[best] + bestSums[best + 1];
@@ -113,11 +115,11 @@ std::vector<double> evidence(const JumpAudio &audio, const std::vector<float> &e
     std::vector<double> result(frames);
     for (std::size_t k = 0; k < frames; ++k) {
         const auto first = std::ptrdiff_t(k * frameSamples);
-        result[k] = std::inner_product(english.begin() + first,
-                                       english.begin() + first + frameSamples,
-                                       shifted.begin() + first, 0.0, std::plus<>(),
-                                       [](float e, float g) { return double(e) * g; }) /
-                    scale;
+        result[k] =
+            std::inner_product(english.begin() + first, english.begin() + first + frameSamples,
+                               shifted.begin() + first, 0.0, std::plus<>(),
+                               [](float e, float g) { return double(e) * g; }) /
+            scale;
     }
     return result;
 }
@@ -137,7 +139,8 @@ std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &
     const std::size_t frames = english.size() / frameSamples;
     std::vector<double> squares(frames + 1, 0.0); // running sums as well
     for (const double below : unrelatedLags) {
-        const std::vector<double> chance = evidence(audio, english, german, lowestLag - below, scale);
+        const std::vector<double> chance =
+            evidence(audio, english, german, lowestLag - below, scale);
         for (std::size_t k = 0; k < frames; ++k)
             squares[k + 1] += chance[k] * chance[k] / std::size(unrelatedLags);
     }
@@ -219,17 +222,16 @@ QList<CutLocation> locateCuts(const SyncSource &english, const SyncSource &germa
         audio.germanStart = std::max(
             0.0,
             (start + std::min(jump.fromLagSeconds, jump.toLagSeconds) - germanMargin) / stretch);
-        const double germanEnd = (jump.latestSeconds + std::max(jump.fromLagSeconds,
-                                                                jump.toLagSeconds) + 1) / stretch;
-        auto englishPcm =
-            decodeMonoPcm(options.ffmpeg, {english.file, english.audioIndex, start, length}, limits);
-        auto germanPcm =
-            englishPcm && germanEnd > audio.germanStart
-                ? decodeMonoPcm(options.ffmpeg,
-                                {german.file, german.audioIndex, audio.germanStart,
-                                 germanEnd - audio.germanStart},
-                                limits)
-                : std::nullopt;
+        const double germanEnd =
+            (jump.latestSeconds + std::max(jump.fromLagSeconds, jump.toLagSeconds) + 1) / stretch;
+        auto englishPcm = decodeMonoPcm(options.ffmpeg,
+                                        {english.file, english.audioIndex, start, length}, limits);
+        auto germanPcm = englishPcm && germanEnd > audio.germanStart
+                             ? decodeMonoPcm(options.ffmpeg,
+                                             {german.file, german.audioIndex, audio.germanStart,
+                                              germanEnd - audio.germanStart},
+                                             limits)
+                             : std::nullopt;
         if (englishPcm && germanPcm) {
             audio.english = std::move(*englishPcm);
             audio.german = std::move(*germanPcm);

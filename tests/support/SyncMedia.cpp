@@ -181,9 +181,8 @@ QString writePcm(const QString &path, const QByteArray &pcm, const QStringList &
 }
 
 // Writes the release whose sample n plays the film at `filmTime(n)` (negative: silence).
-QString writeSamples(const QString &path, const std::vector<float> &soundtrack,
-                     double fileSeconds, const QStringList &encoding,
-                     const std::function<double(qsizetype)> &filmTime)
+QString writeSamples(const QString &path, const std::vector<float> &soundtrack, double fileSeconds,
+                     const QStringList &encoding, const std::function<double(qsizetype)> &filmTime)
 {
     // Linear interpolation is crude for sound, but keeps every event where the timing puts it.
     QByteArray pcm(qsizetype(fileSeconds * soundtrackRate) * 2, Qt::Uninitialized);

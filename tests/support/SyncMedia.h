@@ -16,8 +16,9 @@ enum class SoundFamily {
     music,   // sustained notes with sparse effects, under syllable-like dialogue
 };
 
-const std::pair<SoundFamily, const char *> soundFamilies[] = {
-    {SoundFamily::effects, "effects"}, {SoundFamily::speech, "speech"}, {SoundFamily::music, "music"}};
+const std::pair<SoundFamily, const char *> soundFamilies[] = {{SoundFamily::effects, "effects"},
+                                                              {SoundFamily::speech, "speech"},
+                                                              {SoundFamily::music, "music"}};
 
 enum class Language { english, german };
 
@@ -51,11 +52,9 @@ struct ReleaseEdit {
     double seconds = 0;
 };
 
-// writeRelease for a release with several edits, in film time order; its other material is
-// the film's sound from 37.3 s later (silence past its end), so nothing but the timing tells it
-// apart.
-QString writeEditedRelease(const QString &path, const std::vector<float> &soundtrack,
-                           double stretch, double lateSeconds, const QList<ReleaseEdit> &edits,
-                           double fileSeconds,
-                           const QStringList &encoding = {QStringLiteral("-c:a"),
-                                                          QStringLiteral("flac")});
+// writeRelease for a release with several edits, in film time order; its other material is the
+// film's sound 37.3 s later (silence past its end), so nothing but the timing tells it apart.
+QString
+writeEditedRelease(const QString &path, const std::vector<float> &soundtrack, double stretch,
+                   double lateSeconds, const QList<ReleaseEdit> &edits, double fileSeconds,
+                   const QStringList &encoding = {QStringLiteral("-c:a"), QStringLiteral("flac")});
