@@ -47,8 +47,8 @@ std::optional<SpliceMap> repairSplices(const MuxRequest &request, const TrackSel
                                       perFile, stop});
 }
 
-// The German subtitles that can follow the splices: text tracks and text sidecars, as
-// retimed copies that the arguments name instead. Bitmap subtitles keep the offset alone.
+// The German subtitles that can follow the splices: text and PGS tracks and sidecars, as
+// retimed copies that the arguments name instead. Other bitmap subtitles keep the offset alone.
 void retimeSubtitles(MuxPlan &plan, MkvmergeInputs &inputs, const SpliceMap &splices,
                      double perFile, const QUrl &mkvmerge, const StopFlag *stop)
 {
@@ -62,7 +62,7 @@ void retimeSubtitles(MuxPlan &plan, MkvmergeInputs &inputs, const SpliceMap &spl
     const QString mkvextract =
         QFileInfo(mkvmerge.toLocalFile()).dir().filePath(u"mkvextract"_s);
     for (const MediaTrack &track : inputs.keptGermanSubtitles) {
-        if (!isRetimableTextSubtitle(track.codec))
+        if (!isRetimableSubtitle(track.codec))
             continue;
         const std::optional<QString> copy = plan.retimedSubtitles->addTrack(
             inputs.localizedFile, track.id, track.codec, mkvextract, map, stop);
@@ -72,7 +72,7 @@ void retimeSubtitles(MuxPlan &plan, MkvmergeInputs &inputs, const SpliceMap &spl
         inputs.retimedGermanSubtitles.insert(track.id, *copy);
     }
     for (const QUrl &sidecar : inputs.germanSidecars) {
-        if (!isRetimableTextSubtitle(fileNameOf(sidecar)))
+        if (!isRetimableSubtitle(fileNameOf(sidecar)))
             continue;
         const std::optional<QString> copy =
             plan.retimedSubtitles->addFile(sidecar.toLocalFile(), map);

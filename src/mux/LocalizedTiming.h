@@ -13,6 +13,6 @@ std::optional<SpliceMap> repairSplices(const MuxRequest &request, const TrackSel
                                        double perFile, const ToolDiscovery &tools,
                                        const StopFlag *stop);
 
-// Retimed copies of the German text subtitles that follow `splices`; the arguments name them.
+// Retimed copies of the German subtitles that follow `splices`; the arguments name them.
 void retimeSubtitles(MuxPlan &plan, MkvmergeInputs &inputs, const SpliceMap &splices,
                      double perFile, const QUrl &mkvmerge, const StopFlag *stop);

@@ -1,5 +1,7 @@
-// Copies of folder 2's text subtitles whose lines follow the splices of the German audio.
+// Copies of folder 2's subtitles whose lines follow the splices of the German audio.
 #include "SubtitleRetiming.h"
+
+#include "PgsRetiming.h"
 
 #include "subtitles/UnmarkedUtf16.h"
 #include "tools/TemporaryFolder.h"
@@ -51,8 +53,7 @@ double secondsOf(const QRegularExpressionMatch &match, int first)
 }
 
 // Where the line's start and end go; absent when it goes.
-std::optional<std::pair<double, double>> moved(double start, double end,
-                                               const SubtitleTimeMap &map)
+std::optional<std::pair<double, double>> moved(double start, double end, const SubtitleTimeMap &map)
 {
     const std::optional<double> newStart = map.start(start);
     if (!newStart)
@@ -118,11 +119,22 @@ QString retimedSubStation(const QString &text, const SubtitleTimeMap &map)
     return kept.join(u'\n');
 }
 
-bool isRetimableTextSubtitle(const QString &fileNameOrCodec)
+namespace {
+
+bool isPgs(const QString &fileNameOrCodec)
+{
+    const QString name = fileNameOrCodec.toLower();
+    return name.endsWith(u".sup"_s) || name.startsWith(u"hdmv pgs"_s);
+}
+
+} // namespace
+
+bool isRetimableSubtitle(const QString &fileNameOrCodec)
 {
     const QString name = fileNameOrCodec.toLower();
     return name.endsWith(u".srt"_s) || name.endsWith(u".ass"_s) || name.endsWith(u".ssa"_s) ||
-           name.startsWith(u"subrip"_s) || name.startsWith(u"substationalpha"_s);
+           name.startsWith(u"subrip"_s) || name.startsWith(u"substationalpha"_s) ||
+           isPgs(fileNameOrCodec);
 }
 
 RetimedSubtitles::RetimedSubtitles() = default;
@@ -144,15 +156,16 @@ std::optional<QString> RetimedSubtitles::addTrack(const QUrl &file, qint64 track
     if (!folderTemplate)
         return std::nullopt;
     const QTemporaryDir dir(*folderTemplate);
-    const QString suffix = codec.toLower().startsWith(u"subrip"_s) ? u".srt"_s : u".ass"_s;
+    const QString suffix = isPgs(codec)                              ? u".sup"_s
+                           : codec.toLower().startsWith(u"subrip"_s) ? u".srt"_s
+                                                                     : u".ass"_s;
     const QString extracted = dir.filePath(u"track"_s + QString::number(trackID) + suffix);
-    if (!dir.isValid() ||
-        !runChild({mkvextract,
-                   QStringList{toolFileArgument(file), u"tracks"_s,
-                               QString::number(trackID) + u':' + extracted} +
-                       uiLanguageArguments(),
-                   ChildOutput::separate, stop})
-             .succeeded())
+    if (!dir.isValid() || !runChild({mkvextract,
+                                     QStringList{toolFileArgument(file), u"tracks"_s,
+                                                 QString::number(trackID) + u':' + extracted} +
+                                         uiLanguageArguments(),
+                                     ChildOutput::separate, stop})
+                               .succeeded())
         return std::nullopt;
     QFile text(extracted);
     if (!text.open(QIODevice::ReadOnly))
@@ -163,6 +176,10 @@ std::optional<QString> RetimedSubtitles::addTrack(const QUrl &file, qint64 track
 std::optional<QString> RetimedSubtitles::write(const QString &name, const QByteArray &source,
                                                const SubtitleTimeMap &map)
 {
+    if (isPgs(name)) {
+        const std::optional<QByteArray> pgs = retimedPgs(source, map);
+        return pgs ? save(name, *pgs) : std::nullopt;
+    }
     // The times are ASCII: text in any single-byte-based encoding is rewritten byte for byte
     // and keeps its encoding; UTF-16 is written as UTF-8 with a mark.
     const bool markedUtf16 = source.startsWith("\xFF\xFE") || source.startsWith("\xFE\xFF");
@@ -180,9 +197,12 @@ std::optional<QString> RetimedSubtitles::write(const QString &name, const QByteA
     }
     const bool subRip = name.toLower().endsWith(u".srt"_s);
     const QString retimed = subRip ? retimedSubRip(text, map) : retimedSubStation(text, map);
-    const QByteArray bytes = markedUtf16 || unmarked ? "\xEF\xBB\xBF" + retimed.toUtf8()
-                                                     : retimed.toLatin1();
+    return save(name,
+                markedUtf16 || unmarked ? "\xEF\xBB\xBF" + retimed.toUtf8() : retimed.toLatin1());
+}
 
+std::optional<QString> RetimedSubtitles::save(const QString &name, const QByteArray &bytes)
+{
     auto folder = newSubtitleFolder();
     if (!folder)
         return std::nullopt;

@@ -1,4 +1,4 @@
-// Copies of folder 2's text subtitles whose lines follow the splices of the German audio.
+// Copies of folder 2's subtitles whose lines follow the splices of the German audio.
 #pragma once
 
 #include "tools/ChildProcess.h"
@@ -26,8 +26,8 @@ QString retimedSubRip(const QString &text, const SubtitleTimeMap &map);
 // The same for SubStation Alpha and Advanced SubStation events; the header stays as it is.
 QString retimedSubStation(const QString &text, const SubtitleTimeMap &map);
 
-// Whether the file name or mkvmerge's codec name says SubRip or SubStation text.
-bool isRetimableTextSubtitle(const QString &fileNameOrCodec);
+// Whether the file name or mkvmerge's codec name says SubRip or SubStation text, or PGS bitmaps.
+bool isRetimableSubtitle(const QString &fileNameOrCodec);
 
 // The retimed copies, each in a private folder of the temporary folder under a name of its
 // own format; the folders go, copies and all, when this object goes.
@@ -38,10 +38,10 @@ public:
     RetimedSubtitles(const RetimedSubtitles &) = delete;
     RetimedSubtitles &operator=(const RetimedSubtitles &) = delete;
 
-    // A retimed copy of the text subtitle file at `path`, under its own name; absent when it
-    // cannot be read or written.
+    // A retimed copy of the subtitle file at `path`, under its own name; absent when it cannot
+    // be read or written.
     std::optional<QString> addFile(const QString &path, const SubtitleTimeMap &map);
-    // A retimed copy of text subtitle track `trackID` of `file`, read with `mkvextract`.
+    // A retimed copy of subtitle track `trackID` of `file`, read with `mkvextract`.
     std::optional<QString> addTrack(const QUrl &file, qint64 trackID, const QString &codec,
                                     const QString &mkvextract, const SubtitleTimeMap &map,
                                     const StopFlag *stop);
@@ -49,6 +49,7 @@ public:
 private:
     std::optional<QString> write(const QString &name, const QByteArray &source,
                                  const SubtitleTimeMap &map);
+    std::optional<QString> save(const QString &name, const QByteArray &bytes);
 
     std::vector<std::unique_ptr<QTemporaryDir>> m_folders;
 };

@@ -1,8 +1,7 @@
-// Locating a jump of the lag: loudness frames of both tracks compared along the two known lags.
+// Locating a jump of the lag: the waveforms of both tracks compared along the two known lags.
 #include "CutLocation.h"
 
 #include "AudioDecoding.h"
-#include "Envelope.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,122 +9,199 @@
 
 namespace {
 
-constexpr double frameSeconds = 0.01;
+// Frames of 10 ms: a jump placed to one is well within the 0.05 s that matters.
+constexpr int frameSamples = syncSampleRate / 100;
+constexpr double frameSeconds = double(frameSamples) / syncSampleRate;
 // What a located jump may be off by, in frames.
 constexpr int toleranceFrames = 5;
-// Loudness differences are capped so that dialogue over a shared effect, which differs between
-// the languages, cannot outweigh the many frames where the shared sound decides.
-constexpr float largestDifference = 3;
-// A boundary whose cost another one further than the tolerance comes this close to is not
-// clear: the audio around it is too quiet or too alike to tell. Less let a held note place a
-// jump a third of a second early.
-constexpr double clearMargin = 3.0;
-// Windows that check each side of the boundary, and how far from it they stay.
-constexpr int windowFrames = 300;
-constexpr int windowGapFrames = 10;
-// A window tells something when the unrelated lag differs this much per frame on average, and
-// follows its lag when that lag differs at most this share of it.
-constexpr double informativeDifference = 0.4;
-constexpr double matchingShare = 0.5;
-// Compared as a lag that matches nothing: further than any echo or held note carries.
-constexpr double unrelatedLag = 4.1;
+// The segments give each lag to a few milliseconds; a waveform matches only within a fraction
+// of its period, so each lag is refined within ±15 ms first.
+constexpr int refineSamples = 60;
+constexpr std::size_t refineWindow = 2 * syncSampleRate;
+// Lags below both known ones that match nothing: what the German track gives against English
+// audio by chance there is the noise each frame's evidence carries.
+constexpr double unrelatedLags[] = {3.7, 6.1};
+// German audio decoded before the lower lag, for the unrelated lags and the refinement.
+constexpr double germanMargin = 7;
+// The noise of a frame is averaged over this many frames on either side.
+constexpr int noiseFrames = 25;
+// A boundary is clear when every other one further than the tolerance explains the audio
+// worse by this many standard deviations of the noise, and by at least `smallestLead` frames
+// of matching sound at the stretch's average level. Where neither track has shared sound
+// around the jump (a pause in silence), every boundary in the pause explains it alike.
+constexpr double clearDeviations = 2;
+constexpr double smallestLead = 0.3;
+// Each side must show this many frames of matching sound, so a jump to a lag that the audio
+// does not follow is not placed at an end of the stretch.
+constexpr double leastEvidence = 20;
 
-// Log loudness of `count` frames of the emphasised samples, frame k spanning the samples from
-// first + k·width; samples outside the decoded stretch count as silence.
-std::vector<float> loudness(const std::vector<float> &samples, double first, double width,
-                            std::size_t count)
+// The change of the samples from one to the next: the shared effects and music keep their
+// waveform in both releases, while the low, voiced part of the dialogue, which does not, is
+// weakened.
+std::vector<float> changes(const std::vector<std::int16_t> &samples)
 {
-    std::vector<float> frames(count);
-    for (std::size_t k = 0; k < count; ++k) {
-        const auto begin = std::ptrdiff_t(std::floor(first + double(k) * width));
-        const auto end = std::ptrdiff_t(std::floor(first + double(k + 1) * width));
-        double energy = 0;
-        for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(0, begin);
-             i < std::min<std::ptrdiff_t>(end, std::ptrdiff_t(samples.size())); ++i)
-            energy += double(samples[std::size_t(i)]) * samples[std::size_t(i)];
-        const double rms = end > begin ? std::sqrt(energy / double(end - begin)) : 0;
-        frames[k] = float(std::log(rms + 1e-3));
-    }
-    return frames;
-}
-
-// Per English frame: how far the German frame at `lag` sounds from it (lower: more alike).
-std::vector<float> differences(const std::vector<float> &english, const std::vector<float> &german,
-                               const JumpAudio &audio, double lag)
-{
-    const double first =
-        ((audio.englishStart + lag) / audio.stretch - audio.germanStart) * syncSampleRate;
-    const std::vector<float> shifted =
-        loudness(german, first, frameSeconds / audio.stretch * syncSampleRate, english.size());
-    std::vector<float> result(english.size());
-    for (std::size_t k = 0; k < english.size(); ++k)
-        result[k] = std::min(largestDifference, std::abs(english[k] - shifted[k]));
+    std::vector<float> result(samples.size(), 0.0f);
+    for (std::size_t i = 1; i < samples.size(); ++i)
+        result[i] = float(samples[i] - samples[i - 1]) / 32768.0f;
     return result;
 }
 
-double mean(const std::vector<float> &values, std::size_t begin, std::size_t end)
+// `count` German values on the English grid at `lag`: value n sounds at the film time of
+// English sample n plus the lag; zero outside the decoded stretch.
+std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &german, double lag,
+                            std::size_t count)
 {
-    return std::accumulate(values.begin() + std::ptrdiff_t(begin),
-                           values.begin() + std::ptrdiff_t(end), 0.0) /
-           double(end - begin);
+    std::vector<float> values(count, 0.0f);
+    for (std::size_t n = 0; n < count; ++n) {
+        const double film = audio.englishStart + double(n) / syncSampleRate + lag;
+        const double position = (film / audio.stretch - audio.germanStart) * syncSampleRate;
+        const double whole = std::floor(position);
+        if (whole < 0 || whole + 1 >= double(german.size()))
+            continue;
+        const auto i = std::size_t(whole);
+        const auto fraction = float(position - whole);
+        values[n] = german[i] * (1 - fraction) + german[i + 1] * fraction;
+    }
+    return values;
 }
 
-// Whether every window of [begin, end) that tells anything follows `matched`.
-bool follows(const std::vector<float> &matched, const std::vector<float> &unrelated,
-             std::size_t begin, std::size_t end)
+// The lag near `lag` at which the waveforms match best within a few seconds of the stretch:
+// the part of it with the other lag can only add chance matches, which held notes make strong
+// over a long stretch but never close to the match of the same sound. Absent when the best lies
+// at the edge of the search.
+std::optional<double> refinedLag(const std::vector<float> &english,
+                                 const std::vector<float> &german, const JumpAudio &audio,
+                                 double lag)
 {
-    for (std::size_t w = begin; w + windowFrames <= end; w += windowFrames) {
-        const double baseline = mean(unrelated, w, w + windowFrames);
-        if (baseline >= informativeDifference &&
-            mean(matched, w, w + windowFrames) > matchingShare * baseline)
-            return false;
+    const double first = lag - double(refineSamples) / syncSampleRate;
+    const std::vector<float> grid =
+        germanAt(audio, german, first, english.size() + 2 * refineSamples);
+    std::vector<double> sums(2 * refineSamples + 1), bestSums;
+    double bestMatch = 0;
+    for (std::size_t w = 0; w + refineWindow <= english.size(); w += refineWindow) {
+        const auto begin = english.begin() + std::ptrdiff_t(w);
+        for (std::size_t d = 0; d < sums.size(); ++d)
+            sums[d] = std::inner_product(begin, begin + refineWindow,
+                                         grid.begin() + std::ptrdiff_t(w + d), 0.0);
+        const double energy =
+            std::inner_product(begin, begin + refineWindow, begin, 0.0) *
+            std::inner_product(grid.begin() + std::ptrdiff_t(w + refineSamples),
+                               grid.begin() + std::ptrdiff_t(w + refineSamples + refineWindow),
+                               grid.begin() + std::ptrdiff_t(w + refineSamples), 0.0);
+        const double match =
+            energy > 0 ? *std::max_element(sums.begin(), sums.end()) / std::sqrt(energy) : 0;
+        if (match > bestMatch)
+            bestMatch = match, bestSums = sums;
     }
-    return true;
+    if (bestSums.empty())
+        return std::nullopt;
+    const auto best =
+        std::size_t(std::max_element(bestSums.begin(), bestSums.end()) - bestSums.begin());
+    if (best == 0 || best + 1 == bestSums.size())
+        return std::nullopt;
+    const double curvature = bestSums[best - 1] - 2 * bestSums[best] + bestSums[best + 1];
+    const double shift =
+        curvature < 0 ? 0.5 * (bestSums[best - 1] - bestSums[best + 1]) / curvature : 0;
+    return first + (double(best) + shift) / syncSampleRate;
+}
+
+// Per frame: how well the German waveform at `lag` matches the English one, in frames of
+// matching sound at the average level of `scale`.
+std::vector<double> evidence(const JumpAudio &audio, const std::vector<float> &english,
+                             const std::vector<float> &german, double lag, double scale)
+{
+    const std::size_t frames = english.size() / frameSamples;
+    const std::vector<float> shifted = germanAt(audio, german, lag, frames * frameSamples);
+    std::vector<double> result(frames);
+    for (std::size_t k = 0; k < frames; ++k) {
+        const auto first = std::ptrdiff_t(k * frameSamples);
+        result[k] =
+            std::inner_product(english.begin() + first, english.begin() + first + frameSamples,
+                               shifted.begin() + first, 0.0, std::plus<>(),
+                               [](float e, float g) { return double(e) * g; }) /
+            scale;
+    }
+    return result;
+}
+
+double meanSquare(const std::vector<float> &values)
+{
+    return values.empty() ? 0
+                          : std::inner_product(values.begin(), values.end(), values.begin(), 0.0) /
+                                double(values.size());
+}
+
+// Running sums of each frame's noise variance, the chance evidence at the unrelated lags
+// averaged over its neighbourhood: entry k holds frames 0 to k - 1.
+std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &english,
+                              const std::vector<float> &german, double lowestLag, double scale)
+{
+    const std::size_t frames = english.size() / frameSamples;
+    std::vector<double> squares(frames + 1, 0.0); // running sums as well
+    for (const double below : unrelatedLags) {
+        const std::vector<double> chance =
+            evidence(audio, english, german, lowestLag - below, scale);
+        for (std::size_t k = 0; k < frames; ++k)
+            squares[k + 1] += chance[k] * chance[k] / std::size(unrelatedLags);
+    }
+    std::partial_sum(squares.begin(), squares.end(), squares.begin());
+    std::vector<double> sums(frames + 1, 0.0);
+    for (std::size_t k = 0; k < frames; ++k) {
+        const std::size_t low = k > noiseFrames ? k - noiseFrames : 0;
+        const std::size_t high = std::min(frames, k + noiseFrames + 1);
+        sums[k + 1] = sums[k] + (squares[high] - squares[low]) / double(high - low);
+    }
+    return sums;
 }
 
 } // namespace
 
 std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double toLag)
 {
-    const std::vector<float> emphasisedEnglish = emphasised(audio.english);
-    const std::vector<float> emphasisedGerman = emphasised(audio.german);
-    const auto count = std::size_t(double(audio.english.size()) / syncSampleRate / frameSeconds);
-    const std::vector<float> english =
-        loudness(emphasisedEnglish, 0, frameSeconds * syncSampleRate, count);
-    const std::vector<float> before = differences(english, emphasisedGerman, audio, fromLag);
-    const std::vector<float> after = differences(english, emphasisedGerman, audio, toLag);
+    const std::vector<float> english = changes(audio.english);
+    const std::vector<float> german = changes(audio.german);
+    const std::size_t frames = english.size() / frameSamples;
+    const double scale = std::sqrt(meanSquare(english) * meanSquare(german)) * frameSamples;
+    const std::optional<double> from = refinedLag(english, german, audio, fromLag);
+    const std::optional<double> to = refinedLag(english, german, audio, toLag);
+    if (!from || !to || !(scale > 0))
+        return std::nullopt;
+    const std::vector<double> before = evidence(audio, english, german, *from, scale);
+    const std::vector<double> after = evidence(audio, english, german, *to, scale);
     // English material the German release lacks follows neither lag.
-    const auto missing = std::size_t(std::lround(std::max(0.0, fromLag - toLag) / frameSeconds));
-    if (count < missing + 2 * windowFrames)
+    const auto missing = std::size_t(std::lround(std::max(0.0, *from - *to) / frameSeconds));
+    if (frames < missing + 2 * toleranceFrames + 2)
         return std::nullopt;
 
-    // cost[c]: the differences when frames before c follow fromLag and those from c + missing on
-    // follow toLag.
-    std::vector<double> cost(count - missing + 1);
+    // score[c]: the evidence when frames before c follow `from` and those from c + missing on
+    // follow `to`.
+    std::vector<double> score(frames - missing + 1);
     double sum = std::accumulate(after.begin() + std::ptrdiff_t(missing), after.end(), 0.0);
-    for (std::size_t c = 0; c < cost.size(); ++c) {
-        cost[c] = sum;
-        if (c < count)
+    for (std::size_t c = 0; c < score.size(); ++c) {
+        score[c] = sum;
+        if (c < frames)
             sum += before[c];
-        if (c + missing < count)
+        if (c + missing < frames)
             sum -= after[c + missing];
     }
-    const auto best = std::size_t(std::min_element(cost.begin(), cost.end()) - cost.begin());
-    for (std::size_t c = 0; c < cost.size(); ++c) {
-        if (cost[c] < cost[best] + clearMargin &&
-            std::abs(std::ptrdiff_t(c) - std::ptrdiff_t(best)) > toleranceFrames)
+    const auto best = std::size_t(std::max_element(score.begin(), score.end()) - score.begin());
+    const double followingFrom =
+        std::accumulate(before.begin(), before.begin() + std::ptrdiff_t(best), 0.0);
+    if (followingFrom < leastEvidence || score[best] - followingFrom < leastEvidence)
+        return std::nullopt;
+
+    const std::vector<double> noise =
+        noiseSums(audio, english, german, std::min(*from, *to), scale);
+    for (std::size_t c = 0; c < score.size(); ++c) {
+        if (std::abs(std::ptrdiff_t(c) - std::ptrdiff_t(best)) <= toleranceFrames)
+            continue;
+        // The frames that change sides between the two boundaries, at either end of the gap.
+        const std::size_t low = std::min(c, best), high = std::max(c, best);
+        const double variance =
+            noise[high] - noise[low] + noise[high + missing] - noise[low + missing];
+        if (score[best] - score[c] < std::max(smallestLead, clearDeviations * std::sqrt(variance)))
             return std::nullopt;
     }
-
-    // A third lag in between, a jump the segments did not see, follows neither of the two.
-    const std::vector<float> unrelated =
-        differences(english, emphasisedGerman, audio, fromLag - unrelatedLag);
-    const std::size_t end = best > windowGapFrames ? best - windowGapFrames : 0;
-    std::vector<float> reversed(before.rend() - std::ptrdiff_t(end), before.rend());
-    std::vector<float> reversedUnrelated(unrelated.rend() - std::ptrdiff_t(end), unrelated.rend());
-    if (!follows(reversed, reversedUnrelated, 0, end) ||
-        !follows(after, unrelated, std::min(count, best + missing + windowGapFrames), count))
-        return std::nullopt;
     // The last frame with the earlier lag ends at the boundary.
     return audio.englishStart + double(best) * frameSeconds;
 }
@@ -143,19 +219,19 @@ QList<CutLocation> locateCuts(const SyncSource &english, const SyncSource &germa
         const double start = std::max(0.0, jump.earliestSeconds);
         const double length = jump.latestSeconds - start;
         JumpAudio audio{.englishStart = start, .stretch = stretch};
-        audio.germanStart =
-            std::max(0.0, (start + std::min(jump.fromLagSeconds, jump.toLagSeconds) - 1) / stretch);
-        const double germanEnd = (jump.latestSeconds + std::max(jump.fromLagSeconds,
-                                                                jump.toLagSeconds) + 1) / stretch;
-        auto englishPcm =
-            decodeMonoPcm(options.ffmpeg, {english.file, english.audioIndex, start, length}, limits);
-        auto germanPcm =
-            englishPcm && germanEnd > audio.germanStart
-                ? decodeMonoPcm(options.ffmpeg,
-                                {german.file, german.audioIndex, audio.germanStart,
-                                 germanEnd - audio.germanStart},
-                                limits)
-                : std::nullopt;
+        audio.germanStart = std::max(
+            0.0,
+            (start + std::min(jump.fromLagSeconds, jump.toLagSeconds) - germanMargin) / stretch);
+        const double germanEnd =
+            (jump.latestSeconds + std::max(jump.fromLagSeconds, jump.toLagSeconds) + 1) / stretch;
+        auto englishPcm = decodeMonoPcm(options.ffmpeg,
+                                        {english.file, english.audioIndex, start, length}, limits);
+        auto germanPcm = englishPcm && germanEnd > audio.germanStart
+                             ? decodeMonoPcm(options.ffmpeg,
+                                             {german.file, german.audioIndex, audio.germanStart,
+                                              germanEnd - audio.germanStart},
+                                             limits)
+                             : std::nullopt;
         if (englishPcm && germanPcm) {
             audio.english = std::move(*englishPcm);
             audio.german = std::move(*germanPcm);

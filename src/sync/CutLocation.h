@@ -19,8 +19,9 @@ struct JumpAudio {
 
 // The English film time of the last moment that sounds with `fromLag`, when the audio shows one
 // clear place where the lag becomes `toLag` (a German stretch missing from the English release,
-// or an English one the German lacks). Absent when the place is not clear to 0.05 s, or when
-// some of the audio around it follows neither lag.
+// or an English one the German lacks). Absent when the place is not clear to 0.05 s: where no
+// shared sound runs up to it on either side (a pause, however placed, fits the audio alike),
+// or where the audio between follows neither lag.
 std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double toLag);
 
 // Decodes the stretch of each jump of `assessment` and locates it there: one location per

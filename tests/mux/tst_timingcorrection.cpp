@@ -92,57 +92,6 @@ private slots:
                             [&](const AnalysisIssue &issue) { return issue.message == note; }));
     }
 
-    // A German release whose speed differs by 0.1 % from the English one's, on its own and on
-    // top of PAL: muxed with the drift measured, the markers line up from start to end.
-    void driftedReleaseLinesUp_data()
-    {
-        QTest::addColumn<bool>("pal");
-        QTest::newRow("0.1 % drift") << false;
-        QTest::newRow("0.1 % drift plus PAL") << true;
-    }
-
-    void driftedReleaseLinesUp()
-    {
-        QFETCH(bool, pal);
-        constexpr double seconds = 120, drift = 0.001, late = 0.5;
-        const QList<double> markers{5, 60, 115};
-        const QTemporaryDir folder;
-        for (const QString &name : {u"eng"_s, u"deu"_s, u"out"_s})
-            QVERIFY(QDir(folder.path()).mkdir(name));
-        const QString english = folder.filePath(u"eng/S01E02.mkv"_s);
-        const QString german = folder.filePath(u"deu/S01E02.mkv"_s);
-        QCOMPARE(writeEnglishRelease(english,
-                                     markedSoundtrack(SoundFamily::effects, Language::english,
-                                                      seconds + 5, markers),
-                                     seconds),
-                 QString());
-        // German film time runs 1 + drift times the English one, from `late` on.
-        const double perFile = pal ? palTimingFactor : 1.0;
-        QCOMPARE(writeRelease(german,
-                              markedSoundtrack(SoundFamily::effects, Language::german,
-                                               seconds + 5, markers),
-                              {perFile / (1 + drift), late}, seconds / perFile,
-                              u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
-                 QString());
-        const EpisodePair pair{
-            u"S01E02"_s, EpisodeID{1, 2}, MediaFile{QUrl::fromLocalFile(english)},
-            MediaFile{QUrl::fromLocalFile(german), SourceKind::localized}, PairStatus::ready};
-        MKVInspector inspector;
-        MuxExecutor executor;
-        QFuture<MuxResult> done = executor.mux(
-            {pair, inspector.inspect(pair.primary->url), inspector.inspect(pair.localized->url),
-             QUrl::fromLocalFile(folder.filePath(u"out"_s)),
-             SyncCorrection{late * (1 + drift), drift}},
-            {});
-        QVERIFY(QTest::qWaitFor([&] { return done.isFinished(); }, 60000));
-        const MuxResult result = done.result();
-        QCOMPARE(result.restoredAudioEncodings, QStringList());
-        QCOMPARE(result.appliedTimingFactor.has_value(), pal);
-        const QString file = result.outputURL.toLocalFile();
-        const QString misalignment = markerMisalignment(file, markers.size());
-        QVERIFY2(misalignment.isEmpty(), qPrintable(misalignment));
-    }
-
     // Without a believable repair, only the offset before the first cut is undone.
     void repairOnlyWhenBelievable_data()
     {

@@ -181,9 +181,8 @@ QString writePcm(const QString &path, const QByteArray &pcm, const QStringList &
 }
 
 // Writes the release whose sample n plays the film at `filmTime(n)` (negative: silence).
-QString writeSamples(const QString &path, const std::vector<float> &soundtrack,
-                     double fileSeconds, const QStringList &encoding,
-                     const std::function<double(qsizetype)> &filmTime)
+QString writeSamples(const QString &path, const std::vector<float> &soundtrack, double fileSeconds,
+                     const QStringList &encoding, const std::function<double(qsizetype)> &filmTime)
 {
     // Linear interpolation is crude for sound, but keeps every event where the timing puts it.
     QByteArray pcm(qsizetype(fileSeconds * soundtrackRate) * 2, Qt::Uninitialized);
@@ -215,30 +214,11 @@ QString writeRelease(const QString &path, const std::vector<float> &soundtrack,
     });
 }
 
-QString writeCutRelease(const QString &path, const std::vector<float> &soundtrack, double stretch,
-                        double lateSeconds, const QList<ReleaseCut> &cuts, double fileSeconds,
-                        const QStringList &encoding)
-{
-    return writeSamples(path, soundtrack, fileSeconds, encoding, [&](qsizetype n) {
-        const double release = double(n) / soundtrackRate * stretch - lateSeconds;
-        double shift = 0; // release time minus film time so far
-        for (const ReleaseCut &cut : cuts) {
-            const double here = cut.at + shift;
-            if (release < here)
-                break;
-            if (cut.seconds > 0 && release < here + cut.seconds)
-                return -1.0;
-            shift += cut.seconds;
-        }
-        return release - shift;
-    });
-}
-
 QString writeEditedRelease(const QString &path, const std::vector<float> &soundtrack,
                            double stretch, double lateSeconds, const QList<ReleaseEdit> &edits,
-                           double fileSeconds)
+                           double fileSeconds, const QStringList &encoding)
 {
-    return writeSamples(path, soundtrack, fileSeconds, {u"-c:a"_s, u"flac"_s}, [&](qsizetype n) {
+    return writeSamples(path, soundtrack, fileSeconds, encoding, [&](qsizetype n) {
         return filmTimeOf(double(n) / soundtrackRate * stretch - lateSeconds, edits);
     });
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
 #include <vector>
 
 // Both languages share a bed of music and effects, and each has dialogue of its own. A
@@ -14,6 +15,10 @@ enum class SoundFamily {
     speech,  // espeak-ng speech over a quieter effects bed
     music,   // sustained notes with sparse effects, under syllable-like dialogue
 };
+
+const std::pair<SoundFamily, const char *> soundFamilies[] = {{SoundFamily::effects, "effects"},
+                                                              {SoundFamily::speech, "speech"},
+                                                              {SoundFamily::music, "music"}};
 
 enum class Language { english, german };
 
@@ -47,22 +52,9 @@ struct ReleaseEdit {
     double seconds = 0;
 };
 
-// writeRelease for a release with several edits, in film time order; its other material is
-// the film's sound from elsewhere, so nothing but the timing tells it apart.
-QString writeEditedRelease(const QString &path, const std::vector<float> &soundtrack,
-                           double stretch, double lateSeconds, const QList<ReleaseEdit> &edits,
-                           double fileSeconds);
-
-// A place where a release's material differs from the film's: from film time `at` on,
-// `seconds` of other material (silence here) come first (positive), or the film's next
-// `-seconds` are missing (negative).
-struct ReleaseCut {
-    double at = 0;
-    double seconds = 0;
-};
-
-// As writeRelease, with any number of cuts in time order; `stretch` and `lateSeconds` as in
-// ReleaseTiming.
-QString writeCutRelease(const QString &path, const std::vector<float> &soundtrack, double stretch,
-                        double lateSeconds, const QList<ReleaseCut> &cuts, double fileSeconds,
-                        const QStringList &encoding);
+// writeRelease for a release with several edits, in film time order; its other material is the
+// film's sound 37.3 s later (silence past its end), so nothing but the timing tells it apart.
+QString
+writeEditedRelease(const QString &path, const std::vector<float> &soundtrack, double stretch,
+                   double lateSeconds, const QList<ReleaseEdit> &edits, double fileSeconds,
+                   const QStringList &encoding = {QStringLiteral("-c:a"), QStringLiteral("flac")});

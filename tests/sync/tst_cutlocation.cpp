@@ -2,6 +2,7 @@
 #include "analysis/PalSpeedup.h"
 #include "model/IssueLine.h"
 #include "support/SyncMedia.h"
+#include "sync/CutLocation.h"
 #include "sync/SyncChecker.h"
 
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+Q_DECLARE_METATYPE(SoundFamily)
 Q_DECLARE_METATYPE(SyncPattern)
 Q_DECLARE_METATYPE(QList<ReleaseEdit>)
 Q_DECLARE_METATYPE(QList<CutLocation>)
@@ -24,15 +26,8 @@ const SyncSegmentLayout layout{30, 7};
 constexpr double filmSeconds = episodeSeconds + 10;
 constexpr double pal = palTimingFactor;
 const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
-
-// The German file runs as long as the film it plays.
-double germanSeconds(double stretch, const QList<ReleaseEdit> &edits)
-{
-    double seconds = episodeSeconds;
-    for (const ReleaseEdit &edit : edits)
-        seconds += edit.seconds;
-    return seconds / stretch;
-}
+// Short releases of each family in which one jump is placed, between the segments at 10 s and 50 s.
+constexpr double shortSeconds = 60;
 
 // Ten one-minute segments of a ten-minute episode with the given lags, the jumps between them
 // located as told.
@@ -53,6 +48,7 @@ class CutLocationTest final : public QObject {
 
     QTemporaryDir dir;
     std::vector<float> germanSoundtrack;
+    QHash<SoundFamily, std::vector<float>> shortSoundtracks; // German
 
     QString file(const QString &name) const { return dir.filePath(name); }
 
@@ -64,6 +60,55 @@ private slots:
         germanSoundtrack = makeSoundtrack(SoundFamily::music, Language::german, 5, filmSeconds);
         QVERIFY(!english.empty() && !germanSoundtrack.empty());
         QCOMPARE(writeRelease(file(u"english.flac"_s), english, {}, episodeSeconds), QString());
+        for (const auto &[family, name] : soundFamilies) {
+            shortSoundtracks[family] =
+                makeSoundtrack(family, Language::german, 5, shortSeconds + 5);
+            QCOMPARE(writeRelease(file(u"english-%1.flac"_s.arg(int(family))),
+                                  makeSoundtrack(family, Language::english, 5, shortSeconds + 5),
+                                  {}, shortSeconds),
+                     QString());
+        }
+    }
+
+    // A jump placed where shared sound of the family runs through the cut (and, for German
+    // material missing, through the end of the English material it lacks): there the tracks
+    // tell to a frame which lag the sound follows. In a pause of one language, every boundary
+    // within it fits alike: not placed.
+    void placesJumps_data()
+    {
+        QTest::addColumn<SoundFamily>("family");
+        QTest::addColumn<double>("at");
+        QTest::addColumn<double>("extra"); // German seconds more at the cut (negative: fewer)
+        QTest::addColumn<bool>("placed");
+        QTest::newRow("effects, German longer") << SoundFamily::effects << 15.46 << 1.6 << true;
+        QTest::newRow("effects, German shorter") << SoundFamily::effects << 15.46 << -4.57 << true;
+        QTest::newRow("speech, German longer") << SoundFamily::speech << 22.43 << 1.6 << true;
+        QTest::newRow("speech, German shorter") << SoundFamily::speech << 22.43 << -2.34 << true;
+        QTest::newRow("music, German longer") << SoundFamily::music << 15.0 << 1.6 << true;
+        QTest::newRow("music, German shorter") << SoundFamily::music << 15.0 << -1.5 << true;
+        QTest::newRow("German longer, in a pause") << SoundFamily::effects << 16.13 << 1.6 << false;
+        QTest::newRow("German shorter, in a pause")
+            << SoundFamily::effects << 16.13 << -2.78 << false;
+    }
+
+    void placesJumps()
+    {
+        QFETCH(SoundFamily, family);
+        QFETCH(double, at);
+        QFETCH(double, extra);
+        QFETCH(bool, placed);
+        const QString path = file(QString::fromUtf8(QTest::currentDataTag()) + u".flac"_s);
+        QCOMPARE(writeEditedRelease(path, shortSoundtracks[family], 1, 0.3, {{at, extra}},
+                                    shortSeconds + extra),
+                 QString());
+        const SyncJump jump{0, 0.3, 0.3 + extra, 10, 50}; // between segments at 10 s and 50 s
+        const QList<CutLocation> found = locateCuts(
+            {QUrl::fromLocalFile(file(u"english-%1.flac"_s.arg(int(family)))), 0, shortSeconds},
+            {QUrl::fromLocalFile(path), 0, shortSeconds + extra}, {ffmpeg}, {.cuts = {jump}});
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().englishSeconds.has_value(), placed);
+        if (placed)
+            QCOMPARE_LE(std::abs(*found.first().englishSeconds - at), 0.05);
     }
 
     // `stretch` is how the German release plays the film: PAL speed, a slightly slow transfer,
@@ -77,12 +122,18 @@ private slots:
         QTest::addColumn<SyncPattern>("pattern");
         QTest::addColumn<bool>("heard");   // PAL speed heard, not read from the running times
         QTest::addColumn<bool>("located"); // every cut placed and handed to the mux
-        QTest::newRow("German shorter: located to the frame")
-            << 1.0 << 0.5 << QList<ReleaseEdit>{{137, -2.4}} << SyncPattern::cut << false << true;
-        QTest::newRow("German longer: not placed clearly, so not repaired")
-            << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}} << SyncPattern::cut << false << false;
+        QTest::newRow("German longer: located to the frame")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}} << SyncPattern::cut << false << true;
+        QTest::newRow("German shorter amid held notes: not placed clearly, so not repaired")
+            << 1.0 << 0.5 << QList<ReleaseEdit>{{137, -2.4}} << SyncPattern::cut << false << false;
         QTest::newRow("extra material hides PAL speed from the running times")
             << pal << -0.4 << QList<ReleaseEdit>{{100, 1.2}} << SyncPattern::cut << true << false;
+        QTest::newRow("a cut in the first minute: the offset after it, nothing spliced")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{40, 1.6}} << SyncPattern::constant << false
+            << false;
+        QTest::newRow("a cut in the last minute: the offset before it, nothing spliced")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{185, -1.6}} << SyncPattern::constant << false
+            << false;
         QTest::newRow("0.1 % slow at PAL speed")
             << pal * 0.999 << 0.0 << QList<ReleaseEdit>{} << SyncPattern::drift << false << false;
     }
@@ -96,17 +147,18 @@ private slots:
         QFETCH(bool, heard);
         QFETCH(bool, located);
         const QString german = file(QString::fromUtf8(QTest::currentDataTag()) + u".flac"_s);
-        const double seconds = germanSeconds(stretch, edits);
+        double seconds = episodeSeconds; // the German file runs as long as the film it plays
+        for (const ReleaseEdit &edit : edits)
+            seconds += edit.seconds;
+        seconds /= stretch;
         QCOMPARE(writeEditedRelease(german, germanSoundtrack, stretch, late, edits, seconds),
                  QString());
         SyncCheckOptions options{ffmpeg};
         options.localizedStretch = showsPalSpeedup(episodeSeconds, seconds) ? pal : 1.0;
-        const SyncMeasurement measurement = measureAndLocate(
-            {QUrl::fromLocalFile(file(u"english.flac"_s)), 0, episodeSeconds},
-            {QUrl::fromLocalFile(german), 0, seconds}, options, layout);
+        const SyncMeasurement measurement =
+            measureAndLocate({QUrl::fromLocalFile(file(u"english.flac"_s)), 0, episodeSeconds},
+                             {QUrl::fromLocalFile(german), 0, seconds}, options, layout);
         const SyncVerdict verdict = judgeSync(u"S01E02"_s, measurement);
-        for (const AnalysisIssue &finding : verdict.findings)
-            qInfo("%s", qPrintable(issueLine(finding)));
 
         QCOMPARE(verdict.assessment.pattern, pattern);
         QCOMPARE(measurement.stretchHeard, heard);
@@ -114,19 +166,17 @@ private slots:
         QCOMPARE(verdict.correction->palSpeedHeard, heard);
         // Measured on the axis the check stretched the German file to: a release that plays
         // slower than that drifts later by the difference.
+        // A cut in the first minute hides from the segments: the offset is the one after it.
         const double speed = measurement.localizedStretch / stretch;
-        QCOMPARE_LE(std::abs(verdict.correction->offsetSeconds - late * speed), 0.02);
+        const double offset = late + (edits.value(0).atSeconds < 60 ? edits.value(0).seconds : 0);
+        QCOMPARE_LE(std::abs(verdict.correction->offsetSeconds - offset * speed), 0.02);
         QCOMPARE_LE(std::abs(verdict.correction->driftPerSecond - (speed - 1)), 5e-5);
-        QCOMPARE(verdict.assessment.cuts.size(), edits.size());
+        QCOMPARE(verdict.assessment.cuts.size(), pattern == SyncPattern::cut ? edits.size() : 0);
         const QList<SyncCut> &cuts = verdict.correction->cuts;
         QCOMPARE(cuts.size(), located ? edits.size() : 0);
-        double lag = late;
         for (qsizetype i = 0; i < cuts.size(); ++i) {
-            const SyncCut &cut = cuts.at(i);
-            QCOMPARE_LE(std::abs(cut.englishSeconds - edits.at(i).atSeconds), 0.05);
-            QCOMPARE_LE(std::abs(cut.fromLagSeconds - lag), 0.02);
-            lag += edits.at(i).seconds;
-            QCOMPARE_LE(std::abs(cut.toLagSeconds - lag), 0.02);
+            QCOMPARE_LE(std::abs(cuts.at(i).englishSeconds - edits.at(i).atSeconds), 0.05);
+            QCOMPARE_LE(std::abs(cuts.at(i).extraGermanSeconds() - edits.at(i).seconds), 0.02);
         }
     }
 
@@ -142,6 +192,10 @@ private slots:
                             u"geschnitten."_s;
         const QString refused = u"[Hinweis] S01E02: %1; die Schnitte werden nicht ausgeglichen."_s;
         const QList<double> twoCuts{0, 0, 0, 0, 1.2, 1.2, 1.2, -1.8, -1.8, -1.8};
+        const QStringList secondUnplaced{
+            cut.arg(u"4:10 min"_s, u"0.00"_s, u"1.20"_s),
+            cut.arg(u"7:00 min"_s, u"1.20"_s, u"-1.80"_s),
+            refused.arg(u"Der Schnitt bei etwa 7:00 min ließ sich nicht sicher orten"_s)};
         QTest::newRow("two cuts: one line each, in time order")
             << twoCuts << QList<CutLocation>{{0, 1.2, 250.0}, {1.2, -1.8, 421.0}}
             << QStringList{cut.arg(u"4:10 min"_s, u"0.00"_s, u"1.20"_s),
@@ -149,23 +203,14 @@ private slots:
             << QList<double>{250.0, 421.0};
         QTest::newRow("one of two not placed: neither repaired")
             << twoCuts << QList<CutLocation>{{0, 1.2, 250.0}, {1.2, -1.8, std::nullopt}}
-            << QStringList{cut.arg(u"4:10 min"_s, u"0.00"_s, u"1.20"_s),
-                           cut.arg(u"7:00 min"_s, u"1.20"_s, u"-1.80"_s),
-                           refused.arg(u"Der Schnitt bei etwa 7:00 min ließ sich nicht sicher "
-                                       u"orten"_s)}
-            << QList<double>{};
+            << secondUnplaced << QList<double>{};
         QTest::newRow("placed outside the segments around the jump: not repaired")
-            << twoCuts << QList<CutLocation>{{0, 1.2, 250.0}, {1.2, -1.8, 500.0}}
-            << QStringList{cut.arg(u"4:10 min"_s, u"0.00"_s, u"1.20"_s),
-                           cut.arg(u"7:00 min"_s, u"1.20"_s, u"-1.80"_s),
-                           refused.arg(u"Der Schnitt bei etwa 7:00 min ließ sich nicht sicher "
-                                       u"orten"_s)}
+            << twoCuts << QList<CutLocation>{{0, 1.2, 250.0}, {1.2, -1.8, 500.0}} << secondUnplaced
             << QList<double>{};
         QTest::newRow("nine and a half minutes more: repaired")
             << QList<double>{0, 0, 0, 0, 0, 570, 570, 570, 570, 570}
             << QList<CutLocation>{{0, 570, 300.0}}
-            << QStringList{cut.arg(u"5:00 min"_s, u"0.00"_s, u"570.00"_s)}
-            << QList<double>{300.0};
+            << QStringList{cut.arg(u"5:00 min"_s, u"0.00"_s, u"570.00"_s)} << QList<double>{300.0};
         QTest::newRow("eleven minutes less: no cut to repair")
             << QList<double>{0, 0, 0, 0, 0, -660, -660, -660, -660, -660}
             << QList<CutLocation>{{0, -660, 300.0}}
