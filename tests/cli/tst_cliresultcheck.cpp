@@ -159,6 +159,21 @@ private slots:
         QVERIFY(!messagesOf(planned).join(u'\n').contains(u"zu spät"_s));
     }
 
+    // The repair asks for the sync check itself. S01E01's cut lies in a pause of the shared
+    // effects, so it cannot be placed to the frame: it is named, and nothing is spliced.
+    void repairWithoutAPlaceToSplice()
+    {
+        const ChildOutcome cli = runCli({u"--repair-cuts"_s, u"--json"_s, u"plan"_s,
+                                         path(u"eng"_s), path(u"deu"_s), path(u"planned"_s)});
+        QCOMPARE(cli.exitCode, 0);
+        const QJsonObject planned = QJsonDocument::fromJson(cli.standardOutput).object();
+        QVERIFY(messagesOf(planned).contains(
+            u"S01E01: Der Schnitt bei etwa 3:00 min ließ sich nicht sicher orten; die Schnitte "
+            u"werden nicht ausgeglichen."_s));
+        for (const QJsonValue &track : planned[u"pairs"][0][u"plan"][u"tracks"].toArray())
+            QCOMPARE(track[u"conversion"], QJsonValue());
+    }
+
     // Stopped in the sync check, after every file was inspected: the note says what is missing.
     void interruptedSyncCheck()
     {
