@@ -5,6 +5,7 @@
 #include "MarkerMedia.h"
 #include "model/MuxMessages.h"
 #include "MuxOutcome.h"
+#include "mux/PlanDescription.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -29,14 +30,15 @@ class TimingCorrectionTest final : public QObject {
 
     // A 100-second English episode; the German one runs 100 s, or 96 s at PAL speed, with two
     // audio tracks.
-    MuxPlan plan(bool pal, const SyncCorrection &correction, bool restorePitch, bool repairCuts)
+    MuxRequest request(bool pal, const SyncCorrection &correction, bool restorePitch,
+                       bool repairCuts)
     {
         const EpisodePair pair{u"S01E02"_s, EpisodeID{1, 2},
                                MediaFile{QUrl::fromLocalFile(u"/eng/S01E02.mkv"_s)},
                                MediaFile{QUrl::fromLocalFile(u"/deu/S01E02.mkv"_s),
                                          SourceKind::localized},
                                PairStatus::ready};
-        return buildMuxPlan({pair,
+        return {pair,
                              MediaInspection{pair.primary->url,
                                              100,
                                              {track(0, TrackType::video, u"und"_s),
@@ -47,8 +49,12 @@ class TimingCorrectionTest final : public QObject {
                                               track(1, TrackType::audio, u"deu"_s),
                                               track(2, TrackType::audio, u"deu"_s)}},
                              QUrl::fromLocalFile(m_output.path()), correction, std::nullopt,
-                             restorePitch, repairCuts},
-                            ToolDiscovery());
+                             restorePitch, repairCuts};
+    }
+
+    MuxPlan plan(bool pal, const SyncCorrection &correction, bool restorePitch, bool repairCuts)
+    {
+        return buildMuxPlan(request(pal, correction, restorePitch, repairCuts), ToolDiscovery());
     }
 
 private slots:
@@ -116,7 +122,8 @@ private slots:
         QFETCH(bool, repairCuts);
         QFETCH(QList<SyncCut>, cuts);
         QFETCH(bool, repaired);
-        const MuxPlan result = plan(false, SyncCorrection{0.3, 0, cuts}, false, repairCuts);
+        const MuxRequest asked = request(false, SyncCorrection{0.3, 0, cuts}, false, repairCuts);
+        const MuxPlan result = buildMuxPlan(asked, ToolDiscovery());
         // One conversion per German track, each taking the offset as the others do.
         QCOMPARE(result.audio.conversions.size(), repaired ? 2 : 0);
         QCOMPARE(result.repairedSplices.size(), repaired ? cuts.size() : 0);
@@ -125,6 +132,16 @@ private slots:
         QCOMPARE(valuesOf(result.arguments, u"--sync"_s), syncValues);
         for (const GermanAudioConversion &conversion : result.audio.conversions)
             QVERIFY(conversion.fileName.startsWith(u".spurenflechter-"_s));
+        // The plan shown beforehand says so: spliced only, at these cuts.
+        qsizetype converted = 0;
+        for (const PlannedTrack &track : describeMuxPlan(result, asked).tracks) {
+            if (track.conversion) {
+                ++converted;
+                QCOMPARE(track.conversion->kind, u"cutRepair"_s);
+                QCOMPARE(track.timing.repairSplices, cuts);
+            }
+        }
+        QCOMPARE(converted, result.audio.conversions.size());
     }
 };
 
