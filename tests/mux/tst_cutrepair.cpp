@@ -52,20 +52,11 @@ MuxOutcome muxRepaired(MuxExecutor &executor, const EpisodePair &pair, const QSt
                        const SyncCorrection &correction, bool restorePitch = false)
 {
     MKVInspector inspector;
-    MuxOutcome outcome;
-    QFuture<MuxResult> future = executor.mux(
-        {pair, inspector.inspect(pair.primary->url), inspector.inspect(pair.localized->url),
-         QUrl::fromLocalFile(output), correction, std::nullopt, restorePitch, true},
-        {});
-    if (!QTest::qWaitFor([&] { return future.isFinished(); }, 120000))
-        qFatal("the mux did not end");
-    try {
-        outcome.result = future.result();
-    } catch (const MuxError &error) {
-        outcome.error = error.errorDescription();
-        outcome.errorKind = error.kind();
-    }
-    return outcome;
+    return muxAndWait(executor,
+                      {pair, inspector.inspect(pair.primary->url),
+                       inspector.inspect(pair.localized->url), QUrl::fromLocalFile(output),
+                       correction, std::nullopt, restorePitch, true},
+                      {}, 120000);
 }
 
 // Start times of the packets of stream `stream` (ffprobe's "s:0"), in seconds.
