@@ -9,8 +9,7 @@
 #include "subtitles/SubtitleDuplicates.h"
 #include "subtitles/SubtitleRules.h"
 #include "tools/TemporaryNames.h"
-#include <QDir>
-#include <QFileInfo>
+#include "tools/ToolDiscovery.h"
 #include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
@@ -59,13 +58,16 @@ void retimeSubtitles(MuxPlan &plan, MkvmergeInputs &inputs, const SpliceMap &spl
         },
         [=](double seconds) { return splices.splicedEnd(seconds * perFile) / perFile; }};
     plan.retimedSubtitles = std::make_shared<RetimedSubtitles>();
-    const QString mkvextract =
-        QFileInfo(mkvmerge.toLocalFile()).dir().filePath(u"mkvextract"_s);
+    const std::optional<QUrl> mkvextract = ToolDiscovery::locateMkvextractBeside(mkvmerge);
     for (const MediaTrack &track : inputs.keptGermanSubtitles) {
         if (!isRetimableSubtitle(track.codec))
             continue;
+        if (!mkvextract)
+            throw MuxError::failed(u"Die deutsche Untertitelspur %1 ließ sich nicht an die "
+                                   u"Schnitte anpassen: mkvextract fehlt neben mkvmerge."_s
+                                       .arg(track.id));
         const std::optional<QString> copy = plan.retimedSubtitles->addTrack(
-            inputs.localizedFile, track.id, track.codec, mkvextract, map, stop);
+            inputs.localizedFile, track.id, track.codec, mkvextract->toLocalFile(), map, stop);
         if (!copy)
             throw MuxError::failed(u"Die deutsche Untertitelspur %1 ließ sich nicht an die "
                                    u"Schnitte anpassen."_s.arg(track.id));

@@ -3,6 +3,7 @@
 
 #include "UnmarkedUtf16.h"
 #include "tools/TemporaryFolder.h"
+#include "tools/ToolDiscovery.h"
 #include "tools/ToolLanguage.h"
 
 #include <QDir>
@@ -184,11 +185,8 @@ SidecarSelection removeDuplicateSidecars(const QList<QUrl> &sidecars,
                                          const QUrl &mkvmerge, const StopFlag *stop)
 {
     SidecarSelection selection{sidecars, {}};
-    const QString mkvmergePath = mkvmerge.toLocalFile();
-    if (sidecars.isEmpty() || tracks.isEmpty() || mkvmergePath.isEmpty())
-        return selection;
-    const QFileInfo mkvextract(QFileInfo(mkvmergePath).dir(), u"mkvextract"_s);
-    if (!mkvextract.isFile() || !mkvextract.isExecutable())
+    const std::optional<QUrl> mkvextract = ToolDiscovery::locateMkvextractBeside(mkvmerge);
+    if (sidecars.isEmpty() || tracks.isEmpty() || !mkvextract)
         return selection;
 
     QList<std::optional<QString>> sidecarTexts;
@@ -201,7 +199,7 @@ SidecarSelection removeDuplicateSidecars(const QList<QUrl> &sidecars,
         return selection;
 
     const QHash<qint64, QString> extracted =
-        extractSubtitleTexts(tracks, QUrl::fromLocalFile(mkvextract.filePath()), file.url, stop);
+        extractSubtitleTexts(tracks, *mkvextract, file.url, stop);
     const QSet<QString> embeddedTexts(extracted.cbegin(), extracted.cend());
     selection.kept.clear();
     for (qsizetype i = 0; i < sidecars.size(); ++i) {

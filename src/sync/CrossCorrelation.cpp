@@ -16,14 +16,13 @@ void addScaled(float *__restrict sums, const float *__restrict german, std::size
         sums[m] += weight * german[m];
 }
 
-// Vertex of the parabola through the highest value and its two neighbours, relative to it.
-double parabolicShift(float before, float peak, float after)
-{
-    const double curvature = double(before) - 2.0 * peak + after;
-    return curvature < 0 ? 0.5 * (double(before) - after) / curvature : 0.0;
-}
-
 } // namespace
+
+double parabolicShift(double before, double peak, double after)
+{
+    const double curvature = before - 2.0 * peak + after;
+    return curvature < 0 ? 0.5 * (before - after) / curvature : 0.0;
+}
 
 std::vector<float> crossCorrelate(std::span<const float> english, std::span<const float> german,
                                   int maxLag)

@@ -2,6 +2,7 @@
 #include "CutLocation.h"
 
 #include "AudioDecoding.h"
+#include "CrossCorrelation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -99,9 +100,7 @@ std::optional<double> refinedLag(const std::vector<float> &english,
         std::size_t(std::max_element(bestSums.begin(), bestSums.end()) - bestSums.begin());
     if (best == 0 || best + 1 == bestSums.size())
         return std::nullopt;
-    const double curvature = bestSums[best - 1] - 2 * bestSums[best] + bestSums[best + 1];
-    const double shift =
-        curvature < 0 ? 0.5 * (bestSums[best - 1] - bestSums[best + 1]) / curvature : 0;
+    const double shift = parabolicShift(bestSums[best - 1], bestSums[best], bestSums[best + 1]);
     return first + (double(best) + shift) / syncSampleRate;
 }
 

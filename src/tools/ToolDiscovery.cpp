@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -96,6 +97,14 @@ std::optional<QUrl> ToolDiscovery::locateFfprobe() const
 std::optional<QUrl> ToolDiscovery::locateFfmpeg() const
 {
     return firstExecutable(m_locations.ffmpegCandidates);
+}
+
+std::optional<QUrl> ToolDiscovery::locateMkvextractBeside(const QUrl &mkvmerge)
+{
+    if (mkvmerge.toLocalFile().isEmpty())
+        return std::nullopt;
+    return firstExecutable(
+        {QFileInfo(mkvmerge.toLocalFile()).dir().filePath(QStringLiteral("mkvextract"))});
 }
 
 bool ToolDiscovery::isHostArchitectureExecutable(const QString &path) const

@@ -16,6 +16,8 @@ public:
     std::optional<QUrl> locateMkvmerge() const;
     std::optional<QUrl> locateFfprobe() const;
     std::optional<QUrl> locateFfmpeg() const;
+    // mkvextract comes with mkvmerge and is used only beside the one in use.
+    static std::optional<QUrl> locateMkvextractBeside(const QUrl &mkvmerge);
     // True when `file` says the executable at `path` is built for this machine's architecture.
     bool isHostArchitectureExecutable(const QString &path) const;
 
