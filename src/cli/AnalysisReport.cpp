@@ -121,7 +121,7 @@ QJsonValue syncCheckJson(const QHash<QString, PairSyncCheck> &checks, const QStr
         return QJsonValue::Null; // not a ready pair with both inspections
     const SyncAssessment &assessment = check->verdict.assessment;
     const std::optional<double> correction =
-        check->verdict.correction ? std::optional(check->verdict.correction->offsetSeconds)
+        check->verdict.correction ? std::optional(check->verdict.correction->offsetWithoutSplices())
                                   : std::nullopt;
     QJsonObject json{{QStringLiteral("segments"), segmentsJson(check->measurement, assessment)},
                      {QStringLiteral("verdict"), patternName(assessment.pattern)},

@@ -120,19 +120,20 @@ MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, cons
     // A drift is a speed: the lag grows by `drift` per second, so the German material is
     // slowed by 1 + drift, and the offset at the start moves with it.
     const SyncCorrection correction = request.localizedCorrection.value_or(SyncCorrection{});
+    const std::optional<SpliceMap> splices =
+        repairSplices(request, tracks, perFile, tools, stop);
+    // Spliced material runs on the lag of its first stretch; unspliced, on the episode's own.
+    const double offset = splices ? correction.offsetSeconds : correction.offsetWithoutSplices();
     const double drift = correction.driftPerSecond;
     inputs.localizedRatio = timingRatio(perFile, drift);
     inputs.convertedRatio = inputs.localizedRatio;
-    inputs.delayMilliseconds = -std::llround(correction.offsetSeconds * 1000 / (1 + drift));
+    inputs.delayMilliseconds = -std::llround(offset * 1000 / (1 + drift));
     if (drift != 0) {
         const double episode = primary.duration.value_or(localized.duration.value_or(0) * perFile);
-        plan.appliedDrift = AppliedDrift{correction.offsetSeconds,
-                                         correction.offsetSeconds + drift * episode};
+        plan.appliedDrift = AppliedDrift{offset, offset + drift * episode};
     } else if (inputs.delayMilliseconds != 0) {
-        plan.appliedSyncOffset = correction.offsetSeconds;
+        plan.appliedSyncOffset = offset;
     }
-    const std::optional<SpliceMap> splices =
-        repairSplices(request, tracks, perFile, tools, stop);
     const bool toFilmSpeed = request.restorePitch && plan.appliedTimingFactor;
     if ((toFilmSpeed || splices) && !tracks.germanAudio.isEmpty()) {
         plan.audio = planAudioConversions(tracks.germanAudio, pair.localized->url, localized, tools);

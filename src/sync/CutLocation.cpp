@@ -13,6 +13,8 @@ namespace {
 // Frames of 10 ms: a jump placed to one is well within the 0.05 s that matters.
 constexpr int frameSamples = syncSampleRate / 100;
 constexpr double frameSeconds = double(frameSamples) / syncSampleRate;
+// A frame 30 dB below the stretch's average counts half; the silence between events, nothing.
+constexpr double quietFrame = 1e-3;
 // What a located jump may be off by, in frames.
 constexpr int toleranceFrames = 5;
 // The segments give each lag to a few milliseconds; a waveform matches only within a fraction
@@ -28,13 +30,19 @@ constexpr double germanMargin = 7;
 constexpr int noiseFrames = 25;
 // A boundary is clear when every other one further than the tolerance explains the audio
 // worse by this many standard deviations of the noise, and by at least `smallestLead` frames
-// of matching sound at the stretch's average level. Where neither track has shared sound
+// of fully matching sound. Where neither track has shared sound
 // around the jump (a pause in silence), every boundary in the pause explains it alike.
 constexpr double clearDeviations = 2;
 constexpr double smallestLead = 0.3;
 // Each side must show this many frames of matching sound, so a jump to a lag that the audio
 // does not follow is not placed at an end of the stretch.
 constexpr double leastEvidence = 20;
+
+// A pause in which the jump cannot be told apart is spliced in its middle where the German
+// track is silent at both lags, 40 dB below its average, over the whole of it; longer than
+// this, it is not believed to be one pause.
+constexpr double silentBelow = 1e-4;
+constexpr double longestSilentChoice = 3;
 
 // The change of the samples from one to the next: the shared effects and music keep their
 // waveform in both releases, while the low, voiced part of the dialogue, which does not, is
@@ -104,8 +112,10 @@ std::optional<double> refinedLag(const std::vector<float> &english,
     return first + (double(best) + shift) / syncSampleRate;
 }
 
-// Per frame: how well the German waveform at `lag` matches the English one, in frames of
-// matching sound at the average level of `scale`.
+// Per frame: how well the German waveform at `lag` matches the English one, from -1 to 1. Each
+// frame counts alike however loud it is, so the quiet sound a scene keeps between its events
+// (room tone, distant traffic) places a jump as well as a loud effect; frames far below the
+// average level of `scale` count less, and digital silence not at all.
 std::vector<double> evidence(const JumpAudio &audio, const std::vector<float> &english,
                              const std::vector<float> &german, double lag, double scale)
 {
@@ -113,12 +123,14 @@ std::vector<double> evidence(const JumpAudio &audio, const std::vector<float> &e
     const std::vector<float> shifted = germanAt(audio, german, lag, frames * frameSamples);
     std::vector<double> result(frames);
     for (std::size_t k = 0; k < frames; ++k) {
-        const auto first = std::ptrdiff_t(k * frameSamples);
-        result[k] =
-            std::inner_product(english.begin() + first, english.begin() + first + frameSamples,
-                               shifted.begin() + first, 0.0, std::plus<>(),
-                               [](float e, float g) { return double(e) * g; }) /
-            scale;
+        const auto first = english.begin() + std::ptrdiff_t(k * frameSamples);
+        const auto last = first + frameSamples;
+        const auto matched = shifted.begin() + std::ptrdiff_t(k * frameSamples);
+        const double product = std::inner_product(first, last, matched, 0.0, std::plus<>(),
+                                                  [](float e, float g) { return double(e) * g; });
+        const double energies = std::inner_product(first, last, first, 0.0) *
+                                std::inner_product(matched, matched + frameSamples, matched, 0.0);
+        result[k] = product / (std::sqrt(energies) + quietFrame * scale);
     }
     return result;
 }
@@ -151,6 +163,29 @@ std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &
         sums[k + 1] = sums[k] + (squares[high] - squares[low]) / double(high - low);
     }
     return sums;
+}
+
+// Whether the German track is silent at both lags over frames [first, end): there it makes
+// no difference where between them the lag changes.
+bool silentAtBoth(const JumpAudio &audio, double from, double to, std::size_t first,
+                  std::size_t end)
+{
+    std::vector<float> level(audio.german.size());
+    std::transform(audio.german.begin(), audio.german.end(), level.begin(),
+                   [](std::int16_t sample) { return float(sample) / 32768.0f; });
+    const double loudness = meanSquare(level);
+    const std::size_t count = end * frameSamples;
+    for (const double lag : {from, to}) {
+        const std::vector<float> shifted = germanAt(audio, level, lag, count);
+        for (std::size_t k = first; k < end; ++k) {
+            const auto frame = shifted.begin() + std::ptrdiff_t(k * frameSamples);
+            const double power =
+                std::inner_product(frame, frame + frameSamples, frame, 0.0) / frameSamples;
+            if (power > silentBelow * loudness)
+                return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -191,6 +226,8 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
 
     const std::vector<double> noise =
         noiseSums(audio, english, german, std::min(*from, *to), scale);
+    // The boundaries that explain the audio about as well as the best one.
+    std::size_t earliest = best, latest = best;
     for (std::size_t c = 0; c < score.size(); ++c) {
         if (std::abs(std::ptrdiff_t(c) - std::ptrdiff_t(best)) <= toleranceFrames)
             continue;
@@ -199,10 +236,16 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
         const double variance =
             noise[high] - noise[low] + noise[high + missing] - noise[low + missing];
         if (score[best] - score[c] < std::max(smallestLead, clearDeviations * std::sqrt(variance)))
-            return std::nullopt;
+            earliest = std::min(earliest, c), latest = std::max(latest, c);
     }
-    // The last frame with the earlier lag ends at the boundary.
-    return audio.englishStart + double(best) * frameSeconds;
+    // The last frame with the earlier lag ends at the boundary. Rivals are harmless only where
+    // the German track is silent at both lags throughout: any of them splices the same sound.
+    if (earliest == best && latest == best)
+        return audio.englishStart + double(best) * frameSeconds;
+    if ((latest - earliest) * frameSeconds > longestSilentChoice ||
+        !silentAtBoth(audio, *from, *to, earliest, std::min(frames, latest + missing + 1)))
+        return std::nullopt;
+    return audio.englishStart + double(earliest + latest) / 2 * frameSeconds;
 }
 
 QList<CutLocation> locateCuts(const SyncSource &english, const SyncSource &german,

@@ -19,9 +19,10 @@ struct JumpAudio {
 
 // The English film time of the last moment that sounds with `fromLag`, when the audio shows one
 // clear place where the lag becomes `toLag` (a German stretch missing from the English release,
-// or an English one the German lacks). Absent when the place is not clear to 0.05 s: where no
-// shared sound runs up to it on either side (a pause, however placed, fits the audio alike),
-// or where the audio between follows neither lag.
+// or an English one the German lacks). A pause in the shared sound fits the audio alike wherever
+// the jump is put in it; where the German track is silent through the pause at both lags, every
+// place splices the same sound, and its middle is given. Absent when the place is not clear to
+// 0.05 s otherwise, or where the audio between follows neither lag.
 std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double toLag);
 
 // Decodes the stretch of each jump of `assessment` and locates it there: one location per

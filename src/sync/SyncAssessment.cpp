@@ -22,6 +22,9 @@ constexpr double smallestCorrection = 0.04;
 // A fitted line whose lags change by less than this over the segments it fits is a constant
 // offset; more cannot lie within one agreement.
 constexpr double smallestDrift = 2 * agreement;
+// The first or the last segment alone may show a cut near the start or the end, which no
+// other segment can confirm; its match must stand out further than the others'.
+constexpr double lowestLoneEdgeScore = 6;
 // A line needs more points than two to show anything.
 constexpr int fewestOnLine = 4;
 
@@ -161,6 +164,17 @@ std::optional<SyncAssessment> drift(const SyncMeasurement &measurement, const QL
                           .driftPerSecond = line.slope};
 }
 
+// A group of the first or the last segment alone, with a match that stands out: the lag of
+// the stretch before the segments' first cut, or after their last.
+bool isLoneEdge(const QList<Match> &group, const SyncMeasurement &measurement)
+{
+    if (group.size() != 1)
+        return false;
+    const qsizetype index = group.first().segment;
+    return (index == 0 || index == measurement.segments.size() - 1) &&
+           measurement.segments.at(index).score >= lowestLoneEdgeScore;
+}
+
 // Trusted groups in time order: each one's segments all come before the next one's.
 bool inTimeOrder(QList<QList<Match>> &groups)
 {
@@ -185,15 +199,19 @@ SyncAssessment assessSync(const SyncMeasurement &measurement)
     QList<QList<Match>> groups = agreeingGroups(matches);
     if (groups.isEmpty() || groups.first().size() < fewestAgreeing)
         return {.trusted = QList<bool>(measurement.segments.size(), false)};
-    const auto tooSmall = std::find_if(groups.begin() + 1, groups.end(), [](const auto &group) {
-        return group.size() < fewestAgreeingAfterCut;
-    });
-    groups.erase(tooSmall, groups.end());
+    const auto tooSmall = [&](const QList<Match> &group) {
+        return group.size() < fewestAgreeingAfterCut && !isLoneEdge(group, measurement);
+    };
+    groups.erase(std::remove_if(groups.begin() + 1, groups.end(), tooSmall), groups.end());
 
+    // A lone edge adds to the agreement found; it cannot make one.
     QList<Match> trusted;
-    for (const QList<Match> &group : std::as_const(groups))
+    qsizetype confirmed = 0;
+    for (const QList<Match> &group : std::as_const(groups)) {
         trusted += group;
-    if (!areMost(trusted.size(), measurement) || !inTimeOrder(groups))
+        confirmed += isLoneEdge(group, measurement) ? 0 : group.size();
+    }
+    if (!areMost(confirmed, measurement) || !inTimeOrder(groups))
         return {.trusted = QList<bool>(measurement.segments.size(), false)};
 
     SyncAssessment assessment{.trusted = trustedOnly(measurement, trusted)};
@@ -233,5 +251,7 @@ SyncAssessment assessSync(const SyncMeasurement &measurement)
     assessment.cutSeconds = assessment.cuts.first().englishSeconds;
     assessment.fromSeconds = assessment.cuts.first().fromLagSeconds;
     assessment.toSeconds = assessment.cuts.first().toLagSeconds;
+    assessment.unsplicedOffsetSeconds =
+        isLoneEdge(groups.first(), measurement) ? assessment.toSeconds : assessment.fromSeconds;
     return assessment;
 }

@@ -90,14 +90,24 @@ QList<SyncSpan> planSyncSegments(double duration, const SyncSegmentLayout &layou
 {
     if (!(duration > 0) || !std::isfinite(duration) || !(layout.segmentSeconds > 0))
         return {};
-    const int count =
+    int count =
         int(std::min<double>(layout.maxSegments, std::floor(duration / layout.segmentSeconds)));
     if (count < 3)
         return {};
+    // Two short edges take the place of one full segment, so the audio decoded stays the same.
+    const double edge = layout.edgeSeconds;
+    const bool edges = count == layout.maxSegments && edge > 0 && 2 * edge <= layout.segmentSeconds &&
+                       (duration / (count - 1) - layout.segmentSeconds) / 2 >= edge;
+    if (edges)
+        --count;
     const double share = duration / count;
     QList<SyncSpan> spans;
+    if (edges)
+        spans << SyncSpan{0, edge};
     for (int k = 0; k < count; ++k)
         spans << SyncSpan{k * share + (share - layout.segmentSeconds) / 2, layout.segmentSeconds};
+    if (edges)
+        spans << SyncSpan{duration - edge, edge};
     return spans;
 }
 

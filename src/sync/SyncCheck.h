@@ -101,6 +101,9 @@ struct SyncAssessment {
     double toSeconds = 0;
     double driftPerSecond = 0; // drift: the fitted line's slope
     QList<SyncJump> cuts;      // cut: every jump, in time order
+    // cut: the lag that holds for the episode without splices: the one before the first jump,
+    // unless only the first segment shows it, a cut in the opening minutes.
+    double unsplicedOffsetSeconds = 0;
 };
 
 SyncAssessment assessSync(const SyncMeasurement &measurement);

@@ -86,6 +86,8 @@ SyncVerdict judgeSync(const QString &label, const SyncMeasurement &measurement)
                     filmTime(jump.englishSeconds), seconds(jump.fromLagSeconds),
                     seconds(jump.toLagSeconds)));
         verdict.correction = SyncCorrection{found.fromSeconds};
+        if (found.unsplicedOffsetSeconds != found.fromSeconds)
+            verdict.correction->unsplicedOffsetSeconds = found.unsplicedOffsetSeconds;
         if (const std::optional<AnalysisIssue> refused = refusedRepair(label, found.cuts))
             findings << *refused;
         else

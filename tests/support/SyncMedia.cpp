@@ -130,9 +130,19 @@ bool addSpeech(std::mt19937 &random, Language language, std::vector<float> &mix)
 } // namespace
 
 std::vector<float> makeSoundtrack(SoundFamily family, Language language, unsigned seed,
-                                  double seconds)
+                                  double seconds, float roomTone)
 {
     std::vector<float> mix(std::size_t(seconds * soundtrackRate), 0.0f);
+    if (roomTone > 0) {
+        // Noise smoothed below about 600 Hz, the same for both languages of a seed.
+        std::minstd_rand noise(seed * 7919 + 1);
+        std::uniform_real_distribution<float> sample(-1, 1);
+        float smoothed = 0;
+        for (float &value : mix) {
+            smoothed += 0.4f * (sample(noise) - smoothed);
+            value = 2 * roomTone * smoothed;
+        }
+    }
     std::mt19937 bed(seed), dialogue(seed + 1000003 * (1 + unsigned(language)));
     switch (family) {
     case SoundFamily::effects:

@@ -25,9 +25,11 @@ enum class Language { english, german };
 inline constexpr int soundtrackRate = 8000;
 
 // `seconds` of one language's soundtrack, at soundtrackRate. The same `seed` and length give
-// both languages the same bed; another seed gives unrelated audio. Empty when espeak-ng fails.
+// both languages the same bed; another seed gives unrelated audio. `roomTone` adds a quiet
+// rumble at that level under the whole bed, as a film's sound has between its events; without
+// it, the bed is digitally silent between them. Empty when espeak-ng fails.
 std::vector<float> makeSoundtrack(SoundFamily family, Language language, unsigned seed,
-                                  double seconds);
+                                  double seconds, float roomTone = 0);
 
 // How a release plays the film's soundtrack.
 struct ReleaseTiming {

@@ -185,31 +185,45 @@ private slots:
     {
         QTest::addColumn<double>("duration");
         QTest::addColumn<int>("count");
-        QTest::addColumn<double>("firstStart");
-        QTest::newRow("45 minutes: ten, one in every 4:30 min") << 2700.0 << 10 << 105.0;
-        QTest::newRow("5 minutes: five, back to back") << 300.0 << 5 << 0.0;
-        QTest::newRow("2:59 min: too short for three") << 179.0 << 0 << 0.0;
-        QTest::newRow("unknown running time") << qQNaN() << 0 << 0.0;
+        QTest::addColumn<double>("firstFullStart"); // of the first full-length segment
+        QTest::addColumn<bool>("edges");            // half a minute at the start and the end
+        QTest::newRow("45 minutes: nine, one in every 5:00 min, and the edges")
+            << 2700.0 << 11 << 120.0 << true;
+        QTest::newRow("10:30 min: ten, no room for the edges") << 630.0 << 10 << 1.5 << false;
+        QTest::newRow("5 minutes: five, back to back") << 300.0 << 5 << 0.0 << false;
+        QTest::newRow("2:59 min: too short for three") << 179.0 << 0 << 0.0 << false;
+        QTest::newRow("unknown running time") << qQNaN() << 0 << 0.0 << false;
     }
 
     void segmentsFollowTheRunningTime()
     {
         QFETCH(double, duration);
         QFETCH(int, count);
-        QFETCH(double, firstStart);
+        QFETCH(double, firstFullStart);
+        QFETCH(bool, edges);
         const QList<SyncSpan> spans = planSyncSegments(duration);
         QCOMPARE(spans.size(), count);
-        if (count > 0) {
-            QCOMPARE(spans.first().start, firstStart);
-            QCOMPARE(spans.last().start + spans.last().length, duration - firstStart);
+        if (count == 0)
+            return;
+        const SyncSpan &firstFull = spans.at(edges ? 1 : 0);
+        const SyncSpan &lastFull = spans.at(spans.size() - (edges ? 2 : 1));
+        QCOMPARE(firstFull.start, firstFullStart);
+        QCOMPARE(lastFull.start + lastFull.length, duration - firstFullStart);
+        if (edges) {
+            QCOMPARE(spans.first().start, 0.0);
+            QCOMPARE(spans.last().start + spans.last().length, duration);
         }
+        double decoded = 0;
+        for (const SyncSpan &span : spans)
+            decoded += span.length;
+        QCOMPARE_LE(decoded, 600.0); // ten minutes at most
     }
 
     void judgement_data()
     {
         QTest::addColumn<QList<double>>("lags"); // per minute of a ten-minute episode
         QTest::addColumn<QString>("line");       // as the report shows it; empty: no finding
-        QTest::addColumn<double>("correction");  // NaN: none
+        QTest::addColumn<double>("correction");  // the offset undone unspliced; NaN: none
         const QString notSure =
             u"[Hinweis] S01E02: Der Tonversatz ließ sich nicht sicher bestimmen."_s;
         const QString shifted = u"[Warnung] S01E02: Die deutsche Tonspur läuft %1 Sekunden %2; "
@@ -236,6 +250,12 @@ private slots:
                u"0.00 auf 0.60 Sekunden; die Geschwindigkeiten der Fassungen passen nicht "
                u"zusammen; wird beim Muxen ausgeglichen."_s
             << 0.0;
+        QTest::newRow("the first segment alone: a cut at the start, the rest's offset undone")
+            << QList<double>{1.2, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5}
+            << cut.arg(u"1:00 min"_s, u"1.20"_s, u"0.50"_s) << 0.5;
+        QTest::newRow("a segment alone amid the others: a stray")
+            << QList<double>{0.5, 0.5, 0.5, 1.2, 0.5, 0.5} << shifted.arg(u"0.50"_s, u"zu spät"_s)
+            << 0.5;
         QTest::newRow("two agree") << QList<double>{1, 1, noMatch, 5, noMatch} << notSure << none;
         QTest::newRow("three agree, but not most")
             << QList<double>{1, 1, 1, 5, -3, 9, 12} << notSure << none;
@@ -256,6 +276,10 @@ private slots:
             << QList<double>{1, 1, 1} << 4.49 << SyncPattern::unsure;
         QTest::newRow("two agree, no other segment")
             << QList<double>{1, 1} << 12.0 << SyncPattern::unsure;
+        QTest::newRow("the last segment alone at 5.9: not believed")
+            << QList<double>{0.5, 0.5, 0.5, 0.5, 1.7} << 5.9 << SyncPattern::constant;
+        QTest::newRow("the last segment alone at 6: a cut near the end")
+            << QList<double>{0.5, 0.5, 0.5, 0.5, 1.7} << 6.0 << SyncPattern::cut;
     }
 
     void trustThresholds()
@@ -273,7 +297,8 @@ private slots:
         QFETCH(double, correction);
         const SyncVerdict verdict = judgeSync(u"S01E02"_s, tenMinutes(lags));
         QCOMPARE(verdict.findings.isEmpty() ? QString() : issueLine(verdict.findings.first()), line);
-        QCOMPARE((verdict.correction ? verdict.correction->offsetSeconds : qQNaN()), correction);
+        QCOMPARE((verdict.correction ? verdict.correction->offsetWithoutSplices() : qQNaN()),
+                 correction);
     }
 };
 
