@@ -239,11 +239,13 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
             earliest = std::min(earliest, c), latest = std::max(latest, c);
     }
     // The last frame with the earlier lag ends at the boundary. Rivals are harmless only where
-    // the German track is silent at both lags throughout: any of them splices the same sound.
+    // the German track is silent at both lags between them: any of them then splices the same
+    // sound, but for the frames within the tolerance at either end.
     if (earliest == best && latest == best)
         return audio.englishStart + double(best) * frameSeconds;
     if ((latest - earliest) * frameSeconds > longestSilentChoice ||
-        !silentAtBoth(audio, *from, *to, earliest, std::min(frames, latest + missing + 1)))
+        !silentAtBoth(audio, *from, *to, earliest + toleranceFrames,
+                      std::min(frames, latest + missing + 1 - toleranceFrames)))
         return std::nullopt;
     return audio.englishStart + double(earliest + latest) / 2 * frameSeconds;
 }

@@ -2,6 +2,7 @@
 #include "analysis/PalSpeedup.h"
 #include "model/IssueLine.h"
 #include "support/SyncMedia.h"
+#include "sync/AudioDecoding.h"
 #include "sync/CutLocation.h"
 #include "sync/SyncChecker.h"
 
@@ -9,6 +10,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <random>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -109,6 +111,56 @@ private slots:
         QCOMPARE(found.first().englishSeconds.has_value(), placed);
         if (placed)
             QCOMPARE_LE(std::abs(*found.first().englishSeconds - at), 0.05);
+    }
+
+    // Between two scenes both releases fall silent for a second, and the German one plays an
+    // extra scene there that begins and ends in silence. No boundary in the pause explains the
+    // audio better than another, but while the German track is silent at both lags throughout,
+    // each splices the same sound; a German voice in the pause makes the place matter.
+    void splicesInASharedSilence_data()
+    {
+        QTest::addColumn<bool>("germanVoiceInPause");
+        QTest::addColumn<bool>("placed");
+        QTest::newRow("silent in both: spliced in the pause") << false << true;
+        QTest::newRow("a German voice in the pause: not placed") << true << false;
+    }
+
+    void splicesInASharedSilence()
+    {
+        QFETCH(bool, germanVoiceInPause);
+        QFETCH(bool, placed);
+        constexpr double silenceFrom = 20, silenceTo = 21, cutAt = 20.4, late = 0.3;
+        constexpr double extra = 2.4, fadeSilence = 0.8; // the extra scene: silence, noise, silence
+        std::minstd_rand random(7);
+        std::uniform_int_distribution<int> noise(-8000, 8000);
+        const auto second = [](double seconds) { return std::size_t(seconds * syncSampleRate); };
+        JumpAudio audio;
+        audio.english.resize(second(40));
+        for (std::size_t n = 0; n < audio.english.size(); ++n)
+            audio.english[n] = n >= second(silenceFrom) && n < second(silenceTo) ? 0 : noise(random);
+        // The German file: the film `late`, the extra scene inserted at the cut.
+        audio.german.assign(second(late), 0);
+        audio.german.insert(audio.german.end(), audio.english.begin(),
+                            audio.english.begin() + std::ptrdiff_t(second(cutAt)));
+        std::vector<std::int16_t> scene(second(extra), 0);
+        for (std::size_t n = second(fadeSilence); n < second(extra - fadeSilence); ++n)
+            scene[n] = std::int16_t(noise(random));
+        audio.german.insert(audio.german.end(), scene.begin(), scene.end());
+        audio.german.insert(audio.german.end(),
+                            audio.english.begin() + std::ptrdiff_t(second(cutAt)),
+                            audio.english.end());
+        if (germanVoiceInPause) {
+            for (std::size_t n = second(20.1 + late); n < second(20.3 + late); ++n)
+                audio.german[n] = std::int16_t(6000 * std::sin(2 * M_PI * 180 * double(n) /
+                                                               syncSampleRate));
+        }
+
+        const std::optional<double> found = locateJump(audio, late, late + extra);
+        QCOMPARE(found.has_value(), placed);
+        if (placed) {
+            QCOMPARE_GE(*found, silenceFrom);
+            QCOMPARE_LE(*found, silenceTo);
+        }
     }
 
     // `stretch` is how the German release plays the film: PAL speed, a slightly slow transfer,
