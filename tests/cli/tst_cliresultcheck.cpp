@@ -64,9 +64,10 @@ class CliResultCheckTest final : public QObject {
 private slots:
     void initTestCase()
     {
-        for (const QString &folder : {u"eng"_s, u"deu"_s, u"out"_s, u"planned"_s})
+        for (const QString &folder : {u"eng"_s, u"deu"_s, u"out"_s, u"planned"_s, u"repaired"_s})
             QVERIFY(QDir(m_dir.path()).mkdir(folder));
-        // S01E01: 1.6 s of extra German material at 2:58, which a mux without repair keeps.
+        // S01E01: 1.6 s of extra German material at 2:58, which a mux without repair keeps; a
+        // room tone under its effects lets the cut be placed to the frame.
         // S01E02: a PAL release, resampled with its pitch, German 1.2 s late, which the mux
         // undoes. S01E03: in sync. The first pair takes longest to check, so side by side its
         // check ends last.
@@ -74,13 +75,15 @@ private slots:
             QString name;
             double seconds;
             ReleaseTiming timing;
-        } episodes[] = {{u"S01E01"_s, cutEpisodeSeconds, {1, 0, 178, 1.6}},
+            float roomTone = 0;
+        } episodes[] = {{u"S01E01"_s, cutEpisodeSeconds, {1, 0, 178, 1.6}, 0.03f},
                         {u"S01E02"_s, shortEpisodeSeconds, {palTimingFactor, 1.2}},
                         {u"S01E03"_s, shortEpisodeSeconds, {}}};
         for (const auto &episode : episodes) {
             const unsigned seed = unsigned(episode.seconds) + episode.name.back().unicode();
             const auto sound = [&](Language language) {
-                return makeSoundtrack(SoundFamily::effects, language, seed, episode.seconds + 10);
+                return makeSoundtrack(SoundFamily::effects, language, seed, episode.seconds + 10,
+                                      episode.roomTone);
             };
             QCOMPARE(writeRelease(path(u"eng/%1.mkv"_s.arg(episode.name)), sound(Language::english),
                                   {}, episode.seconds, englishEncoding(episode.seconds).split(u' ')),
@@ -159,19 +162,24 @@ private slots:
         QVERIFY(!messagesOf(planned).join(u'\n').contains(u"zu spät"_s));
     }
 
-    // The repair asks for the sync check itself. S01E01's cut lies in a pause of the shared
-    // effects, so it cannot be placed to the frame: it is named, and nothing is spliced.
-    void repairWithoutAPlaceToSplice()
+    // The repair asks for the sync check itself, removes the extra material at the placed cut,
+    // and the output's check finds the German track in line before and after it.
+    void repairSplicesTheCut()
     {
-        const ChildOutcome cli = runCli({u"--repair-cuts"_s, u"--json"_s, u"plan"_s,
-                                         path(u"eng"_s), path(u"deu"_s), path(u"planned"_s)});
+        const ChildOutcome cli =
+            runCli({u"--repair-cuts"_s, u"--json"_s, u"--jobs"_s, u"2"_s, u"mux"_s, path(u"eng"_s),
+                    path(u"deu"_s), path(u"repaired"_s)});
         QCOMPARE(cli.exitCode, 0);
-        const QJsonObject planned = QJsonDocument::fromJson(cli.standardOutput).object();
-        QVERIFY(messagesOf(planned).contains(
-            u"S01E01: Der Schnitt bei etwa 3:00 min ließ sich nicht sicher orten; die Schnitte "
-            u"werden nicht ausgeglichen."_s));
-        for (const QJsonValue &track : planned[u"pairs"][0][u"plan"][u"tracks"].toArray())
-            QCOMPARE(track[u"conversion"], QJsonValue());
+        const QJsonObject muxed = QJsonDocument::fromJson(cli.standardOutput).object();
+        const QStringList messages = messagesOf(muxed);
+        QVERIFY2(messages.contains(u"S01E01: Schnitt bei 2:58 min ausgeglichen: 1.60 Sekunden "
+                                   u"der deutschen Fassung entfernt."_s),
+                 qPrintable(messages.join(u'\n')));
+        const QJsonObject check = muxed[u"pairs"][0][u"resultCheck"].toObject();
+        QCOMPARE(check[u"segments"].toArray().size(), 5);
+        QVERIFY2(check[u"largestDeviation"].toDouble() <= 0.05, QJsonDocument(check).toJson());
+        // The conversion left nothing beside the outputs.
+        QCOMPARE(QDir(path(u"repaired"_s)).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
     // Stopped in the sync check, after every file was inspected: the note says what is missing.
