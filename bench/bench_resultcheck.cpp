@@ -1,5 +1,5 @@
 // Times the audio checks of a season:
-// 1. the check of one muxed output against the twenty decodes it consists of, run alone;
+// 1. the check of one muxed output against the decodes it consists of, run alone;
 // 2. `spurenflechter-cli --sync-check --jobs 2 analyze` of eight pairs against `--jobs 1`.
 // Prints the machine's core count and load, which the figures depend on.
 
