@@ -3,6 +3,7 @@
 
 #include "AudioDecoding.h"
 #include "CrossCorrelation.h"
+#include "Envelope.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +44,15 @@ constexpr double leastEvidence = 20;
 // this, it is not believed to be one pause.
 constexpr double silentBelow = 1e-4;
 constexpr double longestSilentChoice = 3;
+
+// A place is checked against windows of a few seconds wholly on either side of it, 1 s away:
+// one that matches the other side's lag within 0.05 s as clearly as the segments must match,
+// among lags up to 2 s beyond the two, shows the lag changing elsewhere.
+constexpr std::size_t sideWindow = 6 * envelopeRate;
+constexpr double sideMargin = 1;
+constexpr double sideLagMargin = 2;
+constexpr double sideScore = 6;
+constexpr double sideAgreement = 0.05;
 
 // The change of the samples from one to the next: the shared effects and music keep their
 // waveform in both releases, while the low, voiced part of the dialogue, which does not, is
@@ -188,6 +198,51 @@ bool silentAtBoth(const JumpAudio &audio, double from, double to, std::size_t fi
     return true;
 }
 
+// Whether a few seconds of the stretch wholly before `boundary` or after `resumes` (English
+// film time; between them lies English material the German release lacks) match the German
+// track clearly at the other side's lag: then the lag does not change there. Onsets are compared rather than waveforms, since a held note matches its own
+// waveform at many lags, and its onsets at the other side's lag hardly ever.
+bool contradicted(const JumpAudio &audio, double from, double to, double boundary,
+                  double resumes)
+{
+    const std::vector<float> english =
+        onsetEnvelope(audio.english, syncSampleRate, 1.0 / envelopeRate);
+    const std::vector<float> german =
+        onsetEnvelope(audio.german, syncSampleRate, 1.0 / (envelopeRate * audio.stretch));
+    if (english.empty() || german.empty())
+        return false;
+    const double lowest = std::min(from, to) - sideLagMargin;
+    const int lags = int(std::lround((std::abs(to - from) + 2 * sideLagMargin) * envelopeRate));
+    // German frame k sounds at film time germanStart·stretch + k/envelopeRate.
+    const auto firstOffset = std::ptrdiff_t(std::lround(
+        (audio.englishStart + lowest - audio.germanStart * audio.stretch) * envelopeRate));
+    std::vector<float> values(std::size_t(lags) + 1);
+    for (std::size_t w = 0; w + sideWindow <= english.size(); w += sideWindow / 3) {
+        const double start = audio.englishStart + double(w) / envelopeRate;
+        const double end = start + double(sideWindow) / envelopeRate;
+        const bool before = end <= boundary - sideMargin, after = start >= resumes + sideMargin;
+        if (!before && !after)
+            continue;
+        for (int l = 0; l <= lags; ++l) {
+            const std::ptrdiff_t offset = firstOffset + l + std::ptrdiff_t(w);
+            double sum = 0;
+            std::size_t count = 0;
+            for (std::size_t i = 0; i < sideWindow; ++i) {
+                const std::ptrdiff_t k = offset + std::ptrdiff_t(i);
+                if (k >= 0 && k < std::ptrdiff_t(german.size()))
+                    sum += double(english[w + i]) * german[std::size_t(k)], ++count;
+            }
+            values[std::size_t(l)] = count > 0 ? float(sum / std::sqrt(double(count))) : 0.0f;
+        }
+        const CorrelationPeak peak = findPeak(values, envelopeRate / 2);
+        const double otherLag = before ? to : from;
+        if (peak.found && peak.score >= sideScore &&
+            std::abs(lowest + peak.index / envelopeRate - otherLag) <= sideAgreement)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double toLag)
@@ -241,13 +296,16 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     // The last frame with the earlier lag ends at the boundary. Rivals are harmless only where
     // the German track is silent at both lags between them: any of them then splices the same
     // sound, but for the frames within the tolerance at either end.
-    if (earliest == best && latest == best)
-        return audio.englishStart + double(best) * frameSeconds;
-    if ((latest - earliest) * frameSeconds > longestSilentChoice ||
-        !silentAtBoth(audio, *from, *to, earliest + toleranceFrames,
-                      std::min(frames, latest + missing + 1 - toleranceFrames)))
+    const bool clear = earliest == best && latest == best;
+    if (!clear && ((latest - earliest) * frameSeconds > longestSilentChoice ||
+                   !silentAtBoth(audio, *from, *to, earliest + toleranceFrames,
+                                 std::min(frames, latest + missing + 1 - toleranceFrames))))
         return std::nullopt;
-    return audio.englishStart + double(earliest + latest) / 2 * frameSeconds;
+    const double boundary =
+        audio.englishStart + (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;
+    if (contradicted(audio, *from, *to, boundary, boundary + double(missing) * frameSeconds))
+        return std::nullopt;
+    return boundary;
 }
 
 QList<CutLocation> locateCuts(const SyncSource &english, const SyncSource &german,
