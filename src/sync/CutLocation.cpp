@@ -31,8 +31,8 @@ constexpr double germanMargin = 7;
 constexpr int noiseFrames = 25;
 // A boundary is clear when every other one further than the tolerance explains the audio
 // worse by this many standard deviations of the noise, and by at least `smallestLead` frames
-// of fully matching sound. Where neither track has shared sound
-// around the jump (a pause in silence), every boundary in the pause explains it alike.
+// of fully matching sound. Where neither track has shared sound around the jump (a pause in
+// silence), every boundary in the pause explains it alike.
 constexpr double clearDeviations = 2;
 constexpr double smallestLead = 0.3;
 // Each side must show this many frames of matching sound, so a jump to a lag that the audio
@@ -200,8 +200,9 @@ bool silentAtBoth(const JumpAudio &audio, double from, double to, std::size_t fi
 
 // Whether a few seconds of the stretch wholly before `boundary` or after `resumes` (English
 // film time; between them lies English material the German release lacks) match the German
-// track clearly at the other side's lag: then the lag does not change there. Onsets are compared rather than waveforms, since a held note matches its own
-// waveform at many lags, and its onsets at the other side's lag hardly ever.
+// track clearly at the other side's lag: then the lag does not change there. Onsets are
+// compared rather than waveforms, since a held note matches its own waveform at many lags,
+// and its onsets at the other side's lag hardly ever.
 bool contradicted(const JumpAudio &audio, double from, double to, double boundary,
                   double resumes)
 {
