@@ -7,7 +7,7 @@
 // Then the same for two cuts 8 s apart that the segments see as one jump, which must not be
 // placed at all.
 //
-//     bench_cutcalibration [SEEDS_PER_FAMILY]
+//     bench_cutcalibration [SEEDS_PER_FAMILY [FAMILY]]
 
 #include "support/SyncMedia.h"
 #include "sync/AudioDecoding.h"
@@ -137,8 +137,10 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     for (const bool twoCuts : {false, true}) {
         for (const float roomTone : {0.0f, 0.03f}) {
-            for (const auto &[family, name] : soundFamilies)
-                calibrate(out, dir.path(), family, name, roomTone, twoCuts, seeds);
+            for (const auto &[family, name] : soundFamilies) {
+                if (argc <= 2 || QString::fromUtf8(name) == QString::fromUtf8(argv[2]))
+                    calibrate(out, dir.path(), family, name, roomTone, twoCuts, seeds);
+            }
         }
     }
     return 0;

@@ -54,6 +54,11 @@ constexpr double sideLagMargin = 2;
 constexpr double sideScore = 6;
 constexpr double sideAgreement = 0.05;
 
+// A window of 2 s on either side whose match reaches 30 % of the strongest one there must
+// peak within 1 ms of the side's lag, or the side follows another lag.
+constexpr double strongShare = 0.3;
+constexpr int centreSamples = syncSampleRate / 1000;
+
 // The change of the samples from one to the next: the shared effects and music keep their
 // waveform in both releases, while the low, voiced part of the dialogue, which does not, is
 // weakened.
@@ -84,6 +89,43 @@ std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &ge
     return values;
 }
 
+// How one window of refineWindow English samples matches the German track at shifts within
+// ±15 ms of a lag: the sums at every shift, and the best of them relative to the energies.
+struct WindowMatch {
+    std::size_t start = 0; // the window's first English sample
+    std::vector<double> sums;
+    double match = 0;
+    std::size_t bestShift() const
+    {
+        return std::size_t(std::max_element(sums.begin(), sums.end()) - sums.begin());
+    }
+};
+
+std::vector<WindowMatch> windowMatches(const std::vector<float> &english,
+                                       const std::vector<float> &german, const JumpAudio &audio,
+                                       double lag)
+{
+    const double first = lag - double(refineSamples) / syncSampleRate;
+    const std::vector<float> grid =
+        germanAt(audio, german, first, english.size() + 2 * refineSamples);
+    std::vector<WindowMatch> windows;
+    for (std::size_t w = 0; w + refineWindow <= english.size(); w += refineWindow) {
+        WindowMatch window{w, std::vector<double>(2 * refineSamples + 1)};
+        const auto begin = english.begin() + std::ptrdiff_t(w);
+        for (std::size_t d = 0; d < window.sums.size(); ++d)
+            window.sums[d] = std::inner_product(begin, begin + refineWindow,
+                                                grid.begin() + std::ptrdiff_t(w + d), 0.0);
+        const double energy =
+            std::inner_product(begin, begin + refineWindow, begin, 0.0) *
+            std::inner_product(grid.begin() + std::ptrdiff_t(w + refineSamples),
+                               grid.begin() + std::ptrdiff_t(w + refineSamples + refineWindow),
+                               grid.begin() + std::ptrdiff_t(w + refineSamples), 0.0);
+        window.match = energy > 0 ? window.sums[window.bestShift()] / std::sqrt(energy) : 0;
+        windows.push_back(std::move(window));
+    }
+    return windows;
+}
+
 // The lag near `lag` at which the waveforms match best within a few seconds of the stretch:
 // the part of it with the other lag can only add chance matches, which held notes make strong
 // over a long stretch but never close to the match of the same sound. Absent when the best lies
@@ -92,34 +134,40 @@ std::optional<double> refinedLag(const std::vector<float> &english,
                                  const std::vector<float> &german, const JumpAudio &audio,
                                  double lag)
 {
-    const double first = lag - double(refineSamples) / syncSampleRate;
-    const std::vector<float> grid =
-        germanAt(audio, german, first, english.size() + 2 * refineSamples);
-    std::vector<double> sums(2 * refineSamples + 1), bestSums;
-    double bestMatch = 0;
-    for (std::size_t w = 0; w + refineWindow <= english.size(); w += refineWindow) {
-        const auto begin = english.begin() + std::ptrdiff_t(w);
-        for (std::size_t d = 0; d < sums.size(); ++d)
-            sums[d] = std::inner_product(begin, begin + refineWindow,
-                                         grid.begin() + std::ptrdiff_t(w + d), 0.0);
-        const double energy =
-            std::inner_product(begin, begin + refineWindow, begin, 0.0) *
-            std::inner_product(grid.begin() + std::ptrdiff_t(w + refineSamples),
-                               grid.begin() + std::ptrdiff_t(w + refineSamples + refineWindow),
-                               grid.begin() + std::ptrdiff_t(w + refineSamples), 0.0);
-        const double match =
-            energy > 0 ? *std::max_element(sums.begin(), sums.end()) / std::sqrt(energy) : 0;
-        if (match > bestMatch)
-            bestMatch = match, bestSums = sums;
+    const std::vector<WindowMatch> windows = windowMatches(english, german, audio, lag);
+    const auto strongest = std::max_element(
+        windows.begin(), windows.end(),
+        [](const WindowMatch &a, const WindowMatch &b) { return a.match < b.match; });
+    if (strongest == windows.end() || !(strongest->match > 0))
+        return std::nullopt;
+    const std::vector<double> &sums = strongest->sums;
+    const std::size_t best = strongest->bestShift();
+    if (best == 0 || best + 1 == sums.size())
+        return std::nullopt;
+    const double shift = parabolicShift(sums[best - 1], sums[best], sums[best + 1]);
+    return lag + (double(best) - refineSamples + shift) / syncSampleRate;
+}
+
+// Whether the English samples [first, end) follow some other lag than `lag`: a window there
+// that matches noticeably, but best a few milliseconds away from it. Where the same sound lines
+// up, every such window peaks on the lag; where a held note only resembles itself at another
+// lag, it peaks anywhere within a period. Two cuts between the same segments leave such a
+// stretch on one side of any single place.
+bool wavesStray(const std::vector<float> &english, const std::vector<float> &german,
+                const JumpAudio &audio, double lag, std::size_t first, std::size_t end)
+{
+    std::vector<WindowMatch> windows;
+    for (WindowMatch &window : windowMatches(english, german, audio, lag)) {
+        if (window.start >= first && window.start + refineWindow <= end)
+            windows.push_back(std::move(window));
     }
-    if (bestSums.empty())
-        return std::nullopt;
-    const auto best =
-        std::size_t(std::max_element(bestSums.begin(), bestSums.end()) - bestSums.begin());
-    if (best == 0 || best + 1 == bestSums.size())
-        return std::nullopt;
-    const double shift = parabolicShift(bestSums[best - 1], bestSums[best], bestSums[best + 1]);
-    return first + (double(best) + shift) / syncSampleRate;
+    double strongest = 0;
+    for (const WindowMatch &window : windows)
+        strongest = std::max(strongest, window.match);
+    return std::any_of(windows.begin(), windows.end(), [&](const WindowMatch &window) {
+        const auto off = std::abs(std::ptrdiff_t(window.bestShift()) - refineSamples);
+        return window.match > 0 && window.match >= strongShare * strongest && off > centreSamples;
+    });
 }
 
 // Per frame: how well the German waveform at `lag` matches the English one, from -1 to 1. Each
@@ -304,7 +352,14 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
         return std::nullopt;
     const double boundary =
         audio.englishStart + (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;
-    if (contradicted(audio, *from, *to, boundary, boundary + double(missing) * frameSeconds))
+    const double resumes = boundary + double(missing) * frameSeconds;
+    const auto sample = [&](double film) {
+        return std::size_t(std::clamp((film - audio.englishStart) * syncSampleRate, 0.0,
+                                      double(english.size())));
+    };
+    if (contradicted(audio, *from, *to, boundary, resumes) ||
+        wavesStray(english, german, audio, *from, 0, sample(boundary - sideMargin)) ||
+        wavesStray(english, german, audio, *to, sample(resumes + sideMargin), english.size()))
         return std::nullopt;
     return boundary;
 }

@@ -75,22 +75,25 @@ private slots:
     // A jump placed where shared sound of the family runs through the cut (and, for German
     // material missing, through the end of the English material it lacks): there the tracks
     // tell to a frame which lag the sound follows. In a pause of one language, every boundary
-    // within it fits alike: not placed.
+    // within it fits alike: not placed. Nor are two cuts that the segments see as one jump.
     void placesJumps_data()
     {
         QTest::addColumn<SoundFamily>("family");
         QTest::addColumn<double>("at");
         QTest::addColumn<double>("extra"); // German seconds more at the cut (negative: fewer)
         QTest::addColumn<bool>("placed");
-        QTest::newRow("effects, German longer") << SoundFamily::effects << 15.46 << 1.6 << true;
-        QTest::newRow("effects, German shorter") << SoundFamily::effects << 15.46 << -4.57 << true;
-        QTest::newRow("speech, German longer") << SoundFamily::speech << 22.43 << 1.6 << true;
-        QTest::newRow("speech, German shorter") << SoundFamily::speech << 22.43 << -2.34 << true;
-        QTest::newRow("music, German longer") << SoundFamily::music << 15.0 << 1.6 << true;
-        QTest::newRow("music, German shorter") << SoundFamily::music << 15.0 << -1.5 << true;
-        QTest::newRow("German longer, in a pause") << SoundFamily::effects << 16.13 << 1.6 << false;
+        QTest::addColumn<double>("secondExtra"); // at a second cut 8 s later; 0: none
+        QTest::newRow("effects, German longer") << SoundFamily::effects << 15.46 << 1.6 << true << 0.0;
+        QTest::newRow("effects, German shorter") << SoundFamily::effects << 15.46 << -4.57 << true << 0.0;
+        QTest::newRow("speech, German longer") << SoundFamily::speech << 22.43 << 1.6 << true << 0.0;
+        QTest::newRow("speech, German shorter") << SoundFamily::speech << 22.43 << -2.34 << true << 0.0;
+        QTest::newRow("music, German longer") << SoundFamily::music << 15.0 << 1.6 << true << 0.0;
+        QTest::newRow("music, German shorter") << SoundFamily::music << 15.0 << -1.5 << true << 0.0;
+        QTest::newRow("German longer, in a pause") << SoundFamily::effects << 16.13 << 1.6 << false << 0.0;
         QTest::newRow("German shorter, in a pause")
-            << SoundFamily::effects << 16.13 << -2.78 << false;
+            << SoundFamily::effects << 16.13 << -2.78 << false << 0.0;
+        QTest::newRow("music, two cuts 8 s apart: no single place fits, not placed")
+            << SoundFamily::music << 30.0 << -1.5 << false << -0.6;
     }
 
     void placesJumps()
@@ -99,14 +102,21 @@ private slots:
         QFETCH(double, at);
         QFETCH(double, extra);
         QFETCH(bool, placed);
+        QFETCH(double, secondExtra);
         const QString path = file(QString::fromUtf8(QTest::currentDataTag()) + u".flac"_s);
-        QCOMPARE(writeEditedRelease(path, shortSoundtracks[family], 1, 0.3, {{at, extra}},
-                                    shortSeconds + extra),
+        QList<ReleaseEdit> edits{{at, extra}};
+        if (secondExtra != 0)
+            edits << ReleaseEdit{at + 8, secondExtra};
+        const double jumpSeconds = extra + secondExtra;
+        QCOMPARE(writeEditedRelease(path, shortSoundtracks[family], 1, 0.3, edits,
+                                    shortSeconds + jumpSeconds),
                  QString());
-        const SyncJump jump{0, 0.3, 0.3 + extra, 10, 50}; // between segments at 10 s and 50 s
+        // Between segments at 10 s and 50 s, which see two cuts as one jump.
+        const SyncJump jump{0, 0.3, 0.3 + jumpSeconds, 10, 50};
         const QList<CutLocation> found = locateCuts(
             {QUrl::fromLocalFile(file(u"english-%1.flac"_s.arg(int(family)))), 0, shortSeconds},
-            {QUrl::fromLocalFile(path), 0, shortSeconds + extra}, {ffmpeg}, {.cuts = {jump}});
+            {QUrl::fromLocalFile(path), 0, shortSeconds + jumpSeconds}, {ffmpeg},
+            {.cuts = {jump}});
         QCOMPARE(found.size(), 1);
         QCOMPARE(found.first().englishSeconds.has_value(), placed);
         if (placed)
