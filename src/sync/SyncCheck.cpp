@@ -96,7 +96,8 @@ QList<SyncSpan> planSyncSegments(double duration, const SyncSegmentLayout &layou
         return {};
     // Two short edges take the place of one full segment, so the audio decoded stays the same.
     const double edge = layout.edgeSeconds;
-    const bool edges = count == layout.maxSegments && edge > 0 && 2 * edge <= layout.segmentSeconds &&
+    const bool edges = count == layout.maxSegments && edge > 0 &&
+                       2 * edge <= layout.segmentSeconds &&
                        (duration / (count - 1) - layout.segmentSeconds) / 2 >= edge;
     if (edges)
         --count;
