@@ -174,6 +174,8 @@ QStringList mkvmergeArguments(const MkvmergeInputs &inputs, SidecarCopies &copie
     const TrackSelection &tracks = inputs.tracks;
     const std::optional<QString> timing =
         localizedTiming(inputs.localizedRatio, inputs.delayMilliseconds);
+    const std::optional<QString> unsplicedTiming = localizedTiming(
+        inputs.localizedRatio, inputs.unsplicedDelayMilliseconds.value_or(inputs.delayMilliseconds));
     const bool germanAudioConverted = !inputs.convertedGermanAudio.isEmpty();
     QStringList arguments{u"--output"_s, inputs.outputPath, u"--title"_s, inputs.title};
 
@@ -217,13 +219,14 @@ QStringList mkvmergeArguments(const MkvmergeInputs &inputs, SidecarCopies &copie
             arguments << trackArguments(tracks.germanAudio.at(i).id, germanAudioLabel(i, timing));
     }
     // Forced is judged against every German track, the replaced full tracks included.
-    const auto germanSubtitleLabel = [&](const MediaTrack &track) {
+    const auto germanSubtitleLabel = [&](const MediaTrack &track,
+                                         const std::optional<QString> &trackTiming) {
         const bool forced = isForcedSubtitle(track, tracks.germanSubtitles);
         return TrackLabel{u"deu"_s, trackDisplayName(u"Deutsch"_s, track, forced), false, forced,
-                          timing};
+                          trackTiming};
     };
     for (const MediaTrack &track : germanSubtitlesFromSource)
-        arguments << trackArguments(track.id, germanSubtitleLabel(track));
+        arguments << trackArguments(track.id, germanSubtitleLabel(track, unsplicedTiming));
     arguments << toolFileArgument(inputs.localizedFile);
 
     // Inputs from 2 on: the converted German audio, with its own factor (none where the
@@ -236,15 +239,15 @@ QStringList mkvmergeArguments(const MkvmergeInputs &inputs, SidecarCopies &copie
     for (const MediaTrack &track : inputs.keptGermanSubtitles) {
         const auto retimed = inputs.retimedGermanSubtitles.constFind(track.id);
         if (retimed != inputs.retimedGermanSubtitles.cend())
-            arguments << singleSubtitleArguments(*retimed, germanSubtitleLabel(track));
+            arguments << singleSubtitleArguments(*retimed, germanSubtitleLabel(track, timing));
     }
 
     for (const QUrl &sidecar : inputs.germanSidecars) {
         const auto retimed = inputs.retimedGermanSidecars.constFind(sidecar);
-        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s, timing, copies,
-                                      retimed != inputs.retimedGermanSidecars.cend()
-                                          ? std::optional(*retimed)
-                                          : std::nullopt);
+        const bool follows = retimed != inputs.retimedGermanSidecars.cend();
+        arguments << sidecarArguments(sidecar, u"deu"_s, u"Deutsch"_s,
+                                      follows ? timing : unsplicedTiming, copies,
+                                      follows ? std::optional(*retimed) : std::nullopt);
     }
     for (const QUrl &sidecar : inputs.englishSidecars)
         arguments << sidecarArguments(sidecar, u"eng"_s, u"English"_s, std::nullopt, copies);

@@ -47,6 +47,8 @@ struct MkvmergeInputs {
     TimingRatio localizedRatio; // on folder-2 material: the PAL stretch, a drift
     TimingRatio convertedRatio; // on the converted German audio
     qint64 delayMilliseconds = 0; // added to all folder-2 material, in output time
+    // Instead, on subtitles that do not follow the splices; absent: delayMilliseconds.
+    std::optional<qint64> unsplicedDelayMilliseconds;
 };
 
 // Throws MuxError::failed when a sidecar's marked copy cannot be written into `copies`.

@@ -128,6 +128,10 @@ MuxPlan buildMuxPlan(const MuxRequest &request, const ToolDiscovery &tools, cons
     inputs.localizedRatio = timingRatio(perFile, drift);
     inputs.convertedRatio = inputs.localizedRatio;
     inputs.delayMilliseconds = -std::llround(offset * 1000 / (1 + drift));
+    // Subtitles that cannot follow the splices keep the episode's own lag.
+    if (splices && correction.offsetWithoutSplices() != offset)
+        inputs.unsplicedDelayMilliseconds =
+            -std::llround(correction.offsetWithoutSplices() * 1000 / (1 + drift));
     if (drift != 0) {
         const double episode = primary.duration.value_or(localized.duration.value_or(0) * perFile);
         plan.appliedDrift = AppliedDrift{offset, offset + drift * episode};

@@ -3,7 +3,7 @@
 
 #include "AudioDecoding.h"
 #include "CrossCorrelation.h"
-#include "Envelope.h"
+#include "OnsetContradiction.h"
 
 #include <algorithm>
 #include <cmath>
@@ -44,15 +44,6 @@ constexpr double leastEvidence = 20;
 // this, it is not believed to be one pause.
 constexpr double silentBelow = 1e-4;
 constexpr double longestSilentChoice = 3;
-
-// A place is checked against windows of a few seconds wholly on either side of it, 1 s away:
-// one that matches the other side's lag within 0.05 s as clearly as the segments must match,
-// among lags up to 2 s beyond the two, shows the lag changing elsewhere.
-constexpr std::size_t sideWindow = 6 * envelopeRate;
-constexpr double sideMargin = 1;
-constexpr double sideLagMargin = 2;
-constexpr double sideScore = 6;
-constexpr double sideAgreement = 0.05;
 
 // A window of 2 s on either side whose match reaches 30 % of the strongest one there must
 // peak within 1 ms of the side's lag, or the side follows another lag.
@@ -223,19 +214,21 @@ std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &
     return sums;
 }
 
-// Whether the German track is silent at both lags over frames [first, end): there it makes
-// no difference where between them the lag changes.
+// Whether the German track is silent where boundaries from frame `first` to `end` disagree:
+// at the earlier lag over those frames, and at the later one over the same frames moved past
+// the `missing` frames of English material the German release lacks. There it makes no
+// difference where between them the lag changes.
 bool silentAtBoth(const JumpAudio &audio, double from, double to, std::size_t first,
-                  std::size_t end)
+                  std::size_t end, std::size_t missing)
 {
     std::vector<float> level(audio.german.size());
     std::transform(audio.german.begin(), audio.german.end(), level.begin(),
                    [](std::int16_t sample) { return float(sample) / 32768.0f; });
     const double loudness = meanSquare(level);
-    const std::size_t count = end * frameSamples;
-    for (const double lag : {from, to}) {
-        const std::vector<float> shifted = germanAt(audio, level, lag, count);
-        for (std::size_t k = first; k < end; ++k) {
+    for (const auto &[lag, shift] : {std::pair(from, std::size_t(0)), std::pair(to, missing)}) {
+        const std::vector<float> shifted =
+            germanAt(audio, level, lag, (end + shift) * frameSamples);
+        for (std::size_t k = first + shift; k < end + shift; ++k) {
             const auto frame = shifted.begin() + std::ptrdiff_t(k * frameSamples);
             const double power =
                 std::inner_product(frame, frame + frameSamples, frame, 0.0) / frameSamples;
@@ -244,52 +237,6 @@ bool silentAtBoth(const JumpAudio &audio, double from, double to, std::size_t fi
         }
     }
     return true;
-}
-
-// Whether a few seconds of the stretch wholly before `boundary` or after `resumes` (English
-// film time; between them lies English material the German release lacks) match the German
-// track clearly at the other side's lag: then the lag does not change there. Onsets are
-// compared rather than waveforms, since a held note matches its own waveform at many lags,
-// and its onsets at the other side's lag hardly ever.
-bool contradicted(const JumpAudio &audio, double from, double to, double boundary,
-                  double resumes)
-{
-    const std::vector<float> english =
-        onsetEnvelope(audio.english, syncSampleRate, 1.0 / envelopeRate);
-    const std::vector<float> german =
-        onsetEnvelope(audio.german, syncSampleRate, 1.0 / (envelopeRate * audio.stretch));
-    if (english.empty() || german.empty())
-        return false;
-    const double lowest = std::min(from, to) - sideLagMargin;
-    const int lags = int(std::lround((std::abs(to - from) + 2 * sideLagMargin) * envelopeRate));
-    // German frame k sounds at film time germanStart·stretch + k/envelopeRate.
-    const auto firstOffset = std::ptrdiff_t(std::lround(
-        (audio.englishStart + lowest - audio.germanStart * audio.stretch) * envelopeRate));
-    std::vector<float> values(std::size_t(lags) + 1);
-    for (std::size_t w = 0; w + sideWindow <= english.size(); w += sideWindow / 3) {
-        const double start = audio.englishStart + double(w) / envelopeRate;
-        const double end = start + double(sideWindow) / envelopeRate;
-        const bool before = end <= boundary - sideMargin, after = start >= resumes + sideMargin;
-        if (!before && !after)
-            continue;
-        for (int l = 0; l <= lags; ++l) {
-            const std::ptrdiff_t offset = firstOffset + l + std::ptrdiff_t(w);
-            double sum = 0;
-            std::size_t count = 0;
-            for (std::size_t i = 0; i < sideWindow; ++i) {
-                const std::ptrdiff_t k = offset + std::ptrdiff_t(i);
-                if (k >= 0 && k < std::ptrdiff_t(german.size()))
-                    sum += double(english[w + i]) * german[std::size_t(k)], ++count;
-            }
-            values[std::size_t(l)] = count > 0 ? float(sum / std::sqrt(double(count))) : 0.0f;
-        }
-        const CorrelationPeak peak = findPeak(values, envelopeRate / 2);
-        const double otherLag = before ? to : from;
-        if (peak.found && peak.score >= sideScore &&
-            std::abs(lowest + peak.index / envelopeRate - otherLag) <= sideAgreement)
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -348,7 +295,7 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     const bool clear = earliest == best && latest == best;
     if (!clear && ((latest - earliest) * frameSeconds > longestSilentChoice ||
                    !silentAtBoth(audio, *from, *to, earliest + toleranceFrames,
-                                 std::min(frames, latest + missing + 1 - toleranceFrames))))
+                                 latest + 1 - toleranceFrames, missing)))
         return std::nullopt;
     const double boundary =
         audio.englishStart + (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;
@@ -357,9 +304,9 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
         return std::size_t(std::clamp((film - audio.englishStart) * syncSampleRate, 0.0,
                                       double(english.size())));
     };
-    if (contradicted(audio, *from, *to, boundary, resumes) ||
-        wavesStray(english, german, audio, *from, 0, sample(boundary - sideMargin)) ||
-        wavesStray(english, german, audio, *to, sample(resumes + sideMargin), english.size()))
+    if (onsetsContradict(audio, *from, *to, boundary, resumes) ||
+        wavesStray(english, german, audio, *from, 0, sample(boundary - sideSeconds)) ||
+        wavesStray(english, german, audio, *to, sample(resumes + sideSeconds), english.size()))
         return std::nullopt;
     return boundary;
 }

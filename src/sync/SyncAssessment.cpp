@@ -23,8 +23,9 @@ constexpr double smallestCorrection = 0.04;
 // offset; more cannot lie within one agreement.
 constexpr double smallestDrift = 2 * agreement;
 // The first or the last segment alone may show a cut near the start or the end, which no
-// other segment can confirm; its match must stand out further than the others'.
-constexpr double lowestLoneEdgeScore = 6;
+// other segment can confirm; its match must stand out further than chance matches of
+// unrelated audio ever do (held notes reach 10), while related audio rarely scores below it.
+constexpr double lowestLoneEdgeScore = 12;
 // A line needs more points than two to show anything.
 constexpr int fewestOnLine = 4;
 

@@ -206,6 +206,23 @@ private slots:
         QVERIFY(inputArguments(result, german).contains(u"--sync"_s) == !syncValue.isEmpty());
     }
 
+    // The spliced German audio starts on the lag before a cut in the opening minute; bitmap
+    // subtitles that cannot follow the splices keep the lag of the rest of the episode.
+    void subtitlesNotSplicedKeepTheEpisodesLag()
+    {
+        SyncCorrection correction{1.9, 0, {SyncCut{40, 1.9, 0.3}}};
+        correction.unsplicedOffsetSeconds = 0.3;
+        MediaTrack vobSub = subtitles(2, u"deu"_s);
+        vobSub.codec = u"VobSub"_s;
+        MuxRequest request{m_pair, MediaInspection{m_pair.primary->url, 100, {video(0)}},
+                           MediaInspection{m_pair.localized->url, 100, {vobSub}},
+                           QUrl::fromLocalFile(m_output.path()), correction};
+        request.repairCuts = true;
+        const MuxPlan result = buildMuxPlan(request, ToolDiscovery());
+        QCOMPARE(result.repairedSplices.size(), 1);
+        QCOMPARE(valuesOf(result.arguments, u"--sync"_s), QStringList{u"2:-300"_s});
+    }
+
     void sidecarInputsAndOrder()
     {
         const auto url = [](const char *name) {

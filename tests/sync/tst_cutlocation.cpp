@@ -123,24 +123,29 @@ private slots:
             QCOMPARE_LE(std::abs(*found.first().englishSeconds - at), 0.05);
     }
 
-    // Between two scenes both releases fall silent for a second, and the German one plays an
-    // extra scene there that begins and ends in silence. No boundary in the pause explains the
-    // audio better than another, but while the German track is silent at both lags throughout,
-    // each splices the same sound; a German voice in the pause makes the place matter.
+    // Between two scenes both releases fall silent for a second, and at a cut in that pause the
+    // German one plays an extra scene that begins and ends in silence, or lacks part of the
+    // pause. No boundary in the pause explains the audio better than another, but while the
+    // German track is silent there at both lags, each splices the same sound; a German voice
+    // in the pause makes the place matter.
     void splicesInASharedSilence_data()
     {
+        QTest::addColumn<double>("extra"); // German seconds more at the cut (negative: fewer)
         QTest::addColumn<bool>("germanVoiceInPause");
         QTest::addColumn<bool>("placed");
-        QTest::newRow("silent in both: spliced in the pause") << false << true;
-        QTest::newRow("a German voice in the pause: not placed") << true << false;
+        QTest::newRow("German longer, silent in both: spliced in the pause") << 2.4 << false << true;
+        QTest::newRow("German shorter, silent in both: spliced in the pause")
+            << -0.4 << false << true;
+        QTest::newRow("a German voice in the pause: not placed") << 2.4 << true << false;
     }
 
     void splicesInASharedSilence()
     {
+        QFETCH(double, extra);
         QFETCH(bool, germanVoiceInPause);
         QFETCH(bool, placed);
         constexpr double silenceFrom = 20, silenceTo = 21, cutAt = 20.4, late = 0.3;
-        constexpr double extra = 2.4, fadeSilence = 0.8; // the extra scene: silence, noise, silence
+        constexpr double fadeSilence = 0.8; // at either end of an extra scene
         std::minstd_rand random(7);
         std::uniform_int_distribution<int> noise(-8000, 8000);
         const auto second = [](double seconds) { return std::size_t(seconds * syncSampleRate); };
@@ -148,16 +153,19 @@ private slots:
         audio.english.resize(second(40));
         for (std::size_t n = 0; n < audio.english.size(); ++n)
             audio.english[n] = n >= second(silenceFrom) && n < second(silenceTo) ? 0 : noise(random);
-        // The German file: the film `late`, the extra scene inserted at the cut.
+        // The German file: the film `late`, the extra scene inserted at the cut, or the
+        // missing part of the film left out.
         audio.german.assign(second(late), 0);
         audio.german.insert(audio.german.end(), audio.english.begin(),
                             audio.english.begin() + std::ptrdiff_t(second(cutAt)));
-        std::vector<std::int16_t> scene(second(extra), 0);
-        for (std::size_t n = second(fadeSilence); n < second(extra - fadeSilence); ++n)
-            scene[n] = std::int16_t(noise(random));
-        audio.german.insert(audio.german.end(), scene.begin(), scene.end());
+        if (extra > 0) {
+            std::vector<std::int16_t> scene(second(extra), 0);
+            for (std::size_t n = second(fadeSilence); n < second(extra - fadeSilence); ++n)
+                scene[n] = std::int16_t(noise(random));
+            audio.german.insert(audio.german.end(), scene.begin(), scene.end());
+        }
         audio.german.insert(audio.german.end(),
-                            audio.english.begin() + std::ptrdiff_t(second(cutAt)),
+                            audio.english.begin() + std::ptrdiff_t(second(cutAt - std::min(extra, 0.0))),
                             audio.english.end());
         if (germanVoiceInPause) {
             for (std::size_t n = second(20.1 + late); n < second(20.3 + late); ++n)

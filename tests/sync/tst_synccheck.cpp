@@ -276,10 +276,10 @@ private slots:
             << QList<double>{1, 1, 1} << 4.49 << SyncPattern::unsure;
         QTest::newRow("two agree, no other segment")
             << QList<double>{1, 1} << 12.0 << SyncPattern::unsure;
-        QTest::newRow("the last segment alone at 5.9: not believed")
-            << QList<double>{0.5, 0.5, 0.5, 0.5, 1.7} << 5.9 << SyncPattern::constant;
-        QTest::newRow("the last segment alone at 6: a cut near the end")
-            << QList<double>{0.5, 0.5, 0.5, 0.5, 1.7} << 6.0 << SyncPattern::cut;
+        QTest::newRow("the last segment alone at 11.9: not believed")
+            << QList<double>{0.5, 0.5, 0.5, 0.5, 1.7} << 11.9 << SyncPattern::constant;
+        QTest::newRow("the last segment alone at 12: a cut near the end")
+            << QList<double>{0.5, 0.5, 0.5, 0.5, 1.7} << 12.0 << SyncPattern::cut;
     }
 
     void trustThresholds()
