@@ -8,6 +8,7 @@
 
 #include "analysis/PalSpeedup.h"
 #include "support/SyncMedia.h"
+#include "sync/SyncChecker.h"
 #include "sync/SyncSegments.h"
 
 #include <QCoreApplication>
@@ -156,8 +157,9 @@ int main(int argc, char *argv[])
             SyncCheckOptions told = options;
             told.localizedStretch = toldStretch(truth.timing);
             if (seed < seeds) {
+                // As the check runs: jumps are located, which an edge segment's jump needs.
                 const SyncMeasurement measured =
-                    measureSync(englishSource, germanSource, told, layout);
+                    measureAndLocate(englishSource, germanSource, told, layout);
                 const SyncAssessment found = assessSync(measured);
                 switch (judge(found, truth, seconds, share)) {
                 case Outcome::found:

@@ -189,6 +189,33 @@ bool inTimeOrder(QList<QList<Match>> &groups)
     return true;
 }
 
+// The jump between two groups in time order: somewhere between the last segment before it and
+// the first after it, or where the measurement's cut locations placed a jump of the same lags
+// within that stretch.
+SyncJump jumpBetween(const QList<Match> &earlier, const QList<Match> &later,
+                     const SyncMeasurement &measurement)
+{
+    const SyncSegment &before = measurement.segments.at(earlier.last().segment);
+    const SyncSegment &after = measurement.segments.at(later.first().segment);
+    SyncJump jump{.englishSeconds =
+                      (before.startSeconds + before.lengthSeconds + after.startSeconds) / 2,
+                  .fromLagSeconds = meanLag(earlier),
+                  .toLagSeconds = meanLag(later),
+                  .earliestSeconds = before.startSeconds,
+                  .latestSeconds = after.startSeconds + after.lengthSeconds};
+    for (const CutLocation &location : measurement.cutLocations) {
+        if (location.englishSeconds &&
+            std::abs(location.fromLagSeconds - jump.fromLagSeconds) <= agreement &&
+            std::abs(location.toLagSeconds - jump.toLagSeconds) <= agreement &&
+            *location.englishSeconds >= jump.earliestSeconds &&
+            *location.englishSeconds <= jump.latestSeconds) {
+            jump.englishSeconds = *location.englishSeconds;
+            jump.located = true;
+        }
+    }
+    return jump;
+}
+
 } // namespace
 
 SyncAssessment assessSync(const SyncMeasurement &measurement)
@@ -206,15 +233,25 @@ SyncAssessment assessSync(const SyncMeasurement &measurement)
     groups.erase(std::remove_if(groups.begin() + 1, groups.end(), tooSmall), groups.end());
 
     // A lone edge adds to the agreement found; it cannot make one.
-    QList<Match> trusted;
     qsizetype confirmed = 0;
-    for (const QList<Match> &group : std::as_const(groups)) {
-        trusted += group;
+    for (const QList<Match> &group : std::as_const(groups))
         confirmed += isLoneEdge(group, measurement) ? 0 : group.size();
-    }
     if (!areMost(confirmed, measurement) || !inTimeOrder(groups))
         return {.trusted = QList<bool>(measurement.segments.size(), false)};
+    // Held notes let an edge segment alone match a lag the audio does not have: once the jumps
+    // were looked for, one that only an edge segment shows counts where it was placed.
+    if (measurement.cutsSought) {
+        if (groups.size() > 1 && isLoneEdge(groups.first(), measurement) &&
+            !jumpBetween(groups.at(0), groups.at(1), measurement).located)
+            groups.removeFirst();
+        if (groups.size() > 1 && isLoneEdge(groups.last(), measurement) &&
+            !jumpBetween(groups.at(groups.size() - 2), groups.last(), measurement).located)
+            groups.removeLast();
+    }
 
+    QList<Match> trusted;
+    for (const QList<Match> &group : std::as_const(groups))
+        trusted += group;
     SyncAssessment assessment{.trusted = trustedOnly(measurement, trusted)};
     if (groups.size() == 1) {
         assessment.offsetSeconds = meanLag(groups.first());
@@ -224,31 +261,8 @@ SyncAssessment assessSync(const SyncMeasurement &measurement)
         return assessment;
     }
     assessment.pattern = SyncPattern::cut;
-    for (qsizetype g = 1; g < groups.size(); ++g) {
-        // The jump lies somewhere between the last segment before it and the first after it.
-        const SyncSegment &before = measurement.segments.at(groups.at(g - 1).last().segment);
-        const SyncSegment &after = measurement.segments.at(groups.at(g).first().segment);
-        SyncJump jump{.englishSeconds =
-                          (before.startSeconds + before.lengthSeconds + after.startSeconds) / 2,
-                      .fromLagSeconds = meanLag(groups.at(g - 1)),
-                      .toLagSeconds = meanLag(groups.at(g)),
-                      .earliestSeconds = before.startSeconds,
-                      .latestSeconds = after.startSeconds + after.lengthSeconds};
-        // A location counts for the jump it was looked for; one that left the stretch or
-        // lost track of the lags was made for other segments.
-        const CutLocation *located = measurement.cutLocations.size() == groups.size() - 1
-                                         ? &measurement.cutLocations.at(g - 1)
-                                         : nullptr;
-        if (located && located->englishSeconds &&
-            std::abs(located->fromLagSeconds - jump.fromLagSeconds) <= agreement &&
-            std::abs(located->toLagSeconds - jump.toLagSeconds) <= agreement &&
-            *located->englishSeconds >= jump.earliestSeconds &&
-            *located->englishSeconds <= jump.latestSeconds) {
-            jump.englishSeconds = *located->englishSeconds;
-            jump.located = true;
-        }
-        assessment.cuts << jump;
-    }
+    for (qsizetype g = 1; g < groups.size(); ++g)
+        assessment.cuts << jumpBetween(groups.at(g - 1), groups.at(g), measurement);
     assessment.cutSeconds = assessment.cuts.first().englishSeconds;
     assessment.fromSeconds = assessment.cuts.first().fromLagSeconds;
     assessment.toSeconds = assessment.cuts.first().toLagSeconds;

@@ -54,6 +54,9 @@ struct SyncMeasurement {
     // The stretch is PAL speed heard in the audio, which the running times alone do not show.
     bool stretchHeard = false;
     QList<CutLocation> cutLocations; // per jump the segments show, in time order
+    // The jumps were looked for in the audio: one that an edge segment alone shows counts only
+    // where it was placed.
+    bool cutsSought = false;
 };
 
 struct SyncCheckOptions {

@@ -42,8 +42,10 @@ SyncMeasurement measureAndLocate(const SyncSource &english, const SyncSource &ge
             assessment = heard;
         }
     }
-    if (assessment.pattern == SyncPattern::cut)
+    if (assessment.pattern == SyncPattern::cut) {
         measurement.cutLocations = locateCuts(english, german, options, assessment);
+        measurement.cutsSought = true;
+    }
     return measurement;
 }
 

@@ -32,7 +32,7 @@ const QString ffmpeg = u"/usr/bin/ffmpeg"_s;
 constexpr double shortSeconds = 60;
 
 // Ten one-minute segments of a ten-minute episode with the given lags, the jumps between them
-// located as told.
+// looked for and located as told.
 SyncMeasurement tenMinutes(const QList<double> &lags, const QList<CutLocation> &locations)
 {
     SyncMeasurement measurement{600};
@@ -40,6 +40,7 @@ SyncMeasurement tenMinutes(const QList<double> &lags, const QList<CutLocation> &
         measurement.segments << SyncSegment{60.0 * double(measurement.segments.size()), 60, true,
                                             lag, 12};
     measurement.cutLocations = locations;
+    measurement.cutsSought = true;
     return measurement;
 }
 
@@ -198,10 +199,12 @@ private slots:
             << 1.0 << 0.5 << QList<ReleaseEdit>{{137, -2.4}} << SyncPattern::cut << false << false;
         QTest::newRow("extra material hides PAL speed from the running times")
             << pal << -0.4 << QList<ReleaseEdit>{{100, 1.2}} << SyncPattern::cut << true << false;
-        QTest::newRow("a cut in the first minute, seen by the first segment alone")
-            << 1.0 << 0.3 << QList<ReleaseEdit>{{40, 1.6}} << SyncPattern::cut << false << false;
-        QTest::newRow("a cut in the last minute, seen by the last segment alone")
-            << 1.0 << 0.3 << QList<ReleaseEdit>{{185, -1.6}} << SyncPattern::cut << false << false;
+        QTest::newRow("a cut in the first minute, seen by the first segment alone, not placed")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{40, 1.6}} << SyncPattern::constant << false
+            << false;
+        QTest::newRow("a cut in the last minute, seen by the last segment alone, not placed")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{185, -1.6}} << SyncPattern::constant << false
+            << false;
         QTest::newRow("two cuts between the same segments: one jump, not spliced")
             << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}, {111, 1.0}} << SyncPattern::cut
             << false << false;
@@ -237,10 +240,12 @@ private slots:
         QCOMPARE(verdict.correction->palSpeedHeard, heard);
         // Measured on the axis the check stretched the German file to: a release that plays
         // slower than that drifts later by the difference.
-        // Unspliced, a cut in the first minute leaves the episode at the offset after it.
+        // Unspliced, a cut in the first minute leaves the episode at the offset after it; a
+        // splice starts on the offset before.
         const double speed = measurement.localizedStretch / stretch;
-        QCOMPARE_LE(std::abs(verdict.correction->offsetSeconds - late * speed), 0.02);
         const double unspliced = late + (edits.value(0).atSeconds < 60 ? edits.value(0).seconds : 0);
+        const double opening = pattern == SyncPattern::constant ? unspliced : late;
+        QCOMPARE_LE(std::abs(verdict.correction->offsetSeconds - opening * speed), 0.02);
         QCOMPARE_LE(std::abs(verdict.correction->offsetWithoutSplices() - unspliced * speed), 0.02);
         QCOMPARE_LE(std::abs(verdict.correction->driftPerSecond - (speed - 1)), 5e-5);
         // Cuts closer together than the segments show as one jump.
@@ -260,6 +265,7 @@ private slots:
         QTest::addColumn<QList<CutLocation>>("locations"); // per jump; no time: not placed
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QList<double>>("repaired"); // the cuts handed to the mux
+        QTest::addColumn<double>("unspliced");       // the offset the mux takes without them
         const QString cut = u"[Warnung] S01E02: Der Versatz der deutschen Tonspur springt bei "
                             u"etwa %1 von %2 auf %3 Sekunden; die Fassungen sind unterschiedlich "
                             u"geschnitten."_s;
@@ -273,24 +279,36 @@ private slots:
             << twoCuts << QList<CutLocation>{{0, 1.2, 250.0}, {1.2, -1.8, 421.0}}
             << QStringList{cut.arg(u"4:10 min"_s, u"0.00"_s, u"1.20"_s),
                            cut.arg(u"7:01 min"_s, u"1.20"_s, u"-1.80"_s)}
-            << QList<double>{250.0, 421.0};
+            << QList<double>{250.0, 421.0} << 0.0;
         QTest::newRow("one of two not placed: neither repaired")
             << twoCuts << QList<CutLocation>{{0, 1.2, 250.0}, {1.2, -1.8, std::nullopt}}
-            << secondUnplaced << QList<double>{};
+            << secondUnplaced << QList<double>{} << 0.0;
         QTest::newRow("placed outside the segments around the jump: not repaired")
             << twoCuts << QList<CutLocation>{{0, 1.2, 250.0}, {1.2, -1.8, 500.0}} << secondUnplaced
-            << QList<double>{};
+            << QList<double>{} << 0.0;
+        // Held notes can make an edge segment alone match a lag the audio does not have.
+        const QList<double> loneFirst{2.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5};
+        QTest::newRow("a jump only the first segment shows, placed: repaired")
+            << loneFirst << QList<CutLocation>{{2.0, 0.5, 70.0}}
+            << QStringList{cut.arg(u"1:10 min"_s, u"2.00"_s, u"0.50"_s)} << QList<double>{70.0}
+            << 0.5;
+        QTest::newRow("a jump only the first segment shows, not placed: the others' offset")
+            << loneFirst << QList<CutLocation>{{2.0, 0.5, std::nullopt}}
+            << QStringList{u"[Warnung] S01E02: Die deutsche Tonspur läuft 0.50 Sekunden zu spät; "
+                           u"wird beim Muxen ausgeglichen."_s}
+            << QList<double>{} << 0.5;
         QTest::newRow("nine and a half minutes more: repaired")
             << QList<double>{0, 0, 0, 0, 0, 570, 570, 570, 570, 570}
             << QList<CutLocation>{{0, 570, 300.0}}
-            << QStringList{cut.arg(u"5:00 min"_s, u"0.00"_s, u"570.00"_s)} << QList<double>{300.0};
+            << QStringList{cut.arg(u"5:00 min"_s, u"0.00"_s, u"570.00"_s)} << QList<double>{300.0}
+            << 0.0;
         QTest::newRow("eleven minutes less: no cut to repair")
             << QList<double>{0, 0, 0, 0, 0, -660, -660, -660, -660, -660}
             << QList<CutLocation>{{0, -660, 300.0}}
             << QStringList{cut.arg(u"5:00 min"_s, u"0.00"_s, u"-660.00"_s),
                            refused.arg(u"Der Sprung bei etwa 5:00 min ist mit 660.00 Sekunden zu "
                                        u"groß für einen Schnitt"_s)}
-            << QList<double>{};
+            << QList<double>{} << 0.0;
     }
 
     void judgesCuts()
@@ -299,13 +317,16 @@ private slots:
         QFETCH(QList<CutLocation>, locations);
         QFETCH(QStringList, lines);
         QFETCH(QList<double>, repaired);
+        QFETCH(double, unspliced);
         const SyncVerdict verdict = judgeSync(u"S01E02"_s, tenMinutes(lags, locations));
         QStringList found;
         for (const AnalysisIssue &finding : verdict.findings)
             found << issueLine(finding);
         QCOMPARE(found, lines);
         QVERIFY(verdict.correction);
-        QCOMPARE(verdict.correction->offsetSeconds, lags.first());
+        QCOMPARE(verdict.correction->offsetWithoutSplices(), unspliced);
+        if (!repaired.isEmpty())
+            QCOMPARE(verdict.correction->offsetSeconds, lags.first());
         QList<double> times;
         for (const SyncCut &cut : verdict.correction->cuts)
             times << cut.englishSeconds;
