@@ -1,9 +1,10 @@
-// Locating a jump of the lag: the waveforms of both tracks compared along the two known lags.
+// Locating a jump of the lag: both tracks compared frame by frame along the two known lags.
 #include "CutLocation.h"
 
 #include "AudioDecoding.h"
 #include "CrossCorrelation.h"
 #include "OnsetContradiction.h"
+#include "PhaseAgreement.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,8 +15,6 @@ namespace {
 // Frames of 10 ms: a jump placed to one is well within the 0.05 s that matters.
 constexpr int frameSamples = syncSampleRate / 100;
 constexpr double frameSeconds = double(frameSamples) / syncSampleRate;
-// A frame 30 dB below the stretch's average counts half; the silence between events, nothing.
-constexpr double quietFrame = 1e-3;
 // What a located jump may be off by, in frames.
 constexpr int toleranceFrames = 5;
 // The segments give each lag to a few milliseconds; a waveform matches only within a fraction
@@ -24,7 +23,7 @@ constexpr int refineSamples = 60;
 constexpr std::size_t refineWindow = 2 * syncSampleRate;
 // Lags below both known ones that match nothing: what the German track gives against English
 // audio by chance there is the noise each frame's evidence carries.
-constexpr double unrelatedLags[] = {3.7, 6.1};
+constexpr double unrelatedLags[] = {3.1, 4.3, 5.5, 6.7};
 // German audio decoded before the lower lag, for the unrelated lags and the refinement.
 constexpr double germanMargin = 7;
 // The noise of a frame is averaged over this many frames on either side.
@@ -161,27 +160,13 @@ bool wavesStray(const std::vector<float> &english, const std::vector<float> &ger
     });
 }
 
-// Per frame: how well the German waveform at `lag` matches the English one, from -1 to 1. Each
-// frame counts alike however loud it is, so the quiet sound a scene keeps between its events
-// (room tone, distant traffic) places a jump as well as a loud effect; frames far below the
-// average level of `scale` count less, and digital silence not at all.
+// Per frame: how well the German track at `lag` matches the English one, from -1 to 1.
 std::vector<double> evidence(const JumpAudio &audio, const std::vector<float> &english,
-                             const std::vector<float> &german, double lag, double scale)
+                             const std::vector<float> &german, double lag)
 {
     const std::size_t frames = english.size() / frameSamples;
-    const std::vector<float> shifted = germanAt(audio, german, lag, frames * frameSamples);
-    std::vector<double> result(frames);
-    for (std::size_t k = 0; k < frames; ++k) {
-        const auto first = english.begin() + std::ptrdiff_t(k * frameSamples);
-        const auto last = first + frameSamples;
-        const auto matched = shifted.begin() + std::ptrdiff_t(k * frameSamples);
-        const double product = std::inner_product(first, last, matched, 0.0, std::plus<>(),
-                                                  [](float e, float g) { return double(e) * g; });
-        const double energies = std::inner_product(first, last, first, 0.0) *
-                                std::inner_product(matched, matched + frameSamples, matched, 0.0);
-        result[k] = product / (std::sqrt(energies) + quietFrame * scale);
-    }
-    return result;
+    return phaseAgreement(english, germanAt(audio, german, lag, frames * frameSamples),
+                          frameSamples);
 }
 
 double meanSquare(const std::vector<float> &values)
@@ -192,24 +177,25 @@ double meanSquare(const std::vector<float> &values)
 }
 
 // Running sums of each frame's noise variance, the chance evidence at the unrelated lags
-// averaged over its neighbourhood: entry k holds frames 0 to k - 1.
+// averaged over its neighbourhood and widened by what neighbouring frames share: entry k holds
+// frames 0 to k - 1.
 std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &english,
-                              const std::vector<float> &german, double lowestLag, double scale)
+                              const std::vector<float> &german, double lowestLag)
 {
     const std::size_t frames = english.size() / frameSamples;
     std::vector<double> squares(frames + 1, 0.0); // running sums as well
     for (const double below : unrelatedLags) {
-        const std::vector<double> chance =
-            evidence(audio, english, german, lowestLag - below, scale);
+        const std::vector<double> chance = evidence(audio, english, german, lowestLag - below);
         for (std::size_t k = 0; k < frames; ++k)
             squares[k + 1] += chance[k] * chance[k] / std::size(unrelatedLags);
     }
     std::partial_sum(squares.begin(), squares.end(), squares.begin());
+    const double overlap = phaseAgreementOverlap(frameSamples);
     std::vector<double> sums(frames + 1, 0.0);
     for (std::size_t k = 0; k < frames; ++k) {
         const std::size_t low = k > noiseFrames ? k - noiseFrames : 0;
         const std::size_t high = std::min(frames, k + noiseFrames + 1);
-        sums[k + 1] = sums[k] + (squares[high] - squares[low]) / double(high - low);
+        sums[k + 1] = sums[k] + overlap * (squares[high] - squares[low]) / double(high - low);
     }
     return sums;
 }
@@ -246,13 +232,12 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     const std::vector<float> english = changes(audio.english);
     const std::vector<float> german = changes(audio.german);
     const std::size_t frames = english.size() / frameSamples;
-    const double scale = std::sqrt(meanSquare(english) * meanSquare(german)) * frameSamples;
     const std::optional<double> from = refinedLag(english, german, audio, fromLag);
     const std::optional<double> to = refinedLag(english, german, audio, toLag);
-    if (!from || !to || !(scale > 0))
+    if (!from || !to)
         return std::nullopt;
-    const std::vector<double> before = evidence(audio, english, german, *from, scale);
-    const std::vector<double> after = evidence(audio, english, german, *to, scale);
+    const std::vector<double> before = evidence(audio, english, german, *from);
+    const std::vector<double> after = evidence(audio, english, german, *to);
     // English material the German release lacks follows neither lag.
     const auto missing = std::size_t(std::lround(std::max(0.0, *from - *to) / frameSeconds));
     if (frames < missing + 2 * toleranceFrames + 2)
@@ -275,8 +260,7 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     if (followingFrom < leastEvidence || score[best] - followingFrom < leastEvidence)
         return std::nullopt;
 
-    const std::vector<double> noise =
-        noiseSums(audio, english, german, std::min(*from, *to), scale);
+    const std::vector<double> noise = noiseSums(audio, english, german, std::min(*from, *to));
     // The boundaries that explain the audio about as well as the best one.
     std::size_t earliest = best, latest = best;
     for (std::size_t c = 0; c < score.size(); ++c) {
@@ -301,8 +285,8 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
         audio.englishStart + (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;
     const double resumes = boundary + double(missing) * frameSeconds;
     const auto sample = [&](double film) {
-        return std::size_t(std::clamp((film - audio.englishStart) * syncSampleRate, 0.0,
-                                      double(english.size())));
+        return std::size_t(
+            std::clamp((film - audio.englishStart) * syncSampleRate, 0.0, double(english.size())));
     };
     if (onsetsContradict(audio, *from, *to, boundary, resumes) ||
         wavesStray(english, german, audio, *from, 0, sample(boundary - sideSeconds)) ||

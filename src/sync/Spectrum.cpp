@@ -1,4 +1,4 @@
-// Short-time spectra of decoded audio on a logarithmic frequency axis, computed with FFTW.
+// Short-time spectra of decoded audio, computed with FFTW.
 #include "Spectrum.h"
 
 #include <fftw3.h>
@@ -57,7 +57,58 @@ std::vector<BinMap> mapBins(const LogAxis &axis, int frameLength, int sampleRate
     return map;
 }
 
+// One plan for frames of a given length, and the Hann window applied before it.
+class WindowedFft {
+public:
+    explicit WindowedFft(int frameLength)
+        : m_length(std::size_t(frameLength)), m_input(fftw_alloc_real(m_length)),
+          m_output(fftw_alloc_complex(m_length / 2 + 1)), m_window(m_length)
+    {
+        const std::lock_guard lock(planning);
+        m_plan.reset(
+            fftw_plan_dft_r2c_1d(frameLength, m_input.get(), m_output.get(), FFTW_ESTIMATE));
+        for (std::size_t n = 0; n < m_length; ++n)
+            m_window[n] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(n) / double(m_length));
+    }
+
+    // Transforms the frame centred on `centre`; false where it reaches outside the samples.
+    template <typename Sample> bool transform(std::span<const Sample> samples, double centre)
+    {
+        const auto start = std::ptrdiff_t(std::llround(centre)) - std::ptrdiff_t(m_length / 2);
+        if (start < 0 || std::size_t(start) + m_length > samples.size())
+            return false;
+        for (std::size_t n = 0; n < m_length; ++n)
+            m_input.get()[n] = double(samples[std::size_t(start) + n]) * m_window[n];
+        fftw_execute(m_plan.get());
+        return true;
+    }
+
+    std::size_t bins() const { return m_length / 2 + 1; }
+    const fftw_complex &bin(std::size_t m) const { return m_output.get()[m]; }
+
+private:
+    std::size_t m_length;
+    std::unique_ptr<double, FftwFree> m_input;
+    std::unique_ptr<fftw_complex, FftwFree> m_output;
+    std::unique_ptr<fftw_plan_s, PlanDestroy> m_plan;
+    std::vector<double> m_window;
+};
+
 } // namespace
+
+std::vector<std::complex<float>> complexSpectra(std::span<const float> samples, int frameLength,
+                                                std::span<const double> centres)
+{
+    WindowedFft fft(frameLength);
+    std::vector<std::complex<float>> spectra(centres.size() * fft.bins());
+    for (std::size_t f = 0; f < centres.size(); ++f) {
+        if (!fft.transform(samples, centres[f]))
+            continue;
+        for (std::size_t m = 0; m < fft.bins(); ++m)
+            spectra[f * fft.bins() + m] = {float(fft.bin(m)[0]), float(fft.bin(m)[1])};
+    }
+    return spectra;
+}
 
 double LogAxis::frequency(int bin) const
 {
@@ -68,33 +119,18 @@ LogSpectrogram logSpectrogram(std::span<const std::int16_t> samples, int sampleR
                               int frameLength, std::span<const double> centres, const LogAxis &axis)
 {
     LogSpectrogram result{axis.bins, std::vector<float>(centres.size() * std::size_t(axis.bins))};
-    const auto length = std::size_t(frameLength);
-    const std::unique_ptr<double, FftwFree> input(fftw_alloc_real(length));
-    const std::unique_ptr<fftw_complex, FftwFree> output(fftw_alloc_complex(length / 2 + 1));
-    std::unique_ptr<fftw_plan_s, PlanDestroy> plan;
-    {
-        const std::lock_guard lock(planning);
-        plan.reset(fftw_plan_dft_r2c_1d(frameLength, input.get(), output.get(), FFTW_ESTIMATE));
-    }
-    std::vector<double> window(length);
-    for (std::size_t n = 0; n < length; ++n)
-        window[n] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(n) / double(length));
+    WindowedFft fft(frameLength);
     const std::vector<BinMap> map = mapBins(axis, frameLength, sampleRate);
     const int lastFftBin = frameLength / 2;
     const int envelopeBins = std::max(1, int(envelopeCents / axis.stepCents));
 
-    std::vector<double> power(length / 2 + 1);
+    std::vector<double> power(fft.bins());
     std::vector<float> logPower(std::size_t(axis.bins));
     for (std::size_t f = 0; f < centres.size(); ++f) {
-        const auto start = std::ptrdiff_t(std::llround(centres[f])) - std::ptrdiff_t(length / 2);
-        if (start < 0 || std::size_t(start) + length > samples.size())
+        if (!fft.transform(samples, centres[f]))
             continue;
-        for (std::size_t n = 0; n < length; ++n)
-            input.get()[n] = samples[std::size_t(start) + n] * window[n];
-        fftw_execute(plan.get());
         for (std::size_t m = 0; m < power.size(); ++m)
-            power[m] =
-                output.get()[m][0] * output.get()[m][0] + output.get()[m][1] * output.get()[m][1];
+            power[m] = fft.bin(m)[0] * fft.bin(m)[0] + fft.bin(m)[1] * fft.bin(m)[1];
         for (std::size_t k = 0; k < map.size(); ++k) {
             const BinMap &bins = map[k];
             double value = 0;

@@ -1,9 +1,17 @@
-// Short-time spectra of decoded audio on a logarithmic frequency axis, computed with FFTW.
+// Short-time spectra of decoded audio, computed with FFTW: complex ones, and log spectra on a
+// logarithmic frequency axis.
 #pragma once
 
+#include <complex>
 #include <cstdint>
 #include <span>
 #include <vector>
+
+// Spectra of Hann-windowed frames of `frameLength` samples (a power of two), one per centre,
+// each of frameLength / 2 + 1 bins from 0 Hz to half the sample rate, frame after frame. Frames
+// that would reach outside the samples are all zero.
+std::vector<std::complex<float>> complexSpectra(std::span<const float> samples, int frameLength,
+                                                std::span<const double> centres);
 
 // A frequency axis in equal steps of pitch: bin k lies at lowestHz · 2^(k · stepCents / 1200).
 struct LogAxis {

@@ -51,9 +51,28 @@ class CutLocationTest final : public QObject {
 
     QTemporaryDir dir;
     std::vector<float> germanSoundtrack;
-    QHash<SoundFamily, std::vector<float>> shortSoundtracks; // German
+    // Short German soundtracks by their English release's file name.
+    QHash<QString, std::vector<float>> shortSoundtracks;
 
     QString file(const QString &name) const { return dir.filePath(name); }
+
+    // The English release of a short soundtrack, written once, and its German soundtrack.
+    QString shortRelease(SoundFamily family, unsigned seed, bool roomTone)
+    {
+        const QString english =
+            file(u"english-%1-%2-%3.flac"_s.arg(int(family)).arg(seed).arg(int(roomTone)));
+        if (!shortSoundtracks.contains(english)) {
+            const float tone = roomTone ? 0.03f : 0.0f; // about -35 dBFS of low noise
+            shortSoundtracks[english] =
+                makeSoundtrack(family, Language::german, seed, shortSeconds + 5, tone);
+            const QString failed = writeRelease(
+                english, makeSoundtrack(family, Language::english, seed, shortSeconds + 5, tone),
+                {}, shortSeconds);
+            if (!failed.isEmpty())
+                qWarning() << failed;
+        }
+        return english;
+    }
 
 private slots:
     void initTestCase()
@@ -63,61 +82,68 @@ private slots:
         germanSoundtrack = makeSoundtrack(SoundFamily::music, Language::german, 5, filmSeconds);
         QVERIFY(!english.empty() && !germanSoundtrack.empty());
         QCOMPARE(writeRelease(file(u"english.flac"_s), english, {}, episodeSeconds), QString());
-        for (const auto &[family, name] : soundFamilies) {
-            shortSoundtracks[family] =
-                makeSoundtrack(family, Language::german, 5, shortSeconds + 5);
-            QCOMPARE(writeRelease(file(u"english-%1.flac"_s.arg(int(family))),
-                                  makeSoundtrack(family, Language::english, 5, shortSeconds + 5),
-                                  {}, shortSeconds),
-                     QString());
-        }
     }
 
     // A jump placed where shared sound of the family runs through the cut (and, for German
     // material missing, through the end of the English material it lacks): there the tracks
-    // tell to a frame which lag the sound follows. In a pause of one language, every boundary
-    // within it fits alike: not placed. Nor are two cuts that the segments see as one jump.
+    // tell to a frame which lag the sound follows, even where both languages speak over the
+    // room tone. In a pause of one language between silent events, every boundary within it
+    // fits alike: not placed. Nor are two cuts that the segments see as one jump.
     void placesJumps_data()
     {
         QTest::addColumn<SoundFamily>("family");
+        QTest::addColumn<unsigned>("seed");
+        QTest::addColumn<bool>("roomTone"); // under the events, shared by both languages
         QTest::addColumn<double>("at");
         QTest::addColumn<double>("extra"); // German seconds more at the cut (negative: fewer)
         QTest::addColumn<bool>("placed");
         QTest::addColumn<double>("secondExtra"); // at a second cut 8 s later; 0: none
-        QTest::newRow("effects, German longer") << SoundFamily::effects << 15.46 << 1.6 << true << 0.0;
-        QTest::newRow("effects, German shorter") << SoundFamily::effects << 15.46 << -4.57 << true << 0.0;
-        QTest::newRow("speech, German longer") << SoundFamily::speech << 22.43 << 1.6 << true << 0.0;
-        QTest::newRow("speech, German shorter") << SoundFamily::speech << 22.43 << -2.34 << true << 0.0;
-        QTest::newRow("music, German longer") << SoundFamily::music << 15.0 << 1.6 << true << 0.0;
-        QTest::newRow("music, German shorter") << SoundFamily::music << 15.0 << -1.5 << true << 0.0;
-        QTest::newRow("German longer, in a pause") << SoundFamily::effects << 16.13 << 1.6 << false << 0.0;
+        const auto effects = SoundFamily::effects, speech = SoundFamily::speech,
+                   music = SoundFamily::music;
+        QTest::newRow("effects, German longer")
+            << effects << 5u << true << 15.46 << 1.6 << true << 0.0;
+        QTest::newRow("effects, German shorter")
+            << effects << 5u << true << 15.46 << -4.57 << true << 0.0;
+        QTest::newRow("speech, German longer")
+            << speech << 5u << true << 22.43 << 1.6 << true << 0.0;
+        QTest::newRow("speech, German shorter")
+            << speech << 5u << true << 22.43 << -2.34 << true << 0.0;
+        QTest::newRow("speech, amid the dialogue of both")
+            << speech << 1u << true << 42.89 << 0.76 << true << 0.0;
+        QTest::newRow("music, German longer") << music << 5u << false << 15.0 << 1.6 << true << 0.0;
+        QTest::newRow("music, German shorter")
+            << music << 5u << false << 15.0 << -1.5 << true << 0.0;
+        QTest::newRow("German longer, in a pause")
+            << effects << 5u << false << 16.13 << 1.6 << false << 0.0;
         QTest::newRow("German shorter, in a pause")
-            << SoundFamily::effects << 16.13 << -2.78 << false << 0.0;
+            << effects << 5u << false << 16.13 << -2.78 << false << 0.0;
         QTest::newRow("music, two cuts 8 s apart: no single place fits, not placed")
-            << SoundFamily::music << 30.0 << -1.5 << false << -0.6;
+            << music << 5u << false << 30.0 << -1.5 << false << -0.6;
     }
 
     void placesJumps()
     {
         QFETCH(SoundFamily, family);
+        QFETCH(unsigned, seed);
+        QFETCH(bool, roomTone);
         QFETCH(double, at);
         QFETCH(double, extra);
         QFETCH(bool, placed);
         QFETCH(double, secondExtra);
+        const QString english = shortRelease(family, seed, roomTone);
         const QString path = file(QString::fromUtf8(QTest::currentDataTag()) + u".flac"_s);
         QList<ReleaseEdit> edits{{at, extra}};
         if (secondExtra != 0)
             edits << ReleaseEdit{at + 8, secondExtra};
         const double jumpSeconds = extra + secondExtra;
-        QCOMPARE(writeEditedRelease(path, shortSoundtracks[family], 1, 0.3, edits,
+        QCOMPARE(writeEditedRelease(path, shortSoundtracks[english], 1, 0.3, edits,
                                     shortSeconds + jumpSeconds),
                  QString());
         // Between segments at 10 s and 50 s, which see two cuts as one jump.
         const SyncJump jump{0, 0.3, 0.3 + jumpSeconds, 10, 50};
         const QList<CutLocation> found = locateCuts(
-            {QUrl::fromLocalFile(file(u"english-%1.flac"_s.arg(int(family)))), 0, shortSeconds},
-            {QUrl::fromLocalFile(path), 0, shortSeconds + jumpSeconds}, {ffmpeg},
-            {.cuts = {jump}});
+            {QUrl::fromLocalFile(english), 0, shortSeconds},
+            {QUrl::fromLocalFile(path), 0, shortSeconds + jumpSeconds}, {ffmpeg}, {.cuts = {jump}});
         QCOMPARE(found.size(), 1);
         QCOMPARE(found.first().englishSeconds.has_value(), placed);
         if (placed)
@@ -134,7 +160,8 @@ private slots:
         QTest::addColumn<double>("extra"); // German seconds more at the cut (negative: fewer)
         QTest::addColumn<bool>("germanVoiceInPause");
         QTest::addColumn<bool>("placed");
-        QTest::newRow("German longer, silent in both: spliced in the pause") << 2.4 << false << true;
+        QTest::newRow("German longer, silent in both: spliced in the pause")
+            << 2.4 << false << true;
         QTest::newRow("German shorter, silent in both: spliced in the pause")
             << -0.4 << false << true;
         QTest::newRow("a German voice in the pause: not placed") << 2.4 << true << false;
@@ -153,7 +180,8 @@ private slots:
         JumpAudio audio;
         audio.english.resize(second(40));
         for (std::size_t n = 0; n < audio.english.size(); ++n)
-            audio.english[n] = n >= second(silenceFrom) && n < second(silenceTo) ? 0 : noise(random);
+            audio.english[n] =
+                n >= second(silenceFrom) && n < second(silenceTo) ? 0 : noise(random);
         // The German file: the film `late`, the extra scene inserted at the cut, or the
         // missing part of the film left out.
         audio.german.assign(second(late), 0);
@@ -166,12 +194,13 @@ private slots:
             audio.german.insert(audio.german.end(), scene.begin(), scene.end());
         }
         audio.german.insert(audio.german.end(),
-                            audio.english.begin() + std::ptrdiff_t(second(cutAt - std::min(extra, 0.0))),
+                            audio.english.begin() +
+                                std::ptrdiff_t(second(cutAt - std::min(extra, 0.0))),
                             audio.english.end());
         if (germanVoiceInPause) {
             for (std::size_t n = second(20.1 + late); n < second(20.3 + late); ++n)
-                audio.german[n] = std::int16_t(6000 * std::sin(2 * M_PI * 180 * double(n) /
-                                                               syncSampleRate));
+                audio.german[n] =
+                    std::int16_t(6000 * std::sin(2 * M_PI * 180 * double(n) / syncSampleRate));
         }
 
         const std::optional<double> found = locateJump(audio, late, late + extra);
@@ -206,8 +235,8 @@ private slots:
             << 1.0 << 0.3 << QList<ReleaseEdit>{{185, -1.6}} << SyncPattern::constant << false
             << false;
         QTest::newRow("two cuts between the same segments: one jump, not spliced")
-            << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}, {111, 1.0}} << SyncPattern::cut
-            << false << false;
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}, {111, 1.0}} << SyncPattern::cut << false
+            << false;
         QTest::newRow("0.1 % slow at PAL speed")
             << pal * 0.999 << 0.0 << QList<ReleaseEdit>{} << SyncPattern::drift << false << false;
     }
@@ -243,7 +272,8 @@ private slots:
         // Unspliced, a cut in the first minute leaves the episode at the offset after it; a
         // splice starts on the offset before.
         const double speed = measurement.localizedStretch / stretch;
-        const double unspliced = late + (edits.value(0).atSeconds < 60 ? edits.value(0).seconds : 0);
+        const double unspliced =
+            late + (edits.value(0).atSeconds < 60 ? edits.value(0).seconds : 0);
         const double opening = pattern == SyncPattern::constant ? unspliced : late;
         QCOMPARE_LE(std::abs(verdict.correction->offsetSeconds - opening * speed), 0.02);
         QCOMPARE_LE(std::abs(verdict.correction->offsetWithoutSplices() - unspliced * speed), 0.02);
