@@ -275,11 +275,10 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     }
     // The last frame with the earlier lag ends at the boundary. Rivals are harmless only where
     // the German track is silent at both lags between them: any of them then splices the same
-    // sound, but for the frames within the tolerance at either end.
+    // sound.
     const bool clear = earliest == best && latest == best;
     if (!clear && ((latest - earliest) * frameSeconds > longestSilentChoice ||
-                   !silentAtBoth(audio, *from, *to, earliest + toleranceFrames,
-                                 latest + 1 - toleranceFrames, missing)))
+                   !silentAtBoth(audio, *from, *to, earliest, latest, missing)))
         return std::nullopt;
     const double boundary =
         audio.englishStart + (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;

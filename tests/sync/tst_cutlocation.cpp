@@ -117,6 +117,8 @@ private slots:
             << effects << 5u << false << 16.13 << 1.6 << false << 0.0;
         QTest::newRow("German shorter, in a pause")
             << effects << 5u << false << 16.13 << -2.78 << false << 0.0;
+        QTest::newRow("German sound at the end of a pause: not placed in it")
+            << effects << 15u << false << 36.24 << -1.06 << false << 0.0;
         QTest::newRow("music, two cuts 8 s apart: no single place fits, not placed")
             << music << 5u << false << 30.0 << -1.5 << false << -0.6;
     }
