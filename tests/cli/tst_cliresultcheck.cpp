@@ -18,6 +18,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(SoundFamily)
+
 namespace {
 
 // Five one-minute segments: three before a cut, two after it, the fewest that show one.
@@ -86,7 +88,8 @@ private slots:
                                       episode.roomTone);
             };
             QCOMPARE(writeRelease(path(u"eng/%1.mkv"_s.arg(episode.name)), sound(Language::english),
-                                  {}, episode.seconds, englishEncoding(episode.seconds).split(u' ')),
+                                  {}, episode.seconds,
+                                  englishEncoding(episode.seconds).split(u' ')),
                      QString());
             QCOMPARE(writeRelease(path(u"deu/%1.mkv"_s.arg(episode.name)), sound(Language::german),
                                   episode.timing, episode.seconds / episode.timing.stretch,
@@ -109,8 +112,8 @@ private slots:
 
     void everyOutputIsChecked()
     {
-        const QJsonObject muxed = report(
-            {u"--jobs"_s, u"2"_s, u"mux"_s, path(u"eng"_s), path(u"deu"_s), path(u"out"_s)});
+        const QJsonObject muxed =
+            report({u"--jobs"_s, u"2"_s, u"mux"_s, path(u"eng"_s), path(u"deu"_s), path(u"out"_s)});
         const QStringList messages = messagesOf(muxed);
 
         // The kept extra material puts the German track 1.6 s late after the cut.
@@ -130,8 +133,8 @@ private slots:
         const QJsonObject pitch = muxed[u"pairs"][1][u"pitch"].toObject();
         QCOMPARE(pitch[u"verdict"], u"raised"_s);
         QVERIFY(messages.contains(u"S01E02: Die deutsche Tonspur klingt um %1 Halbtöne zu hoch "
-                                  u"(PAL-Beschleunigung ohne Tonhöhenkorrektur)."_s
-                                      .arg(pitch[u"semitones"].toDouble(), 0, 'f', 2)));
+                                  u"(PAL-Beschleunigung ohne Tonhöhenkorrektur)."_s.arg(
+                                      pitch[u"semitones"].toDouble(), 0, 'f', 2)));
         for (const int pair : {1, 2}) {
             const QJsonObject check = muxed[u"pairs"][pair][u"resultCheck"].toObject();
             QVERIFY2(check[u"largestDeviation"].toDouble() <= 0.05, QJsonDocument(check).toJson());
@@ -180,6 +183,56 @@ private slots:
         QVERIFY2(check[u"largestDeviation"].toDouble() <= 0.05, QJsonDocument(check).toJson());
         // The conversion left nothing beside the outputs.
         QCOMPARE(QDir(path(u"repaired"_s)).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+
+    // Dialogue in both languages over a room tone, and music: the cut is placed and repaired
+    // as well, with the German material the English release lacks filled with silence.
+    void repairsEveryFamily_data()
+    {
+        QTest::addColumn<SoundFamily>("family");
+        QTest::addColumn<bool>("roomTone");
+        QTest::addColumn<double>("extra"); // German seconds more at 2:58 (negative: fewer)
+        QTest::addColumn<QString>("repaired");
+        QTest::newRow("speech, German shorter")
+            << SoundFamily::speech << true << -1.2
+            << u"S01E01: Schnitt bei 2:58 min ausgeglichen: 1.20 Sekunden Stille eingefügt."_s;
+        QTest::newRow("music, German longer")
+            << SoundFamily::music << false << 2.4
+            << u"S01E01: Schnitt bei 2:58 min ausgeglichen: 2.40 Sekunden der deutschen Fassung "
+               u"entfernt."_s;
+    }
+
+    void repairsEveryFamily()
+    {
+        QFETCH(SoundFamily, family);
+        QFETCH(bool, roomTone);
+        QFETCH(double, extra);
+        QFETCH(QString, repaired);
+        const QString folder = u"family-%1"_s.arg(int(family));
+        for (const QString &side : {u"eng"_s, u"deu"_s, u"out"_s})
+            QVERIFY(QDir(m_dir.path()).mkpath(folder + u'/' + side));
+        const auto sound = [&](Language language) {
+            return makeSoundtrack(family, language, 11, cutEpisodeSeconds + 10,
+                                  roomTone ? 0.03f : 0.0f);
+        };
+        QCOMPARE(writeRelease(path(folder + u"/eng/S01E01.mkv"_s), sound(Language::english), {},
+                              cutEpisodeSeconds, englishEncoding(cutEpisodeSeconds).split(u' ')),
+                 QString());
+        QCOMPARE(writeEditedRelease(path(folder + u"/deu/S01E01.mkv"_s), sound(Language::german), 1,
+                                    0.2, {{178, extra}}, cutEpisodeSeconds + extra,
+                                    u"-c:a flac -metadata:s:a:0 language=ger"_s.split(u' ')),
+                 QString());
+
+        const ChildOutcome cli =
+            runCli({u"--repair-cuts"_s, u"--json"_s, u"mux"_s, path(folder + u"/eng"_s),
+                    path(folder + u"/deu"_s), path(folder + u"/out"_s)});
+        QCOMPARE(cli.exitCode, 0);
+        const QJsonObject muxed = QJsonDocument::fromJson(cli.standardOutput).object();
+        const QStringList messages = messagesOf(muxed);
+        QVERIFY2(messages.contains(repaired), qPrintable(messages.join(u'\n')));
+        const QJsonObject check = muxed[u"pairs"][0][u"resultCheck"].toObject();
+        QCOMPARE(check[u"segments"].toArray().size(), 5);
+        QVERIFY2(check[u"largestDeviation"].toDouble() <= 0.05, QJsonDocument(check).toJson());
     }
 
     // Stopped in the sync check, after every file was inspected: the note says what is missing.
