@@ -2,7 +2,6 @@
 #include "CutLocation.h"
 
 #include "AudioDecoding.h"
-#include "CrossCorrelation.h"
 #include "OnsetContradiction.h"
 #include "PhaseAgreement.h"
 
@@ -17,9 +16,10 @@ constexpr int frameSamples = syncSampleRate / 100;
 constexpr double frameSeconds = double(frameSamples) / syncSampleRate;
 // What a located jump may be off by, in frames.
 constexpr int toleranceFrames = 5;
-// The segments give each lag to a few milliseconds; a waveform matches only within a fraction
-// of its period, so each lag is refined within ±15 ms first.
+// The segments give each lag to a few milliseconds; the phases of a frequency agree only within
+// a fraction of its period, so each lag is refined within ±15 ms first.
 constexpr int refineSamples = 60;
+// Each side's waveform is matched in windows of 2 s.
 constexpr std::size_t refineWindow = 2 * syncSampleRate;
 // Lags below both known ones that match nothing: what the German track gives against English
 // audio by chance there is the noise each frame's evidence carries.
@@ -45,9 +45,11 @@ constexpr double silentBelow = 1e-4;
 constexpr double longestSilentChoice = 3;
 
 // A window of 2 s on either side whose match reaches 30 % of the strongest one there must
-// peak within 1 ms of the side's lag, or the side follows another lag.
+// peak within 1 ms of the side's lag, or match on it at least 80 % as well as at its peak, or
+// the side follows another lag.
 constexpr double strongShare = 0.3;
 constexpr int centreSamples = syncSampleRate / 1000;
+constexpr double onLagShare = 0.8;
 
 // The change of the samples from one to the next: the shared effects and music keep their
 // waveform in both releases, while the low, voiced part of the dialogue, which does not, is
@@ -116,33 +118,29 @@ std::vector<WindowMatch> windowMatches(const std::vector<float> &english,
     return windows;
 }
 
-// The lag near `lag` at which the waveforms match best within a few seconds of the stretch:
-// the part of it with the other lag can only add chance matches, which held notes make strong
-// over a long stretch but never close to the match of the same sound. Absent when the best lies
-// at the edge of the search.
+// The lag near `lag` at which both tracks agree best in phase over the stretch: the part of it
+// with the other lag only adds chance, and a held note, whose waveform matches itself a period
+// away as well, cannot outweigh the rest of the spectrum. Absent when the best lies at the edge
+// of the search.
 std::optional<double> refinedLag(const std::vector<float> &english,
                                  const std::vector<float> &german, const JumpAudio &audio,
                                  double lag)
 {
-    const std::vector<WindowMatch> windows = windowMatches(english, german, audio, lag);
-    const auto strongest = std::max_element(
-        windows.begin(), windows.end(),
-        [](const WindowMatch &a, const WindowMatch &b) { return a.match < b.match; });
-    if (strongest == windows.end() || !(strongest->match > 0))
+    const std::size_t count = english.size() / frameSamples * frameSamples;
+    const std::optional<double> shift =
+        phaseDelay(std::span(english).first(count), germanAt(audio, german, lag, count),
+                   frameSamples, refineSamples);
+    if (!shift)
         return std::nullopt;
-    const std::vector<double> &sums = strongest->sums;
-    const std::size_t best = strongest->bestShift();
-    if (best == 0 || best + 1 == sums.size())
-        return std::nullopt;
-    const double shift = parabolicShift(sums[best - 1], sums[best], sums[best + 1]);
-    return lag + (double(best) - refineSamples + shift) / syncSampleRate;
+    return lag + *shift / syncSampleRate;
 }
 
 // Whether the English samples [first, end) follow some other lag than `lag`: a window there
-// that matches noticeably, but best a few milliseconds away from it. Where the same sound lines
-// up, every such window peaks on the lag; where a held note only resembles itself at another
-// lag, it peaks anywhere within a period. Two cuts between the same segments leave such a
-// stretch on one side of any single place.
+// that matches noticeably, but best a few milliseconds away from it, and clearly worse on it.
+// Where the same sound lines up, every such window matches on the lag about as well as at its
+// best, which a held note repeats a period away; where a held note only resembles itself at
+// another lag, it peaks anywhere within a period. Two cuts between the same segments leave such
+// a stretch on one side of any single place.
 bool wavesStray(const std::vector<float> &english, const std::vector<float> &german,
                 const JumpAudio &audio, double lag, std::size_t first, std::size_t end)
 {
@@ -155,8 +153,10 @@ bool wavesStray(const std::vector<float> &english, const std::vector<float> &ger
     for (const WindowMatch &window : windows)
         strongest = std::max(strongest, window.match);
     return std::any_of(windows.begin(), windows.end(), [&](const WindowMatch &window) {
-        const auto off = std::abs(std::ptrdiff_t(window.bestShift()) - refineSamples);
-        return window.match > 0 && window.match >= strongShare * strongest && off > centreSamples;
+        const std::size_t best = window.bestShift();
+        const auto off = std::abs(std::ptrdiff_t(best) - refineSamples);
+        return window.match > 0 && window.match >= strongShare * strongest && off > centreSamples &&
+               window.sums[refineSamples] < onLagShare * window.sums[best];
     });
 }
 

@@ -18,8 +18,13 @@ constexpr double quietBin = 1e-3;
 
 } // namespace
 
-std::vector<double> phaseAgreement(std::span<const float> first, std::span<const float> second,
-                                   std::size_t frameSamples)
+namespace {
+
+// Per frame and bin, the cross spectrum of both tracks reduced to its phase: a unit turn where
+// both are at their usual level, shorter where either is quiet. The lowest and the highest bin
+// hold no phase to compare and stay zero.
+std::vector<std::complex<double>>
+phaseProducts(std::span<const float> first, std::span<const float> second, std::size_t frameSamples)
 {
     const std::size_t frames = std::min(first.size(), second.size()) / frameSamples;
     std::vector<double> centres(frames);
@@ -33,18 +38,60 @@ std::vector<double> phaseAgreement(std::span<const float> first, std::span<const
         for (std::size_t m = 0; m < bins; ++m)
             typical[m] += std::abs(a[k * bins + m]) * std::abs(b[k * bins + m]) / double(frames);
     }
-    // The lowest and the highest bin hold no phase to compare.
-    std::vector<double> agreement(frames, 0.0);
+    std::vector<std::complex<double>> products(frames * bins);
     for (std::size_t k = 0; k < frames; ++k) {
-        double sum = 0;
         for (std::size_t m = 1; m + 1 < bins; ++m) {
-            const std::complex<float> x = a[k * bins + m], y = b[k * bins + m];
-            const double product = double(x.real()) * y.real() + double(x.imag()) * y.imag();
-            sum += product / (std::abs(x) * std::abs(y) + quietBin * typical[m]);
+            const std::complex<double> x = a[k * bins + m], y = b[k * bins + m];
+            products[k * bins + m] =
+                x * std::conj(y) / (std::abs(x) * std::abs(y) + quietBin * typical[m]);
         }
-        agreement[k] = sum / double(bins - 2);
+    }
+    return products;
+}
+
+} // namespace
+
+std::vector<double> phaseAgreement(std::span<const float> first, std::span<const float> second,
+                                   std::size_t frameSamples)
+{
+    const std::vector<std::complex<double>> products = phaseProducts(first, second, frameSamples);
+    std::vector<double> agreement(products.size() / bins, 0.0);
+    for (std::size_t k = 0; k < agreement.size(); ++k) {
+        for (std::size_t m = 1; m + 1 < bins; ++m)
+            agreement[k] += products[k * bins + m].real() / double(bins - 2);
     }
     return agreement;
+}
+
+std::optional<double> phaseDelay(std::span<const float> first, std::span<const float> second,
+                                 std::size_t frameSamples, int maxSamples)
+{
+    const std::vector<std::complex<double>> products = phaseProducts(first, second, frameSamples);
+    std::vector<std::complex<double>> summed(bins);
+    for (std::size_t k = 0; k < products.size() / bins; ++k) {
+        for (std::size_t m = 0; m < bins; ++m)
+            summed[m] += products[k * bins + m];
+    }
+    // Where `second` runs d samples late, each bin's product turns by its frequency times d.
+    const auto agreementAt = [&](double shift) {
+        double sum = 0;
+        for (std::size_t m = 1; m + 1 < bins; ++m)
+            sum += (summed[m] *
+                    std::polar(1.0, -2 * std::numbers::pi * double(m) * shift / windowSamples))
+                       .real();
+        return sum;
+    };
+    constexpr int steps = 8; // per sample
+    int best = -maxSamples * steps;
+    double bestValue = agreementAt(-maxSamples);
+    for (int step = -maxSamples * steps + 1; step <= maxSamples * steps; ++step) {
+        const double value = agreementAt(double(step) / steps);
+        if (value > bestValue)
+            best = step, bestValue = value;
+    }
+    if (!(bestValue > 0) || std::abs(best) == maxSamples * steps)
+        return std::nullopt;
+    return double(best) / steps;
 }
 
 double phaseAgreementOverlap(std::size_t frameSamples)

@@ -226,16 +226,14 @@ private slots:
         QTest::addColumn<bool>("located"); // every cut placed and handed to the mux
         QTest::newRow("German longer: located to the frame")
             << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}} << SyncPattern::cut << false << true;
-        QTest::newRow("German shorter amid held notes: not placed clearly, so not repaired")
-            << 1.0 << 0.5 << QList<ReleaseEdit>{{137, -2.4}} << SyncPattern::cut << false << false;
+        QTest::newRow("German shorter amid held notes")
+            << 1.0 << 0.5 << QList<ReleaseEdit>{{137, -2.4}} << SyncPattern::cut << false << true;
         QTest::newRow("extra material hides PAL speed from the running times")
-            << pal << -0.4 << QList<ReleaseEdit>{{100, 1.2}} << SyncPattern::cut << true << false;
-        QTest::newRow("a cut in the first minute, seen by the first segment alone, not placed")
-            << 1.0 << 0.3 << QList<ReleaseEdit>{{40, 1.6}} << SyncPattern::constant << false
-            << false;
-        QTest::newRow("a cut in the last minute, seen by the last segment alone, not placed")
-            << 1.0 << 0.3 << QList<ReleaseEdit>{{185, -1.6}} << SyncPattern::constant << false
-            << false;
+            << pal << -0.4 << QList<ReleaseEdit>{{100, 1.2}} << SyncPattern::cut << true << true;
+        QTest::newRow("a cut in the first minute, seen by the first segment alone")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{40, 1.6}} << SyncPattern::cut << false << true;
+        QTest::newRow("a cut in the last minute, seen by the last segment alone")
+            << 1.0 << 0.3 << QList<ReleaseEdit>{{185, -1.6}} << SyncPattern::cut << false << true;
         QTest::newRow("two cuts between the same segments: one jump, not spliced")
             << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}, {111, 1.0}} << SyncPattern::cut << false
             << false;
