@@ -16,13 +16,14 @@ void addScaled(float *__restrict sums, const float *__restrict german, std::size
         sums[m] += weight * german[m];
 }
 
-} // namespace
-
+// Vertex of the parabola through the highest value and its two neighbours, relative to it.
 double parabolicShift(double before, double peak, double after)
 {
     const double curvature = before - 2.0 * peak + after;
     return curvature < 0 ? 0.5 * (before - after) / curvature : 0.0;
 }
+
+} // namespace
 
 std::vector<float> crossCorrelate(std::span<const float> english, std::span<const float> german,
                                   int maxLag)

@@ -4,9 +4,6 @@
 #include <span>
 #include <vector>
 
-// Vertex of the parabola through the highest value and its two neighbours, relative to it.
-double parabolicShift(double before, double peak, double after);
-
 // For each lag from -maxLag to maxLag (index lag + maxLag): the sum of english[i]·german[i + lag]
 // over the i where both exist, divided by the square root of their number. Sums of unrelated
 // signals of unit variance then spread alike at every lag, however much of the two overlaps.

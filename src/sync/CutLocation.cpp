@@ -21,10 +21,11 @@ constexpr int toleranceFrames = 5;
 constexpr int refineSamples = 60;
 // Each side's waveform is matched in windows of 2 s.
 constexpr std::size_t refineWindow = 2 * syncSampleRate;
-// Lags below both known ones that match nothing: what the German track gives against English
-// audio by chance there is the noise each frame's evidence carries.
-constexpr double unrelatedLags[] = {3.1, 4.3, 5.5, 6.7};
-// German audio decoded before the lower lag, for the unrelated lags and the refinement.
+// Lags this far below the lower known one and above the higher that match nothing: what the
+// German track gives against English audio by chance there is the noise each frame's evidence
+// carries.
+constexpr double unrelatedLags[] = {3.7, 6.1};
+// German audio decoded beyond both lags, for the unrelated lags and the refinement.
 constexpr double germanMargin = 7;
 // The noise of a frame is averaged over this many frames on either side.
 constexpr int noiseFrames = 25;
@@ -53,7 +54,7 @@ constexpr double onLagShare = 0.8;
 
 // The change of the samples from one to the next: the shared effects and music keep their
 // waveform in both releases, while the low, voiced part of the dialogue, which does not, is
-// weakened.
+// weakened in the waveform windows. The phases compared bin by bin are the same either way.
 std::vector<float> changes(const std::vector<std::int16_t> &samples)
 {
     std::vector<float> result(samples.size(), 0.0f);
@@ -178,24 +179,35 @@ double meanSquare(const std::vector<float> &values)
 
 // Running sums of each frame's noise variance, the chance evidence at the unrelated lags
 // averaged over its neighbourhood and widened by what neighbouring frames share: entry k holds
-// frames 0 to k - 1.
+// frames 0 to k - 1. Only lags at which the German track was decoded count: near the start of
+// the film, the lags below read nothing.
 std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &english,
-                              const std::vector<float> &german, double lowestLag)
+                              const std::vector<float> &german, double lowestLag, double highestLag)
 {
     const std::size_t frames = english.size() / frameSamples;
-    std::vector<double> squares(frames + 1, 0.0); // running sums as well
-    for (const double below : unrelatedLags) {
-        const std::vector<double> chance = evidence(audio, english, german, lowestLag - below);
-        for (std::size_t k = 0; k < frames; ++k)
-            squares[k + 1] += chance[k] * chance[k] / std::size(unrelatedLags);
+    const double germanEnd = audio.germanStart + double(german.size()) / syncSampleRate;
+    std::vector<double> squares(frames + 1, 0.0), counts(frames + 1, 0.0); // running sums
+    for (const double apart : unrelatedLags) {
+        for (const double lag : {lowestLag - apart, highestLag + apart}) {
+            const std::vector<double> chance = evidence(audio, english, german, lag);
+            for (std::size_t k = 0; k < frames; ++k) {
+                const double film = audio.englishStart + (double(k) + 0.5) * frameSeconds + lag;
+                const double position = film / audio.stretch;
+                if (position >= audio.germanStart && position < germanEnd)
+                    squares[k + 1] += chance[k] * chance[k], counts[k + 1] += 1;
+            }
+        }
     }
+    std::partial_sum(counts.begin(), counts.end(), counts.begin());
     std::partial_sum(squares.begin(), squares.end(), squares.begin());
     const double overlap = phaseAgreementOverlap(frameSamples);
     std::vector<double> sums(frames + 1, 0.0);
     for (std::size_t k = 0; k < frames; ++k) {
         const std::size_t low = k > noiseFrames ? k - noiseFrames : 0;
         const std::size_t high = std::min(frames, k + noiseFrames + 1);
-        sums[k + 1] = sums[k] + overlap * (squares[high] - squares[low]) / double(high - low);
+        const double counted = counts[high] - counts[low];
+        sums[k + 1] =
+            sums[k] + (counted > 0 ? overlap * (squares[high] - squares[low]) / counted : 0);
     }
     return sums;
 }
@@ -260,7 +272,8 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     if (followingFrom < leastEvidence || score[best] - followingFrom < leastEvidence)
         return std::nullopt;
 
-    const std::vector<double> noise = noiseSums(audio, english, german, std::min(*from, *to));
+    const std::vector<double> noise =
+        noiseSums(audio, english, german, std::min(*from, *to), std::max(*from, *to));
     // The boundaries that explain the audio about as well as the best one.
     std::size_t earliest = best, latest = best;
     for (std::size_t c = 0; c < score.size(); ++c) {
@@ -311,7 +324,8 @@ QList<CutLocation> locateCuts(const SyncSource &english, const SyncSource &germa
             0.0,
             (start + std::min(jump.fromLagSeconds, jump.toLagSeconds) - germanMargin) / stretch);
         const double germanEnd =
-            (jump.latestSeconds + std::max(jump.fromLagSeconds, jump.toLagSeconds) + 1) / stretch;
+            (jump.latestSeconds + std::max(jump.fromLagSeconds, jump.toLagSeconds) + germanMargin) /
+            stretch;
         auto englishPcm = decodeMonoPcm(options.ffmpeg,
                                         {english.file, english.audioIndex, start, length}, limits);
         auto germanPcm = englishPcm && germanEnd > audio.germanStart

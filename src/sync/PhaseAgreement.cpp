@@ -4,7 +4,9 @@
 #include "Spectrum.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <complex>
 #include <numbers>
 
 namespace {
@@ -16,49 +18,53 @@ constexpr std::size_t bins = windowSamples / 2 + 1;
 // A bin 30 dB below its average counts half.
 constexpr double quietBin = 1e-3;
 
-} // namespace
-
-namespace {
-
-// Per frame and bin, the cross spectrum of both tracks reduced to its phase: a unit turn where
-// both are at their usual level, shorter where either is quiet. The lowest and the highest bin
-// hold no phase to compare and stay zero.
-std::vector<std::complex<double>>
-phaseProducts(std::span<const float> first, std::span<const float> second, std::size_t frameSamples)
-{
-    const std::size_t frames = std::min(first.size(), second.size()) / frameSamples;
-    std::vector<double> centres(frames);
-    for (std::size_t k = 0; k < frames; ++k)
-        centres[k] = (double(k) + 0.5) * double(frameSamples);
-    const auto a = complexSpectra(first, windowSamples, centres);
-    const auto b = complexSpectra(second, windowSamples, centres);
-
-    std::vector<double> typical(bins, 0.0);
-    for (std::size_t k = 0; k < frames; ++k) {
-        for (std::size_t m = 0; m < bins; ++m)
-            typical[m] += std::abs(a[k * bins + m]) * std::abs(b[k * bins + m]) / double(frames);
-    }
-    std::vector<std::complex<double>> products(frames * bins);
-    for (std::size_t k = 0; k < frames; ++k) {
-        for (std::size_t m = 1; m + 1 < bins; ++m) {
-            const std::complex<double> x = a[k * bins + m], y = b[k * bins + m];
-            products[k * bins + m] =
-                x * std::conj(y) / (std::abs(x) * std::abs(y) + quietBin * typical[m]);
+// Both tracks' spectra frame by frame, and each bin's typical level over them. The lowest and
+// the highest bin hold no phase to compare.
+class PhaseProducts {
+public:
+    PhaseProducts(std::span<const float> first, std::span<const float> second,
+                  std::size_t frameSamples)
+        : m_frames(std::min(first.size(), second.size()) / frameSamples)
+    {
+        std::vector<double> centres(m_frames);
+        for (std::size_t k = 0; k < m_frames; ++k)
+            centres[k] = (double(k) + 0.5) * double(frameSamples);
+        m_first = complexSpectra(first, windowSamples, centres);
+        m_second = complexSpectra(second, windowSamples, centres);
+        for (std::size_t k = 0; k < m_frames; ++k) {
+            for (std::size_t m = 0; m < bins; ++m)
+                m_typical[m] += std::abs(m_first[k * bins + m]) * std::abs(m_second[k * bins + m]) /
+                                double(m_frames);
         }
     }
-    return products;
-}
+
+    std::size_t frames() const { return m_frames; }
+
+    // The cross spectrum of bin m in frame k reduced to its phase: a unit turn where both tracks
+    // are at their usual level, shorter where either is quiet, nothing in digital silence.
+    std::complex<double> operator()(std::size_t k, std::size_t m) const
+    {
+        const std::complex<double> x = m_first[k * bins + m], y = m_second[k * bins + m];
+        const double scale = std::abs(x) * std::abs(y) + quietBin * m_typical[m];
+        return scale > 0 ? x * std::conj(y) / scale : 0.0;
+    }
+
+private:
+    std::size_t m_frames;
+    std::vector<std::complex<float>> m_first, m_second;
+    std::array<double, bins> m_typical{};
+};
 
 } // namespace
 
 std::vector<double> phaseAgreement(std::span<const float> first, std::span<const float> second,
                                    std::size_t frameSamples)
 {
-    const std::vector<std::complex<double>> products = phaseProducts(first, second, frameSamples);
-    std::vector<double> agreement(products.size() / bins, 0.0);
+    const PhaseProducts products(first, second, frameSamples);
+    std::vector<double> agreement(products.frames(), 0.0);
     for (std::size_t k = 0; k < agreement.size(); ++k) {
         for (std::size_t m = 1; m + 1 < bins; ++m)
-            agreement[k] += products[k * bins + m].real() / double(bins - 2);
+            agreement[k] += products(k, m).real() / double(bins - 2);
     }
     return agreement;
 }
@@ -66,11 +72,11 @@ std::vector<double> phaseAgreement(std::span<const float> first, std::span<const
 std::optional<double> phaseDelay(std::span<const float> first, std::span<const float> second,
                                  std::size_t frameSamples, int maxSamples)
 {
-    const std::vector<std::complex<double>> products = phaseProducts(first, second, frameSamples);
+    const PhaseProducts products(first, second, frameSamples);
     std::vector<std::complex<double>> summed(bins);
-    for (std::size_t k = 0; k < products.size() / bins; ++k) {
-        for (std::size_t m = 0; m < bins; ++m)
-            summed[m] += products[k * bins + m];
+    for (std::size_t k = 0; k < products.frames(); ++k) {
+        for (std::size_t m = 1; m + 1 < bins; ++m)
+            summed[m] += products(k, m);
     }
     // Where `second` runs d samples late, each bin's product turns by its frequency times d.
     const auto agreementAt = [&](double shift) {

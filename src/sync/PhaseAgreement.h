@@ -10,14 +10,15 @@
 // centre agree in phase, bin by bin, from -1 to 1. Every bin counts alike however loud it is,
 // so the shared room tone between the harmonics of a voice that only one track has still
 // matches, and a bin the voice fills only adds chance. Bins far below their average level over
-// the tracks count less, and digital silence not at all.
+// the tracks count less, and digital silence not at all; so do the first and the last two
+// frames, whose windows reach outside the samples.
 std::vector<double> phaseAgreement(std::span<const float> first, std::span<const float> second,
                                    std::size_t frameSamples);
 
 // How many samples later than `first` the sound both share runs in `second`, to an eighth of a
 // sample, within ±`maxSamples`: where the phases of all frames and bins agree best. Bins count
 // alike, so a held note whose waveform repeats every period cannot pull the delay a period
-// away. Absent when the best lies at the end of the range.
+// away. Absent when nothing agrees, or when the best lies at the end of the range.
 std::optional<double> phaseDelay(std::span<const float> first, std::span<const float> second,
                                  std::size_t frameSamples, int maxSamples);
 

@@ -64,11 +64,11 @@ public:
         : m_length(std::size_t(frameLength)), m_input(fftw_alloc_real(m_length)),
           m_output(fftw_alloc_complex(m_length / 2 + 1)), m_window(m_length)
     {
+        for (std::size_t n = 0; n < m_length; ++n)
+            m_window[n] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(n) / double(m_length));
         const std::lock_guard lock(planning);
         m_plan.reset(
             fftw_plan_dft_r2c_1d(frameLength, m_input.get(), m_output.get(), FFTW_ESTIMATE));
-        for (std::size_t n = 0; n < m_length; ++n)
-            m_window[n] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(n) / double(m_length));
     }
 
     // Transforms the frame centred on `centre`; false where it reaches outside the samples.

@@ -53,7 +53,7 @@ struct SyncMeasurement {
     double localizedStretch = 1.0;
     // The stretch is PAL speed heard in the audio, which the running times alone do not show.
     bool stretchHeard = false;
-    QList<CutLocation> cutLocations; // per jump the segments show, in time order
+    QList<CutLocation> cutLocations; // per jump the segments showed, found by its lags
     // The jumps were looked for in the audio: one that an edge segment alone shows counts only
     // where it was placed.
     bool cutsSought = false;

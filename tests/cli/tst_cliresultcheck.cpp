@@ -186,8 +186,9 @@ private slots:
     }
 
     // Dialogue in both languages over a room tone, and music: the cut is placed and repaired
-    // as well, with the German material the English release lacks filled with silence.
-    void repairsEveryFamily_data()
+    // as well, where the German release lacks material (filled with silence) and where it has
+    // more (removed).
+    void repairsDialogueAndMusic_data()
     {
         QTest::addColumn<SoundFamily>("family");
         QTest::addColumn<bool>("roomTone");
@@ -202,7 +203,7 @@ private slots:
                u"entfernt."_s;
     }
 
-    void repairsEveryFamily()
+    void repairsDialogueAndMusic()
     {
         QFETCH(SoundFamily, family);
         QFETCH(bool, roomTone);

@@ -226,7 +226,7 @@ private slots:
         QTest::addColumn<bool>("located"); // every cut placed and handed to the mux
         QTest::newRow("German longer: located to the frame")
             << 1.0 << 0.3 << QList<ReleaseEdit>{{100, 1.6}} << SyncPattern::cut << false << true;
-        QTest::newRow("German shorter amid held notes")
+        QTest::newRow("German shorter amid held notes: located to the frame")
             << 1.0 << 0.5 << QList<ReleaseEdit>{{137, -2.4}} << SyncPattern::cut << false << true;
         QTest::newRow("extra material hides PAL speed from the running times")
             << pal << -0.4 << QList<ReleaseEdit>{{100, 1.2}} << SyncPattern::cut << true << true;
@@ -324,6 +324,12 @@ private slots:
             << 0.5;
         QTest::newRow("a jump only the first segment shows, not placed: the others' offset")
             << loneFirst << QList<CutLocation>{{2.0, 0.5, std::nullopt}}
+            << QStringList{u"[Warnung] S01E02: Die deutsche Tonspur läuft 0.50 Sekunden zu spät; "
+                           u"wird beim Muxen ausgeglichen."_s}
+            << QList<double>{} << 0.5;
+        QTest::newRow("a jump only the last segment shows, not placed: the others' offset")
+            << QList<double>{0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 2.0}
+            << QList<CutLocation>{{0.5, 2.0, std::nullopt}}
             << QStringList{u"[Warnung] S01E02: Die deutsche Tonspur läuft 0.50 Sekunden zu spät; "
                            u"wird beim Muxen ausgeglichen."_s}
             << QList<double>{} << 0.5;
