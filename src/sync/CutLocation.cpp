@@ -2,6 +2,7 @@
 #include "CutLocation.h"
 
 #include "AudioDecoding.h"
+#include "JumpSides.h"
 #include "OnsetContradiction.h"
 #include "PhaseAgreement.h"
 
@@ -19,8 +20,6 @@ constexpr int toleranceFrames = 5;
 // The segments give each lag to a few milliseconds; the phases of a frequency agree only within
 // a fraction of its period, so each lag is refined within ±15 ms first.
 constexpr int refineSamples = 60;
-// Each side's waveform is matched in windows of 2 s.
-constexpr std::size_t refineWindow = 2 * syncSampleRate;
 // Lags this far below the lower known one and above the higher that match nothing: what the
 // German track gives against English audio by chance there is the noise each frame's evidence
 // carries.
@@ -45,13 +44,6 @@ constexpr double leastEvidence = 20;
 constexpr double silentBelow = 1e-4;
 constexpr double longestSilentChoice = 3;
 
-// A window of 2 s on either side whose match reaches 30 % of the strongest one there must
-// peak within 1 ms of the side's lag, or match on it at least 80 % as well as at its peak, or
-// the side follows another lag.
-constexpr double strongShare = 0.3;
-constexpr int centreSamples = syncSampleRate / 1000;
-constexpr double onLagShare = 0.8;
-
 // The change of the samples from one to the next: the shared effects and music keep their
 // waveform in both releases, while the low, voiced part of the dialogue, which does not, is
 // weakened in the waveform windows. The phases compared bin by bin are the same either way.
@@ -61,62 +53,6 @@ std::vector<float> changes(const std::vector<std::int16_t> &samples)
     for (std::size_t i = 1; i < samples.size(); ++i)
         result[i] = float(samples[i] - samples[i - 1]) / 32768.0f;
     return result;
-}
-
-// `count` German values on the English grid at `lag`: value n sounds at the film time of
-// English sample n plus the lag; zero outside the decoded stretch.
-std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &german, double lag,
-                            std::size_t count)
-{
-    std::vector<float> values(count, 0.0f);
-    for (std::size_t n = 0; n < count; ++n) {
-        const double film = audio.englishStart + double(n) / syncSampleRate + lag;
-        const double position = (film / audio.stretch - audio.germanStart) * syncSampleRate;
-        const double whole = std::floor(position);
-        if (whole < 0 || whole + 1 >= double(german.size()))
-            continue;
-        const auto i = std::size_t(whole);
-        const auto fraction = float(position - whole);
-        values[n] = german[i] * (1 - fraction) + german[i + 1] * fraction;
-    }
-    return values;
-}
-
-// How one window of refineWindow English samples matches the German track at shifts within
-// ±15 ms of a lag: the sums at every shift, and the best of them relative to the energies.
-struct WindowMatch {
-    std::size_t start = 0; // the window's first English sample
-    std::vector<double> sums;
-    double match = 0;
-    std::size_t bestShift() const
-    {
-        return std::size_t(std::max_element(sums.begin(), sums.end()) - sums.begin());
-    }
-};
-
-std::vector<WindowMatch> windowMatches(const std::vector<float> &english,
-                                       const std::vector<float> &german, const JumpAudio &audio,
-                                       double lag)
-{
-    const double first = lag - double(refineSamples) / syncSampleRate;
-    const std::vector<float> grid =
-        germanAt(audio, german, first, english.size() + 2 * refineSamples);
-    std::vector<WindowMatch> windows;
-    for (std::size_t w = 0; w + refineWindow <= english.size(); w += refineWindow) {
-        WindowMatch window{w, std::vector<double>(2 * refineSamples + 1)};
-        const auto begin = english.begin() + std::ptrdiff_t(w);
-        for (std::size_t d = 0; d < window.sums.size(); ++d)
-            window.sums[d] = std::inner_product(begin, begin + refineWindow,
-                                                grid.begin() + std::ptrdiff_t(w + d), 0.0);
-        const double energy =
-            std::inner_product(begin, begin + refineWindow, begin, 0.0) *
-            std::inner_product(grid.begin() + std::ptrdiff_t(w + refineSamples),
-                               grid.begin() + std::ptrdiff_t(w + refineSamples + refineWindow),
-                               grid.begin() + std::ptrdiff_t(w + refineSamples), 0.0);
-        window.match = energy > 0 ? window.sums[window.bestShift()] / std::sqrt(energy) : 0;
-        windows.push_back(std::move(window));
-    }
-    return windows;
 }
 
 // The lag near `lag` at which both tracks agree best in phase over the stretch: the part of it
@@ -134,31 +70,6 @@ std::optional<double> refinedLag(const std::vector<float> &english,
     if (!shift)
         return std::nullopt;
     return lag + *shift / syncSampleRate;
-}
-
-// Whether the English samples [first, end) follow some other lag than `lag`: a window there
-// that matches noticeably, but best a few milliseconds away from it, and clearly worse on it.
-// Where the same sound lines up, every such window matches on the lag about as well as at its
-// best, which a held note repeats a period away; where a held note only resembles itself at
-// another lag, it peaks anywhere within a period. Two cuts between the same segments leave such
-// a stretch on one side of any single place.
-bool wavesStray(const std::vector<float> &english, const std::vector<float> &german,
-                const JumpAudio &audio, double lag, std::size_t first, std::size_t end)
-{
-    std::vector<WindowMatch> windows;
-    for (WindowMatch &window : windowMatches(english, german, audio, lag)) {
-        if (window.start >= first && window.start + refineWindow <= end)
-            windows.push_back(std::move(window));
-    }
-    double strongest = 0;
-    for (const WindowMatch &window : windows)
-        strongest = std::max(strongest, window.match);
-    return std::any_of(windows.begin(), windows.end(), [&](const WindowMatch &window) {
-        const std::size_t best = window.bestShift();
-        const auto off = std::abs(std::ptrdiff_t(best) - refineSamples);
-        return window.match > 0 && window.match >= strongShare * strongest && off > centreSamples &&
-               window.sums[refineSamples] < onLagShare * window.sums[best];
-    });
 }
 
 // Per frame: how well the German track at `lag` matches the English one, from -1 to 1.
