@@ -109,8 +109,8 @@ void calibrate(QTextStream &out, const QString &folder, SoundFamily family, cons
         } else {
             ++wrong;
             out << u"  %1: cut at %2, %3 s, placed at %4"_s.arg(QString::fromUtf8(name))
-                       .arg(at, 0, 'f', 2)
-                       .arg(extra, 0, 'f', 2)
+                       .arg(at, 0, 'f', 3)
+                       .arg(extra, 0, 'f', 3)
                        .arg(*placed, 0, 'f', 2)
                 << Qt::endl;
         }

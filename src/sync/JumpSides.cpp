@@ -31,15 +31,18 @@ struct WindowMatch {
     }
 };
 
+// The windows, on a grid of sideWindow from the stretch's start, that lie within the English
+// samples [first, end).
 std::vector<WindowMatch> windowMatches(const std::vector<float> &english,
                                        const std::vector<float> &german, const JumpAudio &audio,
-                                       double lag)
+                                       double lag, std::size_t first, std::size_t end)
 {
-    const double first = lag - double(shiftSamples) / syncSampleRate;
-    const std::vector<float> grid =
-        germanAt(audio, german, first, english.size() + 2 * shiftSamples);
+    end = std::min(end, english.size());
+    const std::vector<float> grid = germanAt(
+        audio, german, lag - double(shiftSamples) / syncSampleRate, end + 2 * shiftSamples);
     std::vector<WindowMatch> windows;
-    for (std::size_t w = 0; w + sideWindow <= english.size(); w += sideWindow) {
+    for (std::size_t w = (first + sideWindow - 1) / sideWindow * sideWindow; w + sideWindow <= end;
+         w += sideWindow) {
         WindowMatch window{w, std::vector<double>(2 * shiftSamples + 1)};
         const auto begin = english.begin() + std::ptrdiff_t(w);
         for (std::size_t d = 0; d < window.sums.size(); ++d)
@@ -78,11 +81,7 @@ std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &ge
 bool wavesStray(const std::vector<float> &english, const std::vector<float> &german,
                 const JumpAudio &audio, double lag, std::size_t first, std::size_t end)
 {
-    std::vector<WindowMatch> windows;
-    for (WindowMatch &window : windowMatches(english, german, audio, lag)) {
-        if (window.start >= first && window.start + sideWindow <= end)
-            windows.push_back(std::move(window));
-    }
+    const std::vector<WindowMatch> windows = windowMatches(english, german, audio, lag, first, end);
     double strongest = 0;
     for (const WindowMatch &window : windows)
         strongest = std::max(strongest, window.match);
