@@ -1,6 +1,7 @@
 // Measuring a muxed file's two languages against each other, and what the lags say.
 #include "ResultCheck.h"
 
+#include "CutLocation.h"
 #include "analysis/LanguageCodes.h"
 #include "analysis/TrackSelection.h"
 #include "inspect/MKVInspector.h"
@@ -34,6 +35,27 @@ std::optional<int> firstAudioOf(const MediaInspection &inspection, LanguageClass
             return audioIndexOf(track, inspection);
     }
     return std::nullopt;
+}
+
+// Held notes let the first or the last segment alone match a lag the audio does not have. As in
+// the analysis, a jump that only such a segment shows is looked for in the audio and counts only
+// where it is placed; the output's other jumps are deviations whatever their place.
+void locateEdgeJumps(SyncMeasurement &measurement, const SyncSource &english,
+                     const SyncSource &german, const SyncCheckOptions &options)
+{
+    SyncAssessment assessment = assessSync(measurement);
+    if (assessment.pattern != SyncPattern::cut)
+        return;
+    const SyncSegment &first = measurement.segments.first();
+    const SyncSegment &last = measurement.segments.last();
+    assessment.cuts.removeIf([&](const SyncJump &jump) {
+        return jump.earliestSeconds > first.startSeconds &&
+               jump.latestSeconds < last.startSeconds + last.lengthSeconds;
+    });
+    if (assessment.cuts.isEmpty())
+        return;
+    measurement.cutLocations = locateCuts(english, german, options, assessment);
+    measurement.cutsSought = true;
 }
 
 } // namespace
@@ -86,8 +108,10 @@ std::optional<ResultCheck> checkResult(const QString &label, const QUrl &output,
             options.ffmpeg = ffmpeg->toLocalFile();
             options.stop = stop;
             options.comparePitch = false; // the output's pitch is not in question here
-            measurement = measureSync({output, *english, *inspection.duration},
-                                      {output, *german, *inspection.duration}, options, layout);
+            const SyncSource englishAudio{output, *english, *inspection.duration};
+            const SyncSource germanAudio{output, *german, *inspection.duration};
+            measurement = measureSync(englishAudio, germanAudio, options, layout);
+            locateEdgeJumps(measurement, englishAudio, germanAudio, options);
         }
     } catch (...) {
         // An unreadable output is judged like one without the tracks: nothing measured.

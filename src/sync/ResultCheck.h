@@ -26,7 +26,8 @@ struct ResultCheck {
 ResultCheck judgeResult(const QString &label, const SyncMeasurement &measurement);
 
 // Measures the first German audio track of the muxed `output` against its first English one
-// with the sync check's segments, at most ten minutes of each, and judges it. Runs mkvmerge
+// with the sync check's segments, at most ten minutes of each, and judges it; a jump that only
+// the first or the last segment shows counts where it is placed in the audio. Runs mkvmerge
 // and ffmpeg on the calling thread. Absent once `stop` is set; a file that cannot be read, or
 // lacks either track, has an empty measurement.
 std::optional<ResultCheck> checkResult(const QString &label, const QUrl &output,

@@ -61,6 +61,33 @@ private slots:
         QFETCH(QString, line);
         QCOMPARE(issueLine(judgeResult(u"S01E02"_s, tenMinutes(lags)).finding).trimmed(), line);
     }
+
+    // Only the last segment is off, with a match that stands out (a held note can give one).
+    void countsAJumpOnlyTheLastSegmentShowsWherePlaced_data()
+    {
+        QTest::addColumn<bool>("placedInTheAudio");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("placed: the output's last minute is off")
+            << true
+            << u"[Warnung] S01E02: Im Ergebnis weicht die deutsche Tonspur bei etwa 9:30 min um "
+               u"0.90 Sekunden ab."_s;
+        QTest::newRow("not placed: the other segments hold")
+            << false
+            << u"[Hinweis] S01E02: Tonversatz im Ergebnis geprüft: höchstens 0.01 Sekunden "
+               u"Abweichung."_s;
+    }
+
+    void countsAJumpOnlyTheLastSegmentShowsWherePlaced()
+    {
+        QFETCH(bool, placedInTheAudio);
+        QFETCH(QString, line);
+        SyncMeasurement measurement = tenMinutes({0, 0, 0.01, 0, 0, 0, 0, 0, 0, 0.9});
+        measurement.segments.last().score = 15;
+        measurement.cutsSought = true;
+        if (placedInTheAudio)
+            measurement.cutLocations << CutLocation{0.001, 0.9, 571.2};
+        QCOMPARE(issueLine(judgeResult(u"S01E02"_s, measurement).finding).trimmed(), line);
+    }
 };
 
 QTEST_GUILESS_MAIN(ResultCheckTest)
