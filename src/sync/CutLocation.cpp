@@ -2,8 +2,6 @@
 #include "CutLocation.h"
 
 #include "AudioDecoding.h"
-#include "JumpSides.h"
-#include "OnsetContradiction.h"
 #include "PhaseAgreement.h"
 
 #include <algorithm>
@@ -44,15 +42,32 @@ constexpr double leastEvidence = 20;
 constexpr double silentBelow = 1e-4;
 constexpr double longestSilentChoice = 3;
 
-// The change of the samples from one to the next: the shared effects and music keep their
-// waveform in both releases, while the low, voiced part of the dialogue, which does not, is
-// weakened in the waveform windows. The phases compared bin by bin are the same either way.
-std::vector<float> changes(const std::vector<std::int16_t> &samples)
+// The samples from -1 to 1.
+std::vector<float> scaled(const std::vector<std::int16_t> &samples)
 {
-    std::vector<float> result(samples.size(), 0.0f);
-    for (std::size_t i = 1; i < samples.size(); ++i)
-        result[i] = float(samples[i] - samples[i - 1]) / 32768.0f;
+    std::vector<float> result(samples.size());
+    std::transform(samples.begin(), samples.end(), result.begin(),
+                   [](std::int16_t sample) { return float(sample) / 32768.0f; });
     return result;
+}
+
+// `count` German values on the English grid at `lag`: value n sounds at the film time of English
+// sample n plus the lag; zero outside the decoded stretch.
+std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &german, double lag,
+                            std::size_t count)
+{
+    std::vector<float> values(count, 0.0f);
+    for (std::size_t n = 0; n < count; ++n) {
+        const double film = audio.englishStart + double(n) / syncSampleRate + lag;
+        const double position = (film / audio.stretch - audio.germanStart) * syncSampleRate;
+        const double whole = std::floor(position);
+        if (whole < 0 || whole + 1 >= double(german.size()))
+            continue;
+        const auto i = std::size_t(whole);
+        const auto fraction = float(position - whole);
+        values[n] = german[i] * (1 - fraction) + german[i + 1] * fraction;
+    }
+    return values;
 }
 
 // The lag near `lag` at which both tracks agree best in phase over the stretch: the part of it
@@ -123,20 +138,17 @@ std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &
     return sums;
 }
 
-// Whether the German track is silent where boundaries from frame `first` to `end` disagree:
+// Whether the `german` samples are silent where boundaries from frame `first` to `end` disagree:
 // at the earlier lag over those frames, and at the later one over the same frames moved past
 // the `missing` frames of English material the German release lacks. There it makes no
 // difference where between them the lag changes.
-bool silentAtBoth(const JumpAudio &audio, double from, double to, std::size_t first,
-                  std::size_t end, std::size_t missing)
+bool silentAtBoth(const JumpAudio &audio, const std::vector<float> &german, double from, double to,
+                  std::size_t first, std::size_t end, std::size_t missing)
 {
-    std::vector<float> level(audio.german.size());
-    std::transform(audio.german.begin(), audio.german.end(), level.begin(),
-                   [](std::int16_t sample) { return float(sample) / 32768.0f; });
-    const double loudness = meanSquare(level);
+    const double loudness = meanSquare(german);
     for (const auto &[lag, shift] : {std::pair(from, std::size_t(0)), std::pair(to, missing)}) {
         const std::vector<float> shifted =
-            germanAt(audio, level, lag, (end + shift) * frameSamples);
+            germanAt(audio, german, lag, (end + shift) * frameSamples);
         for (std::size_t k = first + shift; k < end + shift; ++k) {
             const auto frame = shifted.begin() + std::ptrdiff_t(k * frameSamples);
             const double power =
@@ -152,8 +164,8 @@ bool silentAtBoth(const JumpAudio &audio, double from, double to, std::size_t fi
 
 std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double toLag)
 {
-    const std::vector<float> english = changes(audio.english);
-    const std::vector<float> german = changes(audio.german);
+    const std::vector<float> english = scaled(audio.english);
+    const std::vector<float> german = scaled(audio.german);
     const std::size_t frames = english.size() / frameSamples;
     const std::optional<double> from = refinedLag(english, german, audio, fromLag);
     const std::optional<double> to = refinedLag(english, german, audio, toLag);
@@ -202,20 +214,10 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     // sound.
     const bool clear = earliest == best && latest == best;
     if (!clear && ((latest - earliest) * frameSeconds > longestSilentChoice ||
-                   !silentAtBoth(audio, *from, *to, earliest, latest, missing)))
+                   !silentAtBoth(audio, german, *from, *to, earliest, latest, missing)))
         return std::nullopt;
-    const double boundary =
-        audio.englishStart + (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;
-    const double resumes = boundary + double(missing) * frameSeconds;
-    const auto sample = [&](double film) {
-        return std::size_t(
-            std::clamp((film - audio.englishStart) * syncSampleRate, 0.0, double(english.size())));
-    };
-    if (onsetsContradict(audio, *from, *to, boundary, resumes) ||
-        wavesStray(english, german, audio, *from, 0, sample(boundary - sideSeconds)) ||
-        wavesStray(english, german, audio, *to, sample(resumes + sideSeconds), english.size()))
-        return std::nullopt;
-    return boundary;
+    return audio.englishStart +
+           (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;
 }
 
 QList<CutLocation> locateCuts(const SyncSource &english, const SyncSource &german,

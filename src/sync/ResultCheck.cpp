@@ -1,9 +1,9 @@
 // Measuring a muxed file's two languages against each other, and what the lags say.
 #include "ResultCheck.h"
 
-#include "CutLocation.h"
 #include "analysis/LanguageCodes.h"
 #include "analysis/TrackSelection.h"
+#include "CutLocation.h"
 #include "inspect/MKVInspector.h"
 
 #include <cmath>
@@ -86,9 +86,9 @@ ResultCheck judgeResult(const QString &label, const SyncMeasurement &measurement
     else
         check.finding = AnalysisIssue(
             AnalysisIssueSeverity::warning,
-            prefix + u"Im Ergebnis weicht die deutsche Tonspur bei etwa %1 um %2 Sekunden ab."_s.arg(
-                         filmTime(check.deviationAtSeconds),
-                         seconds(*check.largestDeviationSeconds)));
+            prefix +
+                u"Im Ergebnis weicht die deutsche Tonspur bei etwa %1 um %2 Sekunden ab."_s.arg(
+                    filmTime(check.deviationAtSeconds), seconds(*check.largestDeviationSeconds)));
     return check;
 }
 
