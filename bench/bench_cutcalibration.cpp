@@ -97,10 +97,11 @@ void calibrate(QTextStream &out, const QString &folder, SoundFamily family, cons
     int close = 0, silent = 0, wrong = 0, unplaced = 0;
     double worst = 0;
     for (int seed = 1; seed <= seeds; ++seed) {
-        const double at = 15 + (30 - apart) * unit(random);
+        const double at = 15 + (twoCuts ? 30 - apart - 4 : 30) * unit(random);
         QList<ReleaseEdit> edits{{at, anExtra()}};
+        // Film the German release skips at the first cut does not count into the distance.
         if (twoCuts)
-            edits << ReleaseEdit{at + apart, anExtra()};
+            edits << ReleaseEdit{at + std::max(0.0, -edits.first().seconds) + apart, anExtra()};
         double extra = 0;
         for (const ReleaseEdit &edit : edits)
             extra += edit.seconds;

@@ -21,7 +21,7 @@ constexpr int refineSamples = 60;
 // Lags this far below the lower known one and above the higher that match nothing: what the
 // German track gives against English audio by chance there is the noise each frame's evidence
 // carries.
-constexpr double unrelatedLags[] = {3.7, 6.1};
+constexpr double unrelatedLags[] = {0.37, 0.61, 1.13, 1.71, 2.63, 3.7, 6.1};
 // German audio decoded beyond both lags, for the unrelated lags and the refinement.
 constexpr double germanMargin = 7;
 // The noise of a frame is averaged over this many frames on either side.
@@ -35,6 +35,14 @@ constexpr double smallestLead = 0.3;
 // Each side must show this many frames of matching sound, so a jump to a lag that the audio
 // does not follow is not placed at an end of the stretch.
 constexpr double leastEvidence = 20;
+
+// Each side of a placed jump is checked in windows of 2 s, laid outwards from 0.1 s beyond the
+// place. A window whose phases agree this many standard deviations of the noise at some shift
+// within ±15 ms of the side's lag, but on the lag less than 80 % as well, follows another lag.
+constexpr std::size_t sideFrames = 200;
+constexpr std::size_t sideMarginFrames = 10;
+constexpr double strayDeviations = 4;
+constexpr double onLagShare = 0.8;
 
 // A pause in which the jump cannot be told apart is spliced in its middle where the German
 // track is silent at both lags, 40 dB below its average, over the whole of it; longer than
@@ -72,19 +80,19 @@ std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &ge
 
 // The lag near `lag` at which both tracks agree best in phase over the stretch: the part of it
 // with the other lag only adds chance, and a held note, whose waveform matches itself a period
-// away as well, cannot outweigh the rest of the spectrum. Absent when the best lies at the edge
-// of the search.
+// away as well, cannot outweigh the rest of the spectrum. Absent when nothing agrees, or when the
+// best lies at the edge of the search.
 std::optional<double> refinedLag(const std::vector<float> &english,
                                  const std::vector<float> &german, const JumpAudio &audio,
                                  double lag)
 {
     const std::size_t count = english.size() / frameSamples * frameSamples;
-    const std::optional<double> shift =
-        phaseDelay(std::span(english).first(count), germanAt(audio, german, lag, count),
-                   frameSamples, refineSamples);
-    if (!shift)
+    const PhaseShift shift =
+        bestPhaseShift(std::span(english).first(count), germanAt(audio, german, lag, count),
+                       frameSamples, refineSamples);
+    if (!(shift.agreement > 0) || std::abs(shift.samples) == refineSamples)
         return std::nullopt;
-    return lag + *shift / syncSampleRate;
+    return lag + shift.samples / syncSampleRate;
 }
 
 // Per frame: how well the German track at `lag` matches the English one, from -1 to 1.
@@ -103,12 +111,34 @@ double meanSquare(const std::vector<float> &values)
                                 double(values.size());
 }
 
-// Running sums of each frame's noise variance, the chance evidence at the unrelated lags
-// averaged over its neighbourhood and widened by what neighbouring frames share: entry k holds
-// frames 0 to k - 1. Only lags at which the German track was decoded count: near the start of
-// the film, the lags below read nothing.
-std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &english,
-                              const std::vector<float> &german, double lowestLag, double highestLag)
+// The noise of the evidence summed over frames [low, high). Each frame's chance evidence at the
+// unrelated lags, averaged over its neighbourhood and widened by what neighbouring frames share,
+// adds up as independent chance does. Held notes do not: matched against the same note a second
+// away, they agree by chance over their whole length, with one sign. So the sums themselves over
+// the same frames at the unrelated lags count too, where they are larger.
+class EvidenceNoise {
+public:
+    EvidenceNoise(const JumpAudio &audio, const std::vector<float> &english,
+                  const std::vector<float> &german, double lowestLag, double highestLag);
+
+    double variance(std::size_t low, std::size_t high) const
+    {
+        double chanceSquares = 0;
+        for (const std::vector<double> &sums : m_chanceSums)
+            chanceSquares += (sums[high] - sums[low]) * (sums[high] - sums[low]);
+        const double independent = m_independent[high] - m_independent[low];
+        return m_chanceSums.empty()
+                   ? independent
+                   : std::max(independent, chanceSquares / double(m_chanceSums.size()));
+    }
+
+private:
+    std::vector<double> m_independent;             // running sums: entry k holds frames 0 to k - 1
+    std::vector<std::vector<double>> m_chanceSums; // per unrelated lag decoded throughout
+};
+
+EvidenceNoise::EvidenceNoise(const JumpAudio &audio, const std::vector<float> &english,
+                             const std::vector<float> &german, double lowestLag, double highestLag)
 {
     const std::size_t frames = english.size() / frameSamples;
     const double germanEnd = audio.germanStart + double(german.size()) / syncSampleRate;
@@ -116,26 +146,35 @@ std::vector<double> noiseSums(const JumpAudio &audio, const std::vector<float> &
     for (const double apart : unrelatedLags) {
         for (const double lag : {lowestLag - apart, highestLag + apart}) {
             const std::vector<double> chance = evidence(audio, english, german, lag);
+            std::vector<double> sums(frames + 1, 0.0);
+            bool throughout = true;
             for (std::size_t k = 0; k < frames; ++k) {
+                // Only lags at which the German track was decoded count: near the start of the
+                // film, the lags below read nothing.
                 const double film = audio.englishStart + (double(k) + 0.5) * frameSeconds + lag;
                 const double position = film / audio.stretch;
-                if (position >= audio.germanStart && position < germanEnd)
+                const bool decoded = position >= audio.germanStart && position < germanEnd;
+                if (decoded)
                     squares[k + 1] += chance[k] * chance[k], counts[k + 1] += 1;
+                throughout = throughout && decoded;
+                sums[k + 1] = sums[k] + chance[k];
             }
+            if (throughout)
+                m_chanceSums.push_back(std::move(sums));
         }
     }
     std::partial_sum(counts.begin(), counts.end(), counts.begin());
     std::partial_sum(squares.begin(), squares.end(), squares.begin());
     const double overlap = phaseAgreementOverlap(frameSamples);
-    std::vector<double> sums(frames + 1, 0.0);
+    m_independent.assign(frames + 1, 0.0);
     for (std::size_t k = 0; k < frames; ++k) {
         const std::size_t low = k > noiseFrames ? k - noiseFrames : 0;
         const std::size_t high = std::min(frames, k + noiseFrames + 1);
         const double counted = counts[high] - counts[low];
-        sums[k + 1] =
-            sums[k] + (counted > 0 ? overlap * (squares[high] - squares[low]) / counted : 0);
+        m_independent[k + 1] =
+            m_independent[k] +
+            (counted > 0 ? overlap * (squares[high] - squares[low]) / counted : 0);
     }
-    return sums;
 }
 
 // Whether the `german` samples are silent where boundaries from frame `first` to `end` disagree:
@@ -158,6 +197,33 @@ bool silentAtBoth(const JumpAudio &audio, const std::vector<float> &german, doub
         }
     }
     return true;
+}
+
+// Whether the `count` frames from `first` on, from `first` back when `backwards`, follow another
+// lag than `lag`. A held note, matched against the same note of the German track at another
+// lag, agrees over its whole length a fraction of its period away; where the same sound lines
+// up, the phases agree best on the lag, or as well a whole period away. Two cuts between the same
+// segments leave such a stretch on one side of any single place, where the noise of the
+// boundaries' sums alone can miss it.
+bool strays(const JumpAudio &audio, const std::vector<float> &english,
+            const std::vector<float> &german, const EvidenceNoise &noise, double lag,
+            std::size_t first, std::size_t count, bool backwards)
+{
+    const std::size_t frames = english.size() / frameSamples;
+    const std::vector<float> grid = germanAt(audio, german, lag, frames * frameSamples);
+    for (std::size_t done = sideFrames; done <= count; done += sideFrames) {
+        const std::size_t window = backwards ? first - done : first + done - sideFrames;
+        const auto samples = [&](const std::vector<float> &track) {
+            return std::span(track).subspan(window * frameSamples, sideFrames * frameSamples);
+        };
+        const PhaseShift shift =
+            bestPhaseShift(samples(english), samples(grid), frameSamples, refineSamples);
+        const double deviation = std::sqrt(noise.variance(window, window + sideFrames));
+        if (shift.agreement >= strayDeviations * deviation &&
+            shift.agreementUnshifted < onLagShare * shift.agreement)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -195,8 +261,7 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     if (followingFrom < leastEvidence || score[best] - followingFrom < leastEvidence)
         return std::nullopt;
 
-    const std::vector<double> noise =
-        noiseSums(audio, english, german, std::min(*from, *to), std::max(*from, *to));
+    const EvidenceNoise noise(audio, english, german, std::min(*from, *to), std::max(*from, *to));
     // The boundaries that explain the audio about as well as the best one.
     std::size_t earliest = best, latest = best;
     for (std::size_t c = 0; c < score.size(); ++c) {
@@ -205,7 +270,7 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
         // The frames that change sides between the two boundaries, at either end of the gap.
         const std::size_t low = std::min(c, best), high = std::max(c, best);
         const double variance =
-            noise[high] - noise[low] + noise[high + missing] - noise[low + missing];
+            noise.variance(low, high) + noise.variance(low + missing, high + missing);
         if (score[best] - score[c] < std::max(smallestLead, clearDeviations * std::sqrt(variance)))
             earliest = std::min(earliest, c), latest = std::max(latest, c);
     }
@@ -215,6 +280,11 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     const bool clear = earliest == best && latest == best;
     if (!clear && ((latest - earliest) * frameSeconds > longestSilentChoice ||
                    !silentAtBoth(audio, german, *from, *to, earliest, latest, missing)))
+        return std::nullopt;
+    const std::size_t beforeEnd = earliest > sideMarginFrames ? earliest - sideMarginFrames : 0;
+    const std::size_t afterStart = std::min(frames, latest + missing + sideMarginFrames);
+    if (strays(audio, english, german, noise, *from, beforeEnd, beforeEnd, true) ||
+        strays(audio, english, german, noise, *to, afterStart, frames - afterStart, false))
         return std::nullopt;
     return audio.englishStart +
            (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;

@@ -69,8 +69,8 @@ std::vector<double> phaseAgreement(std::span<const float> first, std::span<const
     return agreement;
 }
 
-std::optional<double> phaseDelay(std::span<const float> first, std::span<const float> second,
-                                 std::size_t frameSamples, int maxSamples)
+PhaseShift bestPhaseShift(std::span<const float> first, std::span<const float> second,
+                          std::size_t frameSamples, int maxSamples)
 {
     const PhaseProducts products(first, second, frameSamples);
     std::vector<std::complex<double>> summed(bins);
@@ -85,19 +85,16 @@ std::optional<double> phaseDelay(std::span<const float> first, std::span<const f
             sum += (summed[m] *
                     std::polar(1.0, -2 * std::numbers::pi * double(m) * shift / windowSamples))
                        .real();
-        return sum;
+        return sum / double(bins - 2);
     };
     constexpr int steps = 8; // per sample
-    int best = -maxSamples * steps;
-    double bestValue = agreementAt(-maxSamples);
+    PhaseShift best{-double(maxSamples), agreementAt(-maxSamples), agreementAt(0)};
     for (int step = -maxSamples * steps + 1; step <= maxSamples * steps; ++step) {
         const double value = agreementAt(double(step) / steps);
-        if (value > bestValue)
-            best = step, bestValue = value;
+        if (value > best.agreement)
+            best.samples = double(step) / steps, best.agreement = value;
     }
-    if (!(bestValue > 0) || std::abs(best) == maxSamples * steps)
-        return std::nullopt;
-    return double(best) / steps;
+    return best;
 }
 
 double phaseAgreementOverlap(std::size_t frameSamples)

@@ -18,9 +18,14 @@ std::vector<double> phaseAgreement(std::span<const float> first, std::span<const
 // How many samples later than `first` the sound both share runs in `second`, to an eighth of a
 // sample, within ±`maxSamples`: where the phases of all frames and bins agree best. Bins count
 // alike, so a held note whose waveform repeats every period cannot pull the delay a period
-// away. Absent when nothing agrees, or when the best lies at the end of the range.
-std::optional<double> phaseDelay(std::span<const float> first, std::span<const float> second,
-                                 std::size_t frameSamples, int maxSamples);
+// away. With it, how well they agree there and at no delay, as sums of the frames' agreement.
+struct PhaseShift {
+    double samples = 0;
+    double agreement = 0;
+    double agreementUnshifted = 0;
+};
+PhaseShift bestPhaseShift(std::span<const float> first, std::span<const float> second,
+                          std::size_t frameSamples, int maxSamples);
 
 // Neighbouring frames look at overlapping samples, so their chance agreements go together: the
 // chance agreement summed over many frames varies this many times as much as independent
