@@ -2,6 +2,7 @@
 #include "CutLocation.h"
 
 #include "AudioDecoding.h"
+#include "JumpEvidence.h"
 #include "PhaseAgreement.h"
 
 #include <algorithm>
@@ -10,22 +11,11 @@
 
 namespace {
 
-// Frames of 10 ms: a jump placed to one is well within the 0.05 s that matters.
-constexpr int frameSamples = syncSampleRate / 100;
-constexpr double frameSeconds = double(frameSamples) / syncSampleRate;
 // What a located jump may be off by, in frames.
 constexpr int toleranceFrames = 5;
 // The segments give each lag to a few milliseconds; the phases of a frequency agree only within
 // a fraction of its period, so each lag is refined within ±15 ms first.
 constexpr int refineSamples = 60;
-// Lags this far below the lower known one and above the higher that match nothing: what the
-// German track gives against English audio by chance there is the noise each frame's evidence
-// carries.
-constexpr double unrelatedLags[] = {0.37, 0.61, 1.13, 1.71, 2.63, 3.7, 6.1};
-// German audio decoded beyond both lags, for the unrelated lags and the refinement.
-constexpr double germanMargin = 7;
-// The noise of a frame is averaged over this many frames on either side.
-constexpr int noiseFrames = 25;
 // A boundary is clear when every other one further than the tolerance explains the audio
 // worse by this many standard deviations of the noise, and by at least `smallestLead` frames
 // of fully matching sound. Where neither track has shared sound around the jump (a pause in
@@ -38,45 +28,17 @@ constexpr double leastEvidence = 20;
 
 // Each side of a placed jump is checked in windows of 2 s, laid outwards from 0.1 s beyond the
 // place. A window whose phases agree this many standard deviations of the noise at some shift
-// within ±15 ms of the side's lag, but on the lag less than 80 % as well, follows another lag.
+// within ±15 ms of the side's lag, but on the lag less than half as well, follows another lag.
 constexpr std::size_t sideFrames = 200;
 constexpr std::size_t sideMarginFrames = 10;
 constexpr double strayDeviations = 4;
-constexpr double onLagShare = 0.8;
+constexpr double onLagShare = 0.5;
 
 // A pause in which the jump cannot be told apart is spliced in its middle where the German
 // track is silent at both lags, 40 dB below its average, over the whole of it; longer than
 // this, it is not believed to be one pause.
 constexpr double silentBelow = 1e-4;
 constexpr double longestSilentChoice = 3;
-
-// The samples from -1 to 1.
-std::vector<float> scaled(const std::vector<std::int16_t> &samples)
-{
-    std::vector<float> result(samples.size());
-    std::transform(samples.begin(), samples.end(), result.begin(),
-                   [](std::int16_t sample) { return float(sample) / 32768.0f; });
-    return result;
-}
-
-// `count` German values on the English grid at `lag`: value n sounds at the film time of English
-// sample n plus the lag; zero outside the decoded stretch.
-std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &german, double lag,
-                            std::size_t count)
-{
-    std::vector<float> values(count, 0.0f);
-    for (std::size_t n = 0; n < count; ++n) {
-        const double film = audio.englishStart + double(n) / syncSampleRate + lag;
-        const double position = (film / audio.stretch - audio.germanStart) * syncSampleRate;
-        const double whole = std::floor(position);
-        if (whole < 0 || whole + 1 >= double(german.size()))
-            continue;
-        const auto i = std::size_t(whole);
-        const auto fraction = float(position - whole);
-        values[n] = german[i] * (1 - fraction) + german[i + 1] * fraction;
-    }
-    return values;
-}
 
 // The lag near `lag` at which both tracks agree best in phase over the stretch: the part of it
 // with the other lag only adds chance, and a held note, whose waveform matches itself a period
@@ -95,86 +57,11 @@ std::optional<double> refinedLag(const std::vector<float> &english,
     return lag + shift.samples / syncSampleRate;
 }
 
-// Per frame: how well the German track at `lag` matches the English one, from -1 to 1.
-std::vector<double> evidence(const JumpAudio &audio, const std::vector<float> &english,
-                             const std::vector<float> &german, double lag)
-{
-    const std::size_t frames = english.size() / frameSamples;
-    return phaseAgreement(english, germanAt(audio, german, lag, frames * frameSamples),
-                          frameSamples);
-}
-
 double meanSquare(const std::vector<float> &values)
 {
     return values.empty() ? 0
                           : std::inner_product(values.begin(), values.end(), values.begin(), 0.0) /
                                 double(values.size());
-}
-
-// The noise of the evidence summed over frames [low, high). Each frame's chance evidence at the
-// unrelated lags, averaged over its neighbourhood and widened by what neighbouring frames share,
-// adds up as independent chance does. Held notes do not: matched against the same note a second
-// away, they agree by chance over their whole length, with one sign. So the sums themselves over
-// the same frames at the unrelated lags count too, where they are larger.
-class EvidenceNoise {
-public:
-    EvidenceNoise(const JumpAudio &audio, const std::vector<float> &english,
-                  const std::vector<float> &german, double lowestLag, double highestLag);
-
-    double variance(std::size_t low, std::size_t high) const
-    {
-        double chanceSquares = 0;
-        for (const std::vector<double> &sums : m_chanceSums)
-            chanceSquares += (sums[high] - sums[low]) * (sums[high] - sums[low]);
-        const double independent = m_independent[high] - m_independent[low];
-        return m_chanceSums.empty()
-                   ? independent
-                   : std::max(independent, chanceSquares / double(m_chanceSums.size()));
-    }
-
-private:
-    std::vector<double> m_independent;             // running sums: entry k holds frames 0 to k - 1
-    std::vector<std::vector<double>> m_chanceSums; // per unrelated lag decoded throughout
-};
-
-EvidenceNoise::EvidenceNoise(const JumpAudio &audio, const std::vector<float> &english,
-                             const std::vector<float> &german, double lowestLag, double highestLag)
-{
-    const std::size_t frames = english.size() / frameSamples;
-    const double germanEnd = audio.germanStart + double(german.size()) / syncSampleRate;
-    std::vector<double> squares(frames + 1, 0.0), counts(frames + 1, 0.0); // running sums
-    for (const double apart : unrelatedLags) {
-        for (const double lag : {lowestLag - apart, highestLag + apart}) {
-            const std::vector<double> chance = evidence(audio, english, german, lag);
-            std::vector<double> sums(frames + 1, 0.0);
-            bool throughout = true;
-            for (std::size_t k = 0; k < frames; ++k) {
-                // Only lags at which the German track was decoded count: near the start of the
-                // film, the lags below read nothing.
-                const double film = audio.englishStart + (double(k) + 0.5) * frameSeconds + lag;
-                const double position = film / audio.stretch;
-                const bool decoded = position >= audio.germanStart && position < germanEnd;
-                if (decoded)
-                    squares[k + 1] += chance[k] * chance[k], counts[k + 1] += 1;
-                throughout = throughout && decoded;
-                sums[k + 1] = sums[k] + chance[k];
-            }
-            if (throughout)
-                m_chanceSums.push_back(std::move(sums));
-        }
-    }
-    std::partial_sum(counts.begin(), counts.end(), counts.begin());
-    std::partial_sum(squares.begin(), squares.end(), squares.begin());
-    const double overlap = phaseAgreementOverlap(frameSamples);
-    m_independent.assign(frames + 1, 0.0);
-    for (std::size_t k = 0; k < frames; ++k) {
-        const std::size_t low = k > noiseFrames ? k - noiseFrames : 0;
-        const std::size_t high = std::min(frames, k + noiseFrames + 1);
-        const double counted = counts[high] - counts[low];
-        m_independent[k + 1] =
-            m_independent[k] +
-            (counted > 0 ? overlap * (squares[high] - squares[low]) / counted : 0);
-    }
 }
 
 // Whether the `german` samples are silent where boundaries from frame `first` to `end` disagree:
