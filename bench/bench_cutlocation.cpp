@@ -1,6 +1,7 @@
 // Times the location of one cut in a 45-minute episode, 5.1 AC-3 at 48 kHz as broadcast releases
 // carry it, the German release 1.6 s longer at 17:00: locateCuts between the segments around the
-// cut against the two ffmpeg decodes of that stretch it runs, on their own. What it adds on top
+// cut against the two ffmpeg decodes of that stretch it runs, on their own (effects over a room
+// tone). What it adds on top
 // is the phase comparison at both lags, their refinement and the noise at unrelated lags.
 
 #include "BenchSupport.h"
@@ -34,7 +35,7 @@ int main(int argc, char *argv[])
     const QString english = dir.filePath(u"english.ac3"_s), german = dir.filePath(u"german.ac3"_s);
     const QStringList encoding = u"-ar 48000 -ac 6 -c:a ac3 -b:a 384k"_s.split(u' ');
     const auto soundtrack = [](Language language) {
-        return makeSoundtrack(SoundFamily::speech, language, 7, episodeSeconds + 10, 0.03f);
+        return makeSoundtrack(SoundFamily::effects, language, 7, episodeSeconds + 10, 0.03f);
     };
     if (!dir.isValid() ||
         !(writeRelease(english, soundtrack(Language::english), {}, episodeSeconds, encoding) +

@@ -44,14 +44,11 @@ constexpr double longestSilentChoice = 3;
 // with the other lag only adds chance, and a held note, whose waveform matches itself a period
 // away as well, cannot outweigh the rest of the spectrum. Absent when nothing agrees, or when the
 // best lies at the edge of the search.
-std::optional<double> refinedLag(const std::vector<float> &english,
-                                 const std::vector<float> &german, const JumpAudio &audio,
-                                 double lag)
+std::optional<double> refinedLag(const FrameSpectra &english, const std::vector<float> &german,
+                                 const JumpAudio &audio, double lag)
 {
-    const std::size_t count = english.size() / frameSamples * frameSamples;
-    const PhaseShift shift =
-        bestPhaseShift(std::span(english).first(count), germanAt(audio, german, lag, count),
-                       frameSamples, refineSamples);
+    const PhaseShift shift = bestPhaseShift(
+        english, 0, germanAt(audio, german, lag, english.frames() * frameSamples), refineSamples);
     if (!(shift.agreement > 0) || std::abs(shift.samples) == refineSamples)
         return std::nullopt;
     return lag + shift.samples / syncSampleRate;
@@ -92,19 +89,17 @@ bool silentAtBoth(const JumpAudio &audio, const std::vector<float> &german, doub
 // up, the phases agree best on the lag, or as well a whole period away. Two cuts between the same
 // segments leave such a stretch on one side of any single place, where the noise of the
 // boundaries' sums alone can miss it.
-bool strays(const JumpAudio &audio, const std::vector<float> &english,
-            const std::vector<float> &german, const EvidenceNoise &noise, double lag,
-            std::size_t first, std::size_t count, bool backwards)
+bool strays(const JumpAudio &audio, const FrameSpectra &english, const std::vector<float> &german,
+            const EvidenceNoise &noise, double lag, std::size_t first, std::size_t count,
+            bool backwards)
 {
-    const std::size_t frames = english.size() / frameSamples;
-    const std::vector<float> grid = germanAt(audio, german, lag, frames * frameSamples);
+    const std::vector<float> grid = germanAt(audio, german, lag, english.frames() * frameSamples);
     for (std::size_t done = sideFrames; done <= count; done += sideFrames) {
         const std::size_t window = backwards ? first - done : first + done - sideFrames;
-        const auto samples = [&](const std::vector<float> &track) {
-            return std::span(track).subspan(window * frameSamples, sideFrames * frameSamples);
-        };
-        const PhaseShift shift =
-            bestPhaseShift(samples(english), samples(grid), frameSamples, refineSamples);
+        const PhaseShift shift = bestPhaseShift(
+            english, window,
+            std::span(grid).subspan(window * frameSamples, sideFrames * frameSamples),
+            refineSamples);
         const double deviation = std::sqrt(noise.variance(window, window + sideFrames));
         if (shift.agreement >= strayDeviations * deviation &&
             shift.agreementUnshifted < onLagShare * shift.agreement)
@@ -117,9 +112,10 @@ bool strays(const JumpAudio &audio, const std::vector<float> &english,
 
 std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double toLag)
 {
-    const std::vector<float> english = scaled(audio.english);
+    // The English spectra are made once for every lag the German track is compared at.
+    const FrameSpectra english(scaled(audio.english), frameSamples);
     const std::vector<float> german = scaled(audio.german);
-    const std::size_t frames = english.size() / frameSamples;
+    const std::size_t frames = english.frames();
     const std::optional<double> from = refinedLag(english, german, audio, fromLag);
     const std::optional<double> to = refinedLag(english, german, audio, toLag);
     if (!from || !to)

@@ -1,11 +1,9 @@
 // The evidence of shared sound around a jump, frame by frame, and the noise it carries.
 #include "JumpEvidence.h"
 
-#include "PhaseAgreement.h"
-
 #include <algorithm>
-#include <iterator>
 #include <cmath>
+#include <iterator>
 #include <numeric>
 
 namespace {
@@ -45,12 +43,10 @@ std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &ge
     return values;
 }
 
-std::vector<double> evidence(const JumpAudio &audio, const std::vector<float> &english,
+std::vector<double> evidence(const JumpAudio &audio, const FrameSpectra &english,
                              const std::vector<float> &german, double lag)
 {
-    const std::size_t frames = english.size() / frameSamples;
-    return phaseAgreement(english, germanAt(audio, german, lag, frames * frameSamples),
-                          frameSamples);
+    return phaseAgreement(english, germanAt(audio, german, lag, english.frames() * frameSamples));
 }
 
 double EvidenceNoise::variance(std::size_t low, std::size_t high) const
@@ -64,10 +60,10 @@ double EvidenceNoise::variance(std::size_t low, std::size_t high) const
                : std::max(independent, chanceSquares / double(m_chanceSums.size()));
 }
 
-EvidenceNoise::EvidenceNoise(const JumpAudio &audio, const std::vector<float> &english,
+EvidenceNoise::EvidenceNoise(const JumpAudio &audio, const FrameSpectra &english,
                              const std::vector<float> &german, double lowestLag, double highestLag)
 {
-    const std::size_t frames = english.size() / frameSamples;
+    const std::size_t frames = english.frames();
     const double germanEnd = audio.germanStart + double(german.size()) / syncSampleRate;
     std::vector<double> squares(frames + 1, 0.0), counts(frames + 1, 0.0); // running sums
     for (const double apart : unrelatedLags) {

@@ -3,6 +3,7 @@
 
 #include "AudioDecoding.h"
 #include "CutLocation.h"
+#include "PhaseAgreement.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +24,7 @@ std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &ge
                             std::size_t count);
 
 // Per frame: how well the German track at `lag` matches the English one, from -1 to 1.
-std::vector<double> evidence(const JumpAudio &audio, const std::vector<float> &english,
+std::vector<double> evidence(const JumpAudio &audio, const FrameSpectra &english,
                              const std::vector<float> &german, double lag);
 
 // The noise of the evidence summed over frames [low, high). Each frame's chance evidence at the
@@ -35,7 +36,7 @@ class EvidenceNoise {
 public:
     // From the chance evidence at lags that match nothing, below `lowestLag` and above
     // `highestLag`.
-    EvidenceNoise(const JumpAudio &audio, const std::vector<float> &english,
+    EvidenceNoise(const JumpAudio &audio, const FrameSpectra &english,
                   const std::vector<float> &german, double lowestLag, double highestLag);
 
     // Of the evidence summed over frames [low, high).

@@ -18,19 +18,25 @@ constexpr std::size_t bins = windowSamples / 2 + 1;
 // A bin 30 dB below its average counts half.
 constexpr double quietBin = 1e-3;
 
-// Both tracks' spectra frame by frame, and each bin's typical level over them. The lowest and
-// the highest bin hold no phase to compare.
+std::vector<double> frameCentres(std::size_t frames, std::size_t frameSamples)
+{
+    std::vector<double> centres(frames);
+    for (std::size_t k = 0; k < frames; ++k)
+        centres[k] = (double(k) + 0.5) * double(frameSamples);
+    return centres;
+}
+
+// The spectra of `first` from a frame on and those of `second` over as many frames, and each
+// bin's typical level over them. The lowest and the highest bin hold no phase to compare.
 class PhaseProducts {
 public:
-    PhaseProducts(std::span<const float> first, std::span<const float> second,
-                  std::size_t frameSamples)
-        : m_frames(std::min(first.size(), second.size()) / frameSamples)
+    PhaseProducts(const FrameSpectra &first, std::size_t firstFrame, std::span<const float> second)
+        : m_frames(std::min(first.frames() - std::min(firstFrame, first.frames()),
+                            second.size() / first.frameSamples())),
+          m_first(first.from(firstFrame)),
+          m_second(
+              complexSpectra(second, windowSamples, frameCentres(m_frames, first.frameSamples())))
     {
-        std::vector<double> centres(m_frames);
-        for (std::size_t k = 0; k < m_frames; ++k)
-            centres[k] = (double(k) + 0.5) * double(frameSamples);
-        m_first = complexSpectra(first, windowSamples, centres);
-        m_second = complexSpectra(second, windowSamples, centres);
         for (std::size_t k = 0; k < m_frames; ++k) {
             for (std::size_t m = 0; m < bins; ++m)
                 m_typical[m] += std::abs(m_first[k * bins + m]) * std::abs(m_second[k * bins + m]) /
@@ -51,16 +57,27 @@ public:
 
 private:
     std::size_t m_frames;
-    std::vector<std::complex<float>> m_first, m_second;
+    const std::complex<float> *m_first;
+    std::vector<std::complex<float>> m_second;
     std::array<double, bins> m_typical{};
 };
 
 } // namespace
 
-std::vector<double> phaseAgreement(std::span<const float> first, std::span<const float> second,
-                                   std::size_t frameSamples)
+FrameSpectra::FrameSpectra(std::span<const float> samples, std::size_t frameSamples)
+    : m_frameSamples(frameSamples), m_frames(samples.size() / frameSamples),
+      m_spectra(complexSpectra(samples, windowSamples, frameCentres(m_frames, frameSamples)))
 {
-    const PhaseProducts products(first, second, frameSamples);
+}
+
+const std::complex<float> *FrameSpectra::from(std::size_t k) const
+{
+    return m_spectra.data() + k * bins;
+}
+
+std::vector<double> phaseAgreement(const FrameSpectra &first, std::span<const float> second)
+{
+    const PhaseProducts products(first, 0, second);
     std::vector<double> agreement(products.frames(), 0.0);
     for (std::size_t k = 0; k < agreement.size(); ++k) {
         for (std::size_t m = 1; m + 1 < bins; ++m)
@@ -69,10 +86,10 @@ std::vector<double> phaseAgreement(std::span<const float> first, std::span<const
     return agreement;
 }
 
-PhaseShift bestPhaseShift(std::span<const float> first, std::span<const float> second,
-                          std::size_t frameSamples, int maxSamples)
+PhaseShift bestPhaseShift(const FrameSpectra &first, std::size_t firstFrame,
+                          std::span<const float> second, int maxSamples)
 {
-    const PhaseProducts products(first, second, frameSamples);
+    const PhaseProducts products(first, firstFrame, second);
     std::vector<std::complex<double>> summed(bins);
     for (std::size_t k = 0; k < products.frames(); ++k) {
         for (std::size_t m = 1; m + 1 < bins; ++m)
