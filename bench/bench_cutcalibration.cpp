@@ -99,9 +99,14 @@ void calibrate(QTextStream &out, const QString &folder, SoundFamily family, cons
     for (int seed = 1; seed <= seeds; ++seed) {
         const double at = 15 + (twoCuts ? 30 - apart - 4 : 30) * unit(random);
         QList<ReleaseEdit> edits{{at, anExtra()}};
-        // Film the German release skips at the first cut does not count into the distance.
-        if (twoCuts)
-            edits << ReleaseEdit{at + std::max(0.0, -edits.first().seconds) + apart, anExtra()};
+        // Film the German release skips at the first cut does not count into the distance. Two
+        // edits that nearly cancel are no jump the segments would show.
+        if (twoCuts) {
+            double second = anExtra();
+            while (std::abs(edits.first().seconds + second) < 0.5)
+                second = anExtra();
+            edits << ReleaseEdit{at + std::max(0.0, -edits.first().seconds) + apart, second};
+        }
         double extra = 0;
         for (const ReleaseEdit &edit : edits)
             extra += edit.seconds;
@@ -134,11 +139,11 @@ void calibrate(QTextStream &out, const QString &folder, SoundFamily family, cons
             ++silent;
         } else {
             ++wrong;
-            out << u"  %1: cut at %2, %3 s, placed at %4"_s.arg(QString::fromUtf8(name))
-                       .arg(at, 0, 'f', 3)
-                       .arg(extra, 0, 'f', 3)
-                       .arg(*placed, 0, 'f', 2)
-                << Qt::endl;
+            out << u"  %1:"_s.arg(QString::fromUtf8(name));
+            for (const ReleaseEdit &edit : edits)
+                out << u" cut at %1, %2 s;"_s.arg(edit.atSeconds, 0, 'f', 3)
+                           .arg(edit.seconds, 0, 'f', 3);
+            out << u" placed at %1"_s.arg(*placed, 0, 'f', 2) << Qt::endl;
         }
     }
     out << (roomTone > 0 ? u"room tone, "_s : u"silence between events, "_s)

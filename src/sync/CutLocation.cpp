@@ -28,7 +28,8 @@ constexpr double leastEvidence = 20;
 
 // Each side of a placed jump is checked in windows of 2 s, laid outwards from 0.1 s beyond the
 // place. A window whose phases agree this many standard deviations of the noise at some shift
-// within ±15 ms of the side's lag, but on the lag less than half as well, follows another lag.
+// within ±15 ms of the side's lag, but within a sample of the lag less than half as well, follows
+// another lag. The sample allows for a lag that moves by a fraction of one along the stretch.
 constexpr std::size_t sideFrames = 200;
 constexpr std::size_t sideMarginFrames = 10;
 constexpr double strayDeviations = 4;
@@ -47,8 +48,9 @@ constexpr double longestSilentChoice = 3;
 std::optional<double> refinedLag(const FrameSpectra &english, const std::vector<float> &german,
                                  const JumpAudio &audio, double lag)
 {
-    const PhaseShift shift = bestPhaseShift(
-        english, 0, germanAt(audio, german, lag, english.frames() * frameSamples), refineSamples);
+    const FrameSpectra grid(germanAt(audio, german, lag, english.frames() * frameSamples),
+                            frameSamples);
+    const PhaseShift shift = bestPhaseShift(english, grid, 0, english.frames(), refineSamples);
     if (!(shift.agreement > 0) || std::abs(shift.samples) == refineSamples)
         return std::nullopt;
     return lag + shift.samples / syncSampleRate;
@@ -83,26 +85,24 @@ bool silentAtBoth(const JumpAudio &audio, const std::vector<float> &german, doub
     return true;
 }
 
-// Whether the `count` frames from `first` on, from `first` back when `backwards`, follow another
-// lag than `lag`. A held note, matched against the same note of the German track at another
-// lag, agrees over its whole length a fraction of its period away; where the same sound lines
-// up, the phases agree best on the lag, or as well a whole period away. Two cuts between the same
-// segments leave such a stretch on one side of any single place, where the noise of the
-// boundaries' sums alone can miss it.
+// Whether frames [first, end) follow another lag than `lag`, in windows laid from `end` back when
+// `backwards`, else from `first` on. A held note, matched against the same note of the German
+// track at another lag, agrees over its whole length a fraction of its period away; where the
+// same sound lines up, the phases agree best on the lag, or as well a whole period away. Two cuts
+// between the same segments leave such a stretch on one side of any single place, where the
+// noise of the boundaries' sums alone can miss it.
 bool strays(const JumpAudio &audio, const FrameSpectra &english, const std::vector<float> &german,
-            const EvidenceNoise &noise, double lag, std::size_t first, std::size_t count,
+            const EvidenceNoise &noise, double lag, std::size_t first, std::size_t end,
             bool backwards)
 {
-    const std::vector<float> grid = germanAt(audio, german, lag, english.frames() * frameSamples);
-    for (std::size_t done = sideFrames; done <= count; done += sideFrames) {
-        const std::size_t window = backwards ? first - done : first + done - sideFrames;
-        const PhaseShift shift = bestPhaseShift(
-            english, window,
-            std::span(grid).subspan(window * frameSamples, sideFrames * frameSamples),
-            refineSamples);
+    const FrameSpectra grid(germanAt(audio, german, lag, english.frames() * frameSamples),
+                            frameSamples);
+    for (std::size_t done = sideFrames; first + done <= end; done += sideFrames) {
+        const std::size_t window = backwards ? end - done : first + done - sideFrames;
+        const PhaseShift shift = bestPhaseShift(english, grid, window, sideFrames, refineSamples);
         const double deviation = std::sqrt(noise.variance(window, window + sideFrames));
         if (shift.agreement >= strayDeviations * deviation &&
-            shift.agreementUnshifted < onLagShare * shift.agreement)
+            shift.agreementNearUnshifted < onLagShare * shift.agreement)
             return true;
     }
     return false;
@@ -166,8 +166,8 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
         return std::nullopt;
     const std::size_t beforeEnd = earliest > sideMarginFrames ? earliest - sideMarginFrames : 0;
     const std::size_t afterStart = std::min(frames, latest + missing + sideMarginFrames);
-    if (strays(audio, english, german, noise, *from, beforeEnd, beforeEnd, true) ||
-        strays(audio, english, german, noise, *to, afterStart, frames - afterStart, false))
+    if (strays(audio, english, german, noise, *from, 0, beforeEnd, true) ||
+        strays(audio, english, german, noise, *to, afterStart, frames, false))
         return std::nullopt;
     return audio.englishStart +
            (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;

@@ -22,8 +22,8 @@ struct JumpAudio {
 // or an English one the German lacks). A pause in the shared sound fits the audio alike wherever
 // the jump is put in it; where the German track is silent through the pause at both lags, every
 // place splices the same sound, and its middle is given. Absent when the place is not clear to
-// 0.05 s otherwise, or where the audio on either side follows neither lag. Two cuts the
-// segments saw as one leave such audio between them: every place across it fits alike.
+// 0.05 s otherwise, or where the audio on either side of the place follows another lag than its
+// own. Two cuts the segments saw as one leave such audio between them.
 std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double toLag);
 
 // Decodes the stretch of each jump of `assessment` and locates it there: one location per

@@ -46,7 +46,9 @@ std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &ge
 std::vector<double> evidence(const JumpAudio &audio, const FrameSpectra &english,
                              const std::vector<float> &german, double lag)
 {
-    return phaseAgreement(english, germanAt(audio, german, lag, english.frames() * frameSamples));
+    return phaseAgreement(
+        english,
+        FrameSpectra(germanAt(audio, german, lag, english.frames() * frameSamples), frameSamples));
 }
 
 double EvidenceNoise::variance(std::size_t low, std::size_t high) const

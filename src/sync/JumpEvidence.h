@@ -29,8 +29,8 @@ std::vector<double> evidence(const JumpAudio &audio, const FrameSpectra &english
 
 // The noise of the evidence summed over frames [low, high). Each frame's chance evidence at the
 // unrelated lags, averaged over its neighbourhood and widened by what neighbouring frames share,
-// adds up as independent chance does. Held notes do not: matched against the same note a second
-// away, they agree by chance over their whole length, with one sign. So the sums themselves over
+// adds up as independent chance does. Held notes do not: matched against the same note at another
+// lag, they agree by chance over their whole length, with one sign. So the sums themselves over
 // the same frames at the unrelated lags count too, where they are larger.
 class EvidenceNoise {
 public:

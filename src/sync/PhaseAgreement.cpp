@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
 
 namespace {
@@ -26,17 +27,18 @@ std::vector<double> frameCentres(std::size_t frames, std::size_t frameSamples)
     return centres;
 }
 
-// The spectra of `first` from a frame on and those of `second` over as many frames, and each
-// bin's typical level over them. The lowest and the highest bin hold no phase to compare.
+// The spectra of both tracks over `count` frames from `firstFrame`, and each bin's typical level
+// over them. The lowest and the highest bin hold no phase to compare.
 class PhaseProducts {
 public:
-    PhaseProducts(const FrameSpectra &first, std::size_t firstFrame, std::span<const float> second)
-        : m_frames(std::min(first.frames() - std::min(firstFrame, first.frames()),
-                            second.size() / first.frameSamples())),
-          m_first(first.from(firstFrame)),
-          m_second(
-              complexSpectra(second, windowSamples, frameCentres(m_frames, first.frameSamples())))
+    PhaseProducts(const FrameSpectra &first, const FrameSpectra &second, std::size_t firstFrame,
+                  std::size_t count)
     {
+        const std::size_t frames = std::min(first.frames(), second.frames());
+        firstFrame = std::min(firstFrame, frames);
+        m_frames = std::min(count, frames - firstFrame);
+        m_first = first.from(firstFrame);
+        m_second = second.from(firstFrame);
         for (std::size_t k = 0; k < m_frames; ++k) {
             for (std::size_t m = 0; m < bins; ++m)
                 m_typical[m] += std::abs(m_first[k * bins + m]) * std::abs(m_second[k * bins + m]) /
@@ -56,9 +58,9 @@ public:
     }
 
 private:
-    std::size_t m_frames;
-    const std::complex<float> *m_first;
-    std::vector<std::complex<float>> m_second;
+    std::size_t m_frames = 0;
+    const std::complex<float> *m_first = nullptr;
+    const std::complex<float> *m_second = nullptr;
     std::array<double, bins> m_typical{};
 };
 
@@ -75,9 +77,9 @@ const std::complex<float> *FrameSpectra::from(std::size_t k) const
     return m_spectra.data() + k * bins;
 }
 
-std::vector<double> phaseAgreement(const FrameSpectra &first, std::span<const float> second)
+std::vector<double> phaseAgreement(const FrameSpectra &first, const FrameSpectra &second)
 {
-    const PhaseProducts products(first, 0, second);
+    const PhaseProducts products(first, second, 0, first.frames());
     std::vector<double> agreement(products.frames(), 0.0);
     for (std::size_t k = 0; k < agreement.size(); ++k) {
         for (std::size_t m = 1; m + 1 < bins; ++m)
@@ -86,10 +88,10 @@ std::vector<double> phaseAgreement(const FrameSpectra &first, std::span<const fl
     return agreement;
 }
 
-PhaseShift bestPhaseShift(const FrameSpectra &first, std::size_t firstFrame,
-                          std::span<const float> second, int maxSamples)
+PhaseShift bestPhaseShift(const FrameSpectra &first, const FrameSpectra &second,
+                          std::size_t firstFrame, std::size_t count, int maxSamples)
 {
-    const PhaseProducts products(first, firstFrame, second);
+    const PhaseProducts products(first, second, firstFrame, count);
     std::vector<std::complex<double>> summed(bins);
     for (std::size_t k = 0; k < products.frames(); ++k) {
         for (std::size_t m = 1; m + 1 < bins; ++m)
@@ -105,11 +107,14 @@ PhaseShift bestPhaseShift(const FrameSpectra &first, std::size_t firstFrame,
         return sum / double(bins - 2);
     };
     constexpr int steps = 8; // per sample
-    PhaseShift best{-double(maxSamples), agreementAt(-maxSamples), agreementAt(0)};
-    for (int step = -maxSamples * steps + 1; step <= maxSamples * steps; ++step) {
+    PhaseShift best{-double(maxSamples), agreementAt(-maxSamples),
+                    -std::numeric_limits<double>::infinity()};
+    for (int step = -maxSamples * steps; step <= maxSamples * steps; ++step) {
         const double value = agreementAt(double(step) / steps);
         if (value > best.agreement)
             best.samples = double(step) / steps, best.agreement = value;
+        if (std::abs(step) <= steps)
+            best.agreementNearUnshifted = std::max(best.agreementNearUnshifted, value);
     }
     return best;
 }
