@@ -37,28 +37,23 @@ std::optional<int> firstAudioOf(const MediaInspection &inspection, LanguageClass
     return std::nullopt;
 }
 
-// Held notes let the first or the last segment alone match a lag the audio does not have. As in
-// the analysis, a jump that only such a segment shows is looked for in the audio and counts only
-// where it is placed; the output's other jumps are deviations whatever their place.
-void locateEdgeJumps(SyncMeasurement &measurement, const SyncSource &english,
-                     const SyncSource &german, const SyncCheckOptions &options)
+} // namespace
+
+QList<SyncJump> edgeJumps(const SyncMeasurement &measurement)
 {
-    SyncAssessment assessment = assessSync(measurement);
+    const SyncAssessment assessment = assessSync(measurement);
     if (assessment.pattern != SyncPattern::cut)
-        return;
+        return {};
     const SyncSegment &first = measurement.segments.first();
     const SyncSegment &last = measurement.segments.last();
-    assessment.cuts.removeIf([&](const SyncJump &jump) {
-        return jump.earliestSeconds > first.startSeconds &&
-               jump.latestSeconds < last.startSeconds + last.lengthSeconds;
-    });
-    if (assessment.cuts.isEmpty())
-        return;
-    measurement.cutLocations = locateCuts(english, german, options, assessment);
-    measurement.cutsSought = true;
+    QList<SyncJump> jumps;
+    for (const SyncJump &jump : assessment.cuts) {
+        if (jump.earliestSeconds <= first.startSeconds ||
+            jump.latestSeconds >= last.startSeconds + last.lengthSeconds)
+            jumps << jump;
+    }
+    return jumps;
 }
-
-} // namespace
 
 ResultCheck judgeResult(const QString &label, const SyncMeasurement &measurement)
 {
@@ -111,7 +106,11 @@ std::optional<ResultCheck> checkResult(const QString &label, const QUrl &output,
             const SyncSource englishAudio{output, *english, *inspection.duration};
             const SyncSource germanAudio{output, *german, *inspection.duration};
             measurement = measureSync(englishAudio, germanAudio, options, layout);
-            locateEdgeJumps(measurement, englishAudio, germanAudio, options);
+            if (const QList<SyncJump> edges = edgeJumps(measurement); !edges.isEmpty()) {
+                measurement.cutLocations =
+                    locateCuts(englishAudio, germanAudio, options, {.cuts = edges});
+                measurement.cutsSought = true;
+            }
         }
     } catch (...) {
         // An unreadable output is judged like one without the tracks: nothing measured.

@@ -22,6 +22,11 @@ struct ResultCheck {
     AnalysisIssue finding{AnalysisIssueSeverity::information, {}};
 };
 
+// The jumps of an output's segments that only its first or its last segment shows. Held notes
+// can make an edge segment alone match a lag the audio does not have, so these are looked for in
+// the audio and count only where placed; every other jump is a deviation wherever it lies.
+QList<SyncJump> edgeJumps(const SyncMeasurement &measurement);
+
 // Judges the output's measurement; `label` begins the finding ("S01E02").
 ResultCheck judgeResult(const QString &label, const SyncMeasurement &measurement);
 

@@ -62,31 +62,28 @@ private slots:
         QCOMPARE(issueLine(judgeResult(u"S01E02"_s, tenMinutes(lags)).finding).trimmed(), line);
     }
 
-    // Only the last segment is off, with a match that stands out (a held note can give one).
-    void countsAJumpOnlyTheLastSegmentShowsWherePlaced_data()
+    // Each segment's match stands out as far as an edge segment's alone must.
+    void looksForTheJumpsOnlyAnEdgeSegmentShows_data()
     {
-        QTest::addColumn<bool>("placedInTheAudio");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("placed: the output's last minute is off")
-            << true
-            << u"[Warnung] S01E02: Im Ergebnis weicht die deutsche Tonspur bei etwa 9:30 min um "
-               u"0.90 Sekunden ab."_s;
-        QTest::newRow("not placed: the other segments hold")
-            << false
-            << u"[Hinweis] S01E02: Tonversatz im Ergebnis geprüft: höchstens 0.01 Sekunden "
-               u"Abweichung."_s;
+        QTest::addColumn<QList<double>>("lags");
+        QTest::addColumn<QList<double>>("soughtJumpsTo"); // the lag after each jump looked for
+        QTest::newRow("the last segment alone off")
+            << QList<double>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0.9} << QList<double>{0.9};
+        QTest::newRow("the first segment alone off")
+            << QList<double>{0.9, 0, 0, 0, 0, 0, 0, 0, 0, 0} << QList<double>{0.0};
+        QTest::newRow("a kept cut after the fourth segment: a deviation wherever it lies")
+            << QList<double>{0, 0, 0, 0, 1.6, 1.6, 1.6, 1.6, 1.6, 1.6} << QList<double>{};
+        QTest::newRow("all close to zero") << QList<double>(10, 0.01) << QList<double>{};
     }
 
-    void countsAJumpOnlyTheLastSegmentShowsWherePlaced()
+    void looksForTheJumpsOnlyAnEdgeSegmentShows()
     {
-        QFETCH(bool, placedInTheAudio);
-        QFETCH(QString, line);
-        SyncMeasurement measurement = tenMinutes({0, 0, 0.01, 0, 0, 0, 0, 0, 0, 0.9});
-        measurement.segments.last().score = 15;
-        measurement.cutsSought = true;
-        if (placedInTheAudio)
-            measurement.cutLocations << CutLocation{0.001, 0.9, 571.2};
-        QCOMPARE(issueLine(judgeResult(u"S01E02"_s, measurement).finding).trimmed(), line);
+        QFETCH(QList<double>, lags);
+        QFETCH(QList<double>, soughtJumpsTo);
+        QList<double> sought;
+        for (const SyncJump &jump : edgeJumps(tenMinutes(lags)))
+            sought << jump.toLagSeconds;
+        QCOMPARE(sought, soughtJumpsTo);
     }
 };
 
