@@ -48,9 +48,9 @@ constexpr double longestSilentChoice = 3;
 std::optional<double> refinedLag(const FrameSpectra &english, const std::vector<float> &german,
                                  const JumpAudio &audio, double lag)
 {
-    const FrameSpectra grid(germanAt(audio, german, lag, english.frames() * frameSamples),
-                            frameSamples);
-    const PhaseShift shift = bestPhaseShift(english, grid, 0, english.frames(), refineSamples);
+    const PhaseShift shift =
+        bestPhaseShift(english, germanSpectra(audio, german, lag, english.frames()), 0,
+                       english.frames(), refineSamples);
     if (!(shift.agreement > 0) || std::abs(shift.samples) == refineSamples)
         return std::nullopt;
     return lag + shift.samples / syncSampleRate;
@@ -85,18 +85,15 @@ bool silentAtBoth(const JumpAudio &audio, const std::vector<float> &german, doub
     return true;
 }
 
-// Whether frames [first, end) follow another lag than `lag`, in windows laid from `end` back when
-// `backwards`, else from `first` on. A held note, matched against the same note of the German
-// track at another lag, agrees over its whole length a fraction of its period away; where the
-// same sound lines up, the phases agree best on the lag, or as well a whole period away. Two cuts
-// between the same segments leave such a stretch on one side of any single place, where the
-// noise of the boundaries' sums alone can miss it.
-bool strays(const JumpAudio &audio, const FrameSpectra &english, const std::vector<float> &german,
-            const EvidenceNoise &noise, double lag, std::size_t first, std::size_t end,
-            bool backwards)
+// Whether frames [first, end) of the German spectra follow another lag than the one they were
+// taken at, in windows laid from `end` back when `backwards`, else from `first` on. A held note,
+// matched against the same note of the German track at another lag, agrees over its whole length a
+// fraction of its period away; where the same sound lines up, the phases agree best on the lag, or
+// as well a whole period away. Two cuts between the same segments leave such a stretch on one side
+// of any single place, where the noise of the boundaries' sums alone can miss it.
+bool strays(const FrameSpectra &english, const FrameSpectra &grid, const EvidenceNoise &noise,
+            std::size_t first, std::size_t end, bool backwards)
 {
-    const FrameSpectra grid(germanAt(audio, german, lag, english.frames() * frameSamples),
-                            frameSamples);
     for (std::size_t done = sideFrames; first + done <= end; done += sideFrames) {
         const std::size_t window = backwards ? end - done : first + done - sideFrames;
         const PhaseShift shift = bestPhaseShift(english, grid, window, sideFrames, refineSamples);
@@ -120,8 +117,10 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
     const std::optional<double> to = refinedLag(english, german, audio, toLag);
     if (!from || !to)
         return std::nullopt;
-    const std::vector<double> before = evidence(audio, english, german, *from);
-    const std::vector<double> after = evidence(audio, english, german, *to);
+    const FrameSpectra germanFrom = germanSpectra(audio, german, *from, frames);
+    const FrameSpectra germanTo = germanSpectra(audio, german, *to, frames);
+    const std::vector<double> before = phaseAgreement(english, germanFrom);
+    const std::vector<double> after = phaseAgreement(english, germanTo);
     // English material the German release lacks follows neither lag.
     const auto missing = std::size_t(std::lround(std::max(0.0, *from - *to) / frameSeconds));
     if (frames < missing + 2 * toleranceFrames + 2)
@@ -166,8 +165,8 @@ std::optional<double> locateJump(const JumpAudio &audio, double fromLag, double 
         return std::nullopt;
     const std::size_t beforeEnd = earliest > sideMarginFrames ? earliest - sideMarginFrames : 0;
     const std::size_t afterStart = std::min(frames, latest + missing + sideMarginFrames);
-    if (strays(audio, english, german, noise, *from, 0, beforeEnd, true) ||
-        strays(audio, english, german, noise, *to, afterStart, frames, false))
+    if (strays(english, germanFrom, noise, 0, beforeEnd, true) ||
+        strays(english, germanTo, noise, afterStart, frames, false))
         return std::nullopt;
     return audio.englishStart +
            (clear ? double(best) : double(earliest + latest) / 2) * frameSeconds;

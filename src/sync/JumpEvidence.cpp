@@ -43,12 +43,10 @@ std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &ge
     return values;
 }
 
-std::vector<double> evidence(const JumpAudio &audio, const FrameSpectra &english,
-                             const std::vector<float> &german, double lag)
+FrameSpectra germanSpectra(const JumpAudio &audio, const std::vector<float> &german, double lag,
+                           std::size_t frames)
 {
-    return phaseAgreement(
-        english,
-        FrameSpectra(germanAt(audio, german, lag, english.frames() * frameSamples), frameSamples));
+    return FrameSpectra(germanAt(audio, german, lag, frames * frameSamples), frameSamples);
 }
 
 double EvidenceNoise::variance(std::size_t low, std::size_t high) const
@@ -70,7 +68,8 @@ EvidenceNoise::EvidenceNoise(const JumpAudio &audio, const FrameSpectra &english
     std::vector<double> squares(frames + 1, 0.0), counts(frames + 1, 0.0); // running sums
     for (const double apart : unrelatedLags) {
         for (const double lag : {lowestLag - apart, highestLag + apart}) {
-            const std::vector<double> chance = evidence(audio, english, german, lag);
+            const std::vector<double> chance =
+                phaseAgreement(english, germanSpectra(audio, german, lag, frames));
             std::vector<double> sums(frames + 1, 0.0);
             bool throughout = true;
             for (std::size_t k = 0; k < frames; ++k) {

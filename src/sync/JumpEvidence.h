@@ -23,9 +23,10 @@ std::vector<float> scaled(const std::vector<std::int16_t> &samples);
 std::vector<float> germanAt(const JumpAudio &audio, const std::vector<float> &german, double lag,
                             std::size_t count);
 
-// Per frame: how well the German track at `lag` matches the English one, from -1 to 1.
-std::vector<double> evidence(const JumpAudio &audio, const FrameSpectra &english,
-                             const std::vector<float> &german, double lag);
+// The spectra of `frames` frames of the German track on the English grid at `lag`, to compare
+// with the English spectra by phase.
+FrameSpectra germanSpectra(const JumpAudio &audio, const std::vector<float> &german, double lag,
+                           std::size_t frames);
 
 // The noise of the evidence summed over frames [low, high). Each frame's chance evidence at the
 // unrelated lags, averaged over its neighbourhood and widened by what neighbouring frames share,
